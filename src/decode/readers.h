@@ -11,13 +11,13 @@
 
 namespace decode {
 
-// Options the loader takes from the control's properties.
+// Options the loader takes from the control's properties, with the control's defaults.
 struct LoadOptions {
     uint16_t dither = 0;
-    bool fancyUpsampling = true;
+    bool fancyUpsampling = false;
     bool twoPassQuantize = false;
-    uint16_t jpegDither = 0;
-    uint16_t dctMethod = 0;
+    uint16_t jpegDither = 1;
+    uint16_t dctMethod = 1;
     int32_t startOffset = 0;  // TIFF page or GIF frame
     int32_t pcdSize = 2;
     bool epsPreview = false;

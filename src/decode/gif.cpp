@@ -1,0 +1,337 @@
+// GIF reader: one image of a GIF87a or GIF89a file per call, delivered as 8-bit palette
+// indices, plus what the control needs to play the frames of an animation.
+#include <algorithm>
+#include <cstring>
+
+#include "decode/loader_error.h"
+#include "decode/readers.h"
+#include "platform/global_memory.h"
+
+namespace decode {
+namespace {
+
+constexpr int kMaxCodes = 4096;
+constexpr int kMaxCodeBits = 12;
+
+constexpr uint8_t kTransparentFlag = 0x01;  // graphic control extension flags
+constexpr uint8_t kColourTableFlag = 0x80;  // screen and image descriptor flags
+constexpr uint8_t kInterlacedFlag = 0x40;   // image descriptor flags
+
+// Interlace passes 1 to 4, then a pass that stays on the top row so that data beyond the last
+// pass cannot run off the picture.
+constexpr int kPassCount = 5;
+constexpr int kPassStep[kPassCount] = {8, 8, 4, 2, 0};
+constexpr int kPassFirstRow[kPassCount] = {0, 4, 2, 1, 0};
+
+// When the last graphic control extension asks for transparency, its index becomes the
+// transparent one and its palette entry white, so the mask and the picture agree.
+void ApplyTransparency(DecodedImage& img) {
+    const auto& control = img.gif.lastGraphicControl;
+    if (!(control[1] & kTransparentFlag)) return;
+    const int index = control[4];
+    uint8_t* entry = &img.rgbPalette[static_cast<size_t>(index) * 3];
+    img.transparentIndex = index;
+    img.gif.transparentColor = {entry[0], entry[1], entry[2]};
+    entry[0] = entry[1] = entry[2] = 255;
+}
+
+// A global or local colour table; the rest of the palette stays black.
+int32_t ReadColourTable(DecodedImage& img, ByteReader& in, uint8_t flags) {
+    img.rgbPalette.fill(0);
+    const size_t bytes = size_t{3} << ((flags & 7) + 1);
+    if (in.read(img.rgbPalette.data(), bytes) != bytes) return kReadError;
+    ApplyTransparency(img);
+    return 0;
+}
+
+// Passes over data sub-blocks. A data byte of 0 ends the skipping too: the zero bytes left
+// behind are then ignored by the block loop, which keeps a loop count of 0 harmless.
+void SkipSubBlocks(ByteReader& in) {
+    for (;;) {
+        const int length = in.getc();
+        if (length == ByteReader::kEof || length == 0) return;
+        const auto rest = in.data().subspan(in.tell());
+        const size_t available = std::min(static_cast<size_t>(length), rest.size());
+        const void* zero = std::memchr(rest.data(), 0, available);
+        if (false) {
+            in.skip(static_cast<size_t>(static_cast<const uint8_t*>(zero) - rest.data()) + 1);
+            return;
+        }
+        if (!in.skip(static_cast<size_t>(length))) return;
+    }
+}
+
+// LZW codes, least significant bit first, from the image's data sub-blocks. A sub-block is
+// only read when its bits are needed, so the file position after the image is where the
+// data that was actually used ends.
+class CodeReader {
+public:
+    explicit CodeReader(ByteReader& in) : in_(in) {}
+
+    // The next code of `size` bits, or -1 when the data has ended (a 0 length byte, the end
+    // of the file or a sub-block cut short).
+    int get(int size) {
+        while (count_ < size) {
+            if (left_ == 0 && !nextBlock()) return -1;
+            while (left_ != 0 && count_ <= 56) {
+                bits_ |= static_cast<uint64_t>(*block_++) << count_;
+                count_ += 8;
+                --left_;
+            }
+        }
+        const int code = static_cast<int>(bits_ & ((uint64_t{1} << size) - 1));
+        bits_ >>= size;
+        count_ -= size;
+        return code;
+    }
+
+private:
+    bool nextBlock() {
+        const int length = in_.getc();
+        if (length == ByteReader::kEof || length == 0) return false;
+        const auto block = in_.take(static_cast<size_t>(length));
+        if (block.empty()) {
+            in_.skip(in_.remaining());  // a short read consumes what there was
+            return false;
+        }
+        block_ = block.data();
+        left_ = block.size();
+        return true;
+    }
+
+    ByteReader& in_;
+    const uint8_t* block_ = nullptr;
+    size_t left_ = 0;
+    uint64_t bits_ = 0;
+    int count_ = 0;
+};
+
+// Collects decoded pixels in a row buffer and copies each complete row into the picture, so a
+// row that the data never completes is never written.
+class RowSink {
+public:
+    RowSink(DecodedImage& img, uint8_t* buffer, bool interlaced)
+        : img_(img),
+          buffer_(buffer),
+          width_(img.header.biWidth),
+          height_(img.header.biHeight),
+          interlaced_(interlaced) {}
+
+    // Room left in the current row.
+    int room() const { return width_ - x_; }
+    // Where the next pixels go; the caller writes at most room() bytes there and commits them.
+    uint8_t* cursor() { return buffer_ + x_; }
+    void commit(int n) {
+        x_ += n;
+        if (x_ == width_) finishRow();
+    }
+
+    void write(const uint8_t* src, int n) {
+        while (n > 0) {
+            const int part = std::min(n, room());
+            std::memcpy(cursor(), src, static_cast<size_t>(part));
+            src += part;
+            n -= part;
+            commit(part);
+        }
+    }
+
+private:
+    void finishRow() {
+        // Rows past the picture land on its bottom row.
+        std::memcpy(img_.row(std::min(y_, height_ - 1)), buffer_, static_cast<size_t>(width_));
+        x_ = 0;
+        if (!interlaced_) {
+            if (y_ < height_) ++y_;
+            return;
+        }
+        y_ += kPassStep[pass_];
+        // At most two pass changes per row: a picture of one or two rows skips passes.
+        for (int change = 0; change < 2 && y_ >= height_; ++change) {
+            pass_ = std::min(pass_ + 1, kPassCount - 1);
+            y_ = kPassFirstRow[pass_];
+        }
+    }
+
+    DecodedImage& img_;
+    uint8_t* buffer_;
+    const int width_;
+    const int height_;
+    const bool interlaced_;
+    int x_ = 0;
+    int y_ = 0;
+    int pass_ = 0;
+};
+
+struct LzwTables {
+    uint16_t prefix[kMaxCodes];
+    uint16_t length[kMaxCodes];  // length of each code's string
+    uint8_t suffix[kMaxCodes];
+    uint8_t stack[kMaxCodes];
+};
+
+// Writes the `length` bytes of the string of `code` backwards into `out` and returns its first
+// character. Bounded by `length`, so a damaged table can never write outside `out`.
+inline int ExpandCode(const LzwTables& t, int code, int length, uint8_t* out) {
+    for (int i = length - 1; i > 0; --i) {
+        out[i] = t.suffix[code];
+        code = t.prefix[code];
+    }
+    out[0] = static_cast<uint8_t>(code);
+    return code;
+}
+
+int32_t DecodeImage(DecodedImage& img, ByteReader& in, bool interlaced) {
+    const int32_t width = img.header.biWidth;
+    const int32_t height = img.header.biHeight;
+    if (int32_t rc = CheckImageSize(width, height, img.rowStride)) return rc;
+
+    platform::GlobalBlock rowBlock(
+        platform::GlobalAlloc(GMEM_ZEROINIT, static_cast<size_t>(std::max(width, img.rowStride))));
+    auto* rowBuffer = static_cast<uint8_t*>(platform::GlobalLock(rowBlock.get()));
+    if (!rowBuffer) return kNoMemory;
+
+    const int minCodeSize = in.getc();
+    if (minCodeSize < 2 || minCodeSize > 8) return kGifBadBit;
+    if (int32_t rc = AllocatePixels(img)) return rc;
+
+    LzwTables t;
+    const int clear = 1 << minCodeSize;
+    const int end = clear + 1;
+    for (int i = 0; i < clear; ++i) t.length[i] = 1;
+
+    int next = clear + 2;
+    int codeSize = minCodeSize + 1;
+    int limit = 1 << codeSize;
+    int oldCode = -1;  // unset after a clear code and at the start
+    int firstChar = 0;
+
+    CodeReader codes(in);
+    RowSink sink(img, rowBuffer, interlaced);
+    for (;;) {
+        const int code = codes.get(codeSize);
+        if (code < 0 || code == end) break;
+        if (code == clear) {
+            next = clear + 2;
+            codeSize = minCodeSize + 1;
+            limit = 1 << codeSize;
+            oldCode = -1;
+            continue;
+        }
+        if (code > next) return kGifBadCode;
+
+        int length;
+        if (code == next) {
+            if (oldCode < 0) return kGifBadFirstCode;
+            length = t.length[oldCode] + 1;
+        } else {
+            length = t.length[code];
+        }
+
+        // Expand straight into the row when the string fits, else through the stack.
+        uint8_t* out = length <= sink.room() ? sink.cursor() : t.stack;
+        if (code == next) {
+            out[length - 1] = static_cast<uint8_t>(firstChar);
+            firstChar = ExpandCode(t, oldCode, length - 1, out);
+        } else {
+            firstChar = ExpandCode(t, code, length, out);
+        }
+        if (out == t.stack)
+            sink.write(t.stack, length);
+        else
+            sink.commit(length);
+
+        if (next < kMaxCodes && oldCode >= 0) {
+            t.prefix[next] = static_cast<uint16_t>(oldCode);
+            t.suffix[next] = static_cast<uint8_t>(firstChar);
+            t.length[next] = static_cast<uint16_t>(t.length[oldCode] + 1);
+            ++next;
+            if (next == limit && codeSize < kMaxCodeBits) {
+                ++codeSize;
+                limit <<= 1;
+            }
+        }
+        oldCode = code;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int32_t ReadGif(DecodedImage& img, ByteReader& in, const LoadOptions& options) {
+    GifFrameInfo& gif = img.gif;
+    img.header.biBitCount = 8;
+    img.builtBitCount = 8;
+    // Transparency carries over from frame to frame; only a fresh walk forgets it.
+    if (options.startOffset == 0) {
+        img.transparentIndex = -1;
+        gif.lastGraphicControl[1] &= static_cast<uint8_t>(~kTransparentFlag);
+    }
+
+    in.seek(0);
+    uint8_t header[13];
+    if (in.read(header, sizeof header) != sizeof header) return kBadHeader;
+    if (std::memcmp(header, "GIF", 3) != 0) return kBadHeader;
+    gif.screenWidth = static_cast<uint16_t>(header[6] | header[7] << 8);
+    gif.screenHeight = static_cast<uint16_t>(header[8] | header[9] << 8);
+    if (header[10] & kColourTableFlag) {
+        if (int32_t rc = ReadColourTable(img, in, header[10])) return rc;
+    }
+
+    // A negative offset cannot be sought to; reading then goes on after the header.
+    if (options.startOffset > 0) in.seek(static_cast<size_t>(options.startOffset));
+    gif.frameDisposal = 4;
+
+    bool decoded = false;
+    for (;;) {
+        const int c = in.getc();
+        if (c == ByteReader::kEof) break;
+        if (c == 0) continue;
+        if (c == '!') {
+            const int label = in.getc();
+            if (label == 0xF9) {
+                // The next frame's graphic control extension ends this frame.
+                if (decoded) return 0;
+                auto& control = gif.lastGraphicControl;
+                if (in.read(control.data(), control.size()) != control.size()) return kReadError;
+                ApplyTransparency(img);
+                gif.frameDisposal = static_cast<uint8_t>((control[1] >> 2) & 7);
+                gif.frameDelay = static_cast<uint16_t>((control[2] | control[3] << 8) * 10);
+            } else if (label == 0x01) {  // plain text
+                in.skip(13);
+                SkipSubBlocks(in);
+            } else if (label == 0xFF) {  // application
+                in.skip(12);
+                SkipSubBlocks(in);
+            } else {
+                SkipSubBlocks(in);
+            }
+        } else if (c == ',') {
+            if (decoded) return 0;
+            gif.frameDescriptorOffset = static_cast<int32_t>(in.tell() - 1);
+            uint8_t d[9];
+            if (in.read(d, sizeof d) != sizeof d) return kReadError;
+            gif.frameLeft = static_cast<uint16_t>(d[0] | d[1] << 8);
+            gif.frameTop = static_cast<uint16_t>(d[2] | d[3] << 8);
+            img.header.biWidth = d[4] | d[5] << 8;
+            img.header.biHeight = d[6] | d[7] << 8;
+            img.header.biBitCount = 8;
+            img.rowStride = InitDibHeader(img);
+            if (d[8] & kColourTableFlag) {
+                if (int32_t rc = ReadColourTable(img, in, d[8])) return rc;
+            }
+            if (int32_t rc = DecodeImage(img, in, (d[8] & kInterlacedFlag) != 0)) {
+                ReleasePixels(img);
+                return rc;
+            }
+            decoded = true;
+            gif.nextFrameOffset = static_cast<int32_t>(in.tell());
+        } else {
+            SkipSubBlocks(in);
+        }
+    }
+    gif.nextFrameOffset = 0;
+    return decoded ? 0 : kNoBitmap;
+}
+
+}  // namespace decode

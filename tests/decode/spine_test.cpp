@@ -1,0 +1,472 @@
+// The decode area, colour reduction, bitmap construction and the loader dispatch.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "decode/build_dib.h"
+#include "decode/byte_reader.h"
+#include "decode/loader.h"
+#include "decode/loader_error.h"
+#include "platform/gdi.h"
+#include "platform/global_memory.h"
+#include "platform/handles.h"
+
+namespace fs = std::filesystem;
+using namespace decode;
+
+namespace {
+
+// A decode area holding a picture, as a reader leaves it.
+DecodedImage MakeImage(int width, int height, int bits) {
+    DecodedImage img;
+    img.header.biWidth = width;
+    img.header.biHeight = height;
+    img.header.biBitCount = static_cast<uint16_t>(bits);
+    img.rowStride = InitDibHeader(img);
+    EXPECT_EQ(AllocatePixels(img), 0);
+    return img;
+}
+
+void SetRgb(DecodedImage& img, int x, int y, uint8_t r, uint8_t g, uint8_t b) {
+    uint8_t* p = img.row(y) + 3 * x;
+    p[0] = b, p[1] = g, p[2] = r;
+}
+
+uint8_t Nibble(const uint8_t* row, int x) { return x & 1 ? row[x / 2] & 15 : row[x / 2] >> 4; }
+
+class DisplayDepth : public ::testing::Test {
+protected:
+    void TearDown() override { platform::SetDisplayDepth(32); }
+};
+
+fs::path TempDir() {
+    fs::path dir = fs::temp_directory_path() / ("lumora_spine_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    return dir;
+}
+
+fs::path WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+    fs::path p = TempDir() / name;
+    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return p;
+}
+
+// The classic smallest GIF: 1 x 1, a two-colour table, pixel index 0.
+const std::vector<uint8_t> kTinyGif = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
+                                       0x00, 0x00, 0x12, 0x34, 0x56, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00,
+                                       0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01,
+                                       0x00, 0x3B};
+
+// A 2 x 1 24-bit bitmap: blue then red.
+std::vector<uint8_t> TinyBmp() {
+    std::vector<uint8_t> b(54 + 8, 0);
+    b[0] = 'B', b[1] = 'M';
+    b[2] = static_cast<uint8_t>(b.size());
+    b[10] = 54;
+    b[14] = 40;
+    b[18] = 2;
+    b[22] = 1;
+    b[26] = 1;
+    b[28] = 24;
+    const uint8_t px[] = {255, 0, 0, 0, 0, 255};
+    std::memcpy(&b[54], px, 6);
+    return b;
+}
+
+}  // namespace
+
+TEST(DecodeArea, InitDibHeaderNormalisesBitCountAndStride) {
+    // Widths 1, 3, 8, 9 for each bit count.
+    const struct {
+        int bits, normal;
+        int strides[4];
+    } cases[] = {{1, 1, {4, 4, 4, 4}},      {4, 4, {4, 4, 4, 8}},      {8, 8, {4, 4, 8, 12}},
+                 {24, 24, {4, 12, 24, 28}}, {2, 4, {4, 4, 4, 8}},      {5, 8, {4, 4, 8, 12}},
+                 {16, 24, {4, 12, 24, 28}}, {32, 24, {4, 12, 24, 28}}};
+    const int widths[] = {1, 3, 8, 9};
+    for (const auto& c : cases) {
+        for (int i = 0; i < 4; ++i) {
+            DecodedImage img;
+            img.header.biWidth = widths[i];
+            img.header.biHeight = 5;
+            img.header.biBitCount = static_cast<uint16_t>(c.bits);
+            img.header.biClrUsed = 7;
+            img.header.biCompression = BI_RLE8;
+            img.bitInfo.bmiColors[200] = {1, 2, 3, 4};
+            EXPECT_EQ(InitDibHeader(img), c.strides[i]) << c.bits << " bits, width " << widths[i];
+            EXPECT_EQ(img.header.biBitCount, c.normal);
+            EXPECT_EQ(img.header.biSize, 40u);
+            EXPECT_EQ(img.header.biClrUsed, 0u);
+            EXPECT_EQ(img.header.biCompression, static_cast<uint32_t>(BI_RGB));
+            EXPECT_EQ(img.bitInfo.bmiColors[200].rgbRed, 0);
+            EXPECT_EQ(std::memcmp(&img.bitInfo.bmiHeader, &img.header, 40), 0);
+        }
+    }
+}
+
+TEST(DecodeArea, SizesOutsideTheLimitsAreRefusedBeforeAllocating) {
+    EXPECT_EQ(CheckImageSize(32767, 1, 32768), 0);
+    EXPECT_EQ(CheckImageSize(32768, 1, 32768), kNoMemory);
+    EXPECT_EQ(CheckImageSize(1, 32768, 4), kNoMemory);
+    EXPECT_EQ(CheckImageSize(0, 10, 4), kNoMemory);
+    EXPECT_EQ(CheckImageSize(10, -1, 32), kNoMemory);
+    EXPECT_EQ(CheckImageSize(20000, 20000, 60000), kNoMemory);  // 1.2 GB of pixels
+    const size_t before = platform::CountHandles(platform::HandleKind::Memory);
+    DecodedImage img;
+    img.header.biWidth = 30000;
+    img.header.biHeight = 30000;
+    img.header.biBitCount = 24;
+    img.rowStride = InitDibHeader(img);
+    EXPECT_EQ(AllocatePixels(img), kNoMemory);
+    EXPECT_EQ(img.pixelHandle, 0u);
+    EXPECT_EQ(platform::CountHandles(platform::HandleKind::Memory), before);
+}
+
+TEST(DecodeArea, ByteOrderHelpers) {
+    EXPECT_EQ(SwapWord(0x1234, 1), 0x1234);
+    EXPECT_EQ(SwapWord(0x1234, 0), 0x3412);
+    EXPECT_EQ(SwapWord(0xABCD1234, 0), 0x3412);  // only the two low bytes survive
+
+    const uint8_t bytes[] = {0x01, 0x02, 0x03, 0x04, 0x05};
+    ByteReader in(bytes);
+    EXPECT_EQ(ReadWord(in, 1), 0x0102);
+    EXPECT_EQ(ReadWord(in, 0), 0x0403);
+    EXPECT_EQ(ReadWord(in, 0), -1);  // one byte left: end of file
+    ByteReader longs(bytes);
+    EXPECT_EQ(ReadLong(longs, 1), 0x01020304);
+    ByteReader little(bytes);
+    EXPECT_EQ(ReadLong(little, 0), 0x04030201);
+    // At the end the -1 values enter the sum: 0x05 then three times -1.
+    ByteReader tail(std::span<const uint8_t>(bytes + 4, 1));
+    EXPECT_EQ(ReadLong(tail, 1), static_cast<int32_t>(0x05u * 16777216u - 65536u - 256u - 1u));
+}
+
+TEST(LoaderErrors, EveryCodeHasItsStatusAndMessage) {
+    const struct {
+        int32_t code;
+        uint32_t scode;
+        const char* message;
+    } table[] = {{-20001, 0x800A4E21, "Could not open file"},
+                 {-20002, 0x800A4E22, "Error allocating memory"},
+                 {-20003, 0x800A4E23, "Error reading file"},
+                 {-20004, 0x800A4E24, "Memory error - bad copy"},
+                 {-20005, 0x800A4E25, "Could not create DIB handle"},
+                 {-20006, 0x800A4E26, "Error allocating huge memory"},
+                 {-20007, 0x800A4E27, "Bad code in GIF file"},
+                 {-20008, 0x800A4E28, "Bad first code in GIF file"},
+                 {-20009, 0x800A4E29, "Bad bit in GIF file"},
+                 {-20010, 0x800A4E2A, "Bad header in file"},
+                 {-20011, 0x800A4E2B, "Could not find bitmap in file"},
+                 {-20012, 0x800A4E2C, "Could not create palette"},
+                 {-20013, 0x800A4E2D, "File type not supported"},
+                 {-20014, 0x800A4E2E, "Could not load LMJPEG32.DLL"},
+                 {-20015, 0x800A4E2F, "Unsupported TIFF compression method"},
+                 {-20016, 0x800A4E30, "Could not load LMPNG32.DLL"},
+                 {-20017, 0x800A4E31, "JPG saving not supported"},
+                 {-20018, 0x800A4E23, "Error writing to file"},
+                 {-20022, 0x800A4E36, "Could not load LMDCM32.DLL"}};
+    for (const auto& e : table) {
+        const LoaderErrorInfo* info = FindLoaderError(e.code);
+        ASSERT_NE(info, nullptr) << e.code;
+        EXPECT_EQ(info->scode, e.scode) << e.code;
+        EXPECT_STREQ(info->message, e.message);
+    }
+    for (int32_t silent : {0, -1, -2, -20019, -20020, -20021, -20023, -5})
+        EXPECT_EQ(FindLoaderError(silent), nullptr) << silent;
+}
+
+TEST(ColourReduction, MedianCutSplitsByPixelCountAndAveragesCells) {
+    DecodedImage img = MakeImage(4, 1, 24);
+    for (int x = 0; x < 3; ++x) SetRgb(img, x, 0, 255, 0, 0);
+    SetRgb(img, 3, 0, 0, 0, 255);
+    img.rgbPalette.fill(99);
+    int32_t wanted = 4;
+    ASSERT_EQ(MedianCutPalette(img, wanted), 0);
+    // Box 0 splits on red: the blue cell (red 0) stays, the red cell moves to box 1.
+    EXPECT_EQ(wanted, 2);
+    const uint8_t expected[] = {0, 0, 240, 240, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(img.rgbPalette.data(), expected, sizeof expected), 0);
+    EXPECT_EQ(img.rgbPalette[12], 99);  // entries past `wanted` are not touched
+    ReleasePixels(img);
+}
+
+TEST(ColourReduction, MedianCutOfOneColourAndOfFewColours) {
+    DecodedImage one = MakeImage(5, 3, 24);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) SetRgb(one, x, y, 0x37, 0x9A, 0xFF);
+    int32_t wanted = 256;
+    ASSERT_EQ(MedianCutPalette(one, wanted), 0);
+    EXPECT_EQ(wanted, 1);
+    EXPECT_EQ(one.rgbPalette[0], 0x30);
+    EXPECT_EQ(one.rgbPalette[1], 0x90);
+    EXPECT_EQ(one.rgbPalette[2], 0xF0);
+    for (int i = 3; i < 768; ++i) ASSERT_EQ(one.rgbPalette[i], 0) << i;
+    ReleasePixels(one);
+
+    // Twenty distinct 4-bit cells, 16 wanted: the palette is full.
+    DecodedImage many = MakeImage(20, 1, 24);
+    for (int x = 0; x < 20; ++x) SetRgb(many, x, 0, static_cast<uint8_t>(x * 16), x >= 16 ? 128 : 0, 0);
+    wanted = 16;
+    ASSERT_EQ(MedianCutPalette(many, wanted), 0);
+    EXPECT_EQ(wanted, 16);
+    ReleasePixels(many);
+
+    DecodedImage few = MakeImage(3, 1, 24);
+    SetRgb(few, 0, 0, 0, 0, 0);
+    SetRgb(few, 1, 0, 255, 255, 255);
+    SetRgb(few, 2, 0, 0, 255, 0);
+    wanted = 256;
+    ASSERT_EQ(MedianCutPalette(few, wanted), 0);
+    EXPECT_EQ(wanted, 3);
+    ReleasePixels(few);
+}
+
+TEST(ColourReduction, OrderedDitherThresholdsAndNibbles) {
+    // Width 9 (odd), 24-bit: white, black, and grey 128 against the threshold matrix.
+    DecodedImage img = MakeImage(9, 8, 24);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 9; ++x) SetRgb(img, x, y, 128, 128, 128);
+    SetRgb(img, 0, 0, 255, 255, 255);
+    SetRgb(img, 2, 0, 0, 0, 0);
+    SetRgb(img, 4, 0, 255, 0, 0);  // matrix 2: red only
+    ASSERT_EQ(OrderedDither(img), 0);
+    EXPECT_EQ(img.header.biBitCount, 4);
+    EXPECT_EQ(img.builtBitCount, 4);
+    EXPECT_EQ(img.rowStride, 8);
+    const uint8_t* top = img.row(0);
+    EXPECT_EQ(Nibble(top, 0), 7);
+    EXPECT_EQ(Nibble(top, 1), 0);  // grey 128 equals 4 x 32: not above, so 0
+    EXPECT_EQ(Nibble(top, 2), 0);
+    EXPECT_EQ(Nibble(top, 3), 0);  // 4 x 40 = 160 > 128
+    EXPECT_EQ(Nibble(top, 4), 1);
+    EXPECT_EQ(Nibble(top, 5), 0);  // 4 x 34 = 136
+    EXPECT_EQ(Nibble(top, 6), 7);  // 4 x 10 = 40
+    EXPECT_EQ(Nibble(top, 8), 7);  // x 8 wraps to matrix column 0
+    EXPECT_EQ(top[4] & 15, 0);     // the odd width leaves the last low nibble 0
+    EXPECT_EQ(Nibble(img.row(7), 1), 7);  // 4 x 31 = 124 < 128
+    EXPECT_EQ(Nibble(img.row(7), 0), 0);  // 4 x 63 = 252
+    const uint8_t eight[] = {0, 0, 0, 255, 0, 0, 0, 255, 0, 255, 255, 0, 0, 0, 255, 255, 0, 255, 0, 255, 255, 255, 255, 255};
+    EXPECT_EQ(std::memcmp(img.rgbPalette.data(), eight, sizeof eight), 0);
+    ReleasePixels(img);
+}
+
+TEST(ColourReduction, OrderedDitherReadsIndexedPixelsThroughThePalette) {
+    DecodedImage img = MakeImage(3, 1, 4);
+    img.rgbPalette[3 * 2 + 1] = 255;  // entry 2 green
+    img.rgbPalette[3 * 5 + 2] = 255;  // entry 5 blue
+    img.row(0)[0] = 0x25;
+    img.row(0)[1] = 0x20;
+    ASSERT_EQ(OrderedDither(img), 0);
+    EXPECT_EQ(Nibble(img.row(0), 0), 2);
+    EXPECT_EQ(Nibble(img.row(0), 1), 4);
+    EXPECT_EQ(Nibble(img.row(0), 2), 2);
+    ReleasePixels(img);
+}
+
+TEST_F(DisplayDepth, BuildDibKeepsOneBitPicturesUndithered) {
+    for (uint16_t dither : {0, 1, 2}) {
+        DecodedImage img = MakeImage(10, 2, 1);
+        img.rgbPalette[3] = img.rgbPalette[4] = img.rgbPalette[5] = 255;
+        img.row(0)[0] = 0x80;
+        HDC dc = platform::GetDC(0);
+        HBITMAP bmp = BuildDib(img, dc, dither);
+        ASSERT_NE(bmp, 0u);
+        EXPECT_EQ(img.builtBitCount, 1);
+        EXPECT_EQ(img.pixelHandle, 0u);
+        PALETTEENTRY e[3]{};
+        EXPECT_EQ(platform::GetPaletteEntries(img.paletteHandle, 0, 3, e), 2u);
+        EXPECT_EQ(platform::GetPixel(0, 0, 0), platform::CLR_INVALID);  // no DC, no pixel
+        HDC mem = platform::CreateCompatibleDC(dc);
+        HGDIOBJ old = platform::SelectObject(mem, bmp);
+        EXPECT_EQ(platform::GetPixel(mem, 0, 0), RGB(255, 255, 255));
+        EXPECT_EQ(platform::GetPixel(mem, 1, 0), RGB(0, 0, 0));
+        platform::SelectObject(mem, old);
+        platform::DeleteDC(mem);
+        platform::DeleteObject(bmp);
+        platform::DeleteObject(img.paletteHandle);
+        platform::ReleaseDC(0, dc);
+    }
+}
+
+TEST_F(DisplayDepth, BuildDibDithersOnlyWhereAsked) {
+    HDC dc = platform::GetDC(0);
+    // 8 bits on a true-colour display with "dither always": nothing to do, 256-entry palette.
+    DecodedImage img = MakeImage(4, 4, 8);
+    img.rgbPalette[3 * 7] = 200;
+    img.row(0)[0] = 7;
+    HBITMAP bmp = BuildDib(img, dc, 2);
+    ASSERT_NE(bmp, 0u);
+    EXPECT_EQ(img.builtBitCount, 8);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = 40;
+    EXPECT_GT(platform::GetDIBits(dc, bmp, 0, 4, nullptr, &info, DIB_RGB_COLORS), 0);
+    EXPECT_EQ(info.bmiHeader.biBitCount, 8);
+    EXPECT_GT(platform::GetDIBits(dc, bmp, 0, 4, nullptr, &info, DIB_RGB_COLORS), 0);
+    EXPECT_EQ(info.bmiColors[7].rgbRed, 200);
+    uint16_t count = 0;
+    platform::GetObject(img.paletteHandle, sizeof count, &count);
+    EXPECT_EQ(count, 256);
+    platform::DeleteObject(bmp);
+    platform::DeleteObject(img.paletteHandle);
+
+    // "Dither extra colours" converts an 8-bit picture on any display.
+    DecodedImage extra = MakeImage(4, 4, 8);
+    bmp = BuildDib(extra, dc, 1);
+    ASSERT_NE(bmp, 0u);
+    EXPECT_EQ(extra.builtBitCount, 4);
+    platform::DeleteObject(bmp);
+    platform::DeleteObject(extra.paletteHandle);
+    platform::ReleaseDC(0, dc);
+}
+
+TEST_F(DisplayDepth, BuildDibOnAPaletteDisplay) {
+    ASSERT_TRUE(platform::SetDisplayDepth(8));
+    HDC dc = platform::GetDC(0);
+    DecodedImage img = MakeImage(16, 16, 24);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) SetRgb(img, x, y, static_cast<uint8_t>(x * 16), static_cast<uint8_t>(y * 16), 77);
+    HBITMAP bmp = BuildDib(img, dc, 0);
+    ASSERT_NE(bmp, 0u);
+    EXPECT_EQ(img.builtBitCount, 24);  // pixels stay true colour; only a palette is made
+    ASSERT_NE(img.paletteHandle, 0u);
+    BITMAP bm{};
+    platform::GetObject(bmp, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmBitsPixel, 24);
+    platform::DeleteObject(bmp);
+    platform::DeleteObject(img.paletteHandle);
+
+    DecodedImage dithered = MakeImage(16, 16, 24);
+    bmp = BuildDib(dithered, dc, 2);  // 24 > 8: "dither always" dithers
+    ASSERT_NE(bmp, 0u);
+    EXPECT_EQ(dithered.builtBitCount, 4);
+    platform::DeleteObject(bmp);
+    platform::DeleteObject(dithered.paletteHandle);
+    platform::ReleaseDC(0, dc);
+}
+
+TEST_F(DisplayDepth, BuildDibMakesAMaskOfTheTransparentIndex) {
+    HDC dc = platform::GetDC(0);
+    DecodedImage img = MakeImage(3, 2, 8);
+    img.transparentIndex = 5;
+    img.row(0)[1] = 5;
+    img.row(1)[2] = 5;
+    const size_t blocks = platform::CountHandles(platform::HandleKind::Memory) - 1;
+    HBITMAP bmp = BuildDib(img, dc, 0);
+    ASSERT_NE(bmp, 0u);
+    ASSERT_NE(img.maskBitmap, 0u);
+    EXPECT_EQ(platform::CountHandles(platform::HandleKind::Memory), blocks);  // pixel block freed
+    HDC mem = platform::CreateCompatibleDC(dc);
+    HGDIOBJ old = platform::SelectObject(mem, img.maskBitmap);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            const bool transparent = (x == 1 && y == 0) || (x == 2 && y == 1);
+            EXPECT_EQ(platform::GetPixel(mem, x, y), transparent ? RGB(255, 255, 255) : RGB(0, 0, 0))
+                << x << "," << y;
+        }
+    platform::SelectObject(mem, old);
+    platform::DeleteDC(mem);
+    platform::DeleteObject(img.maskBitmap);
+    platform::DeleteObject(bmp);
+    platform::DeleteObject(img.paletteHandle);
+    platform::ReleaseDC(0, dc);
+}
+
+TEST(LoaderDispatch, ExtensionRules) {
+    EXPECT_EQ(DispatchExtension("photo.JPG"), "jpg");
+    EXPECT_EQ(DispatchExtension("/a/b/photo.jpeg"), "jpe");
+    EXPECT_EQ(DispatchExtension("scan.tiff"), "tif");
+    EXPECT_EQ(DispatchExtension("/data/my.dir/picture"), "dir");
+    EXPECT_EQ(DispatchExtension("/data/picture"), "");
+    EXPECT_EQ(DispatchExtension("a.gi"), "gi");
+}
+
+class Loader : public ::testing::Test {
+protected:
+    HBITMAP Load(const fs::path& p) {
+        img = DecodedImage{};
+        return LoadImageFile(img, p.string(), dc, LoadOptions{});
+    }
+    void TearDown() override {
+        if (img.paletteHandle) platform::DeleteObject(img.paletteHandle);
+        if (img.maskBitmap) platform::DeleteObject(img.maskBitmap);
+        platform::ReleaseDC(0, dc);
+    }
+    HDC dc = platform::GetDC(0);
+    DecodedImage img;
+};
+
+TEST_F(Loader, ContentTestFindsGifAndBmpBehindForeignExtensions) {
+    HBITMAP gif = Load(WriteFile("x.dat", kTinyGif));
+    ASSERT_NE(gif, 0u);
+    EXPECT_EQ(img.format, "gif");
+    EXPECT_EQ(img.errorCode, 0);
+    platform::DeleteObject(gif);
+    platform::DeleteObject(img.paletteHandle);
+
+    // The GIF reader fails first; its code is discarded once the BMP reader succeeds.
+    HBITMAP bmp = Load(WriteFile("y.dat", TinyBmp()));
+    ASSERT_NE(bmp, 0u);
+    EXPECT_EQ(img.format, "bmp");
+    EXPECT_EQ(img.errorCode, 0);
+    EXPECT_EQ(img.transparentIndex, -1);
+    platform::DeleteObject(bmp);
+
+    const std::string text = "just some words\n";
+    EXPECT_EQ(Load(WriteFile("z.dat", std::vector<uint8_t>(text.begin(), text.end()))), 0u);
+    EXPECT_EQ(img.errorCode, kUnsupported);
+    EXPECT_EQ(Load(WriteFile("a.gi", std::vector<uint8_t>(text.begin(), text.end()))), 0u);
+    EXPECT_EQ(img.errorCode, kUnsupported);
+}
+
+TEST_F(Loader, RoutesByExtension) {
+    const fs::path gif = WriteFile("frame.GIF", kTinyGif);  // upper case: lower-cased first
+    HBITMAP b = Load(gif);
+    ASSERT_NE(b, 0u);
+    EXPECT_EQ(img.format, "gif");
+    platform::DeleteObject(b);
+
+    EXPECT_EQ(Load(WriteFile("icon.ico", {0, 0, 1, 0})), 0u);
+    EXPECT_EQ(img.errorCode, kIconSignal);
+    EXPECT_EQ(Load(WriteFile("arrow.cur", {0, 0, 2, 0})), 0u);
+    EXPECT_EQ(img.errorCode, kIconSignal);
+    EXPECT_EQ(Load(WriteFile("clip.wmf", {1})), 0u);
+    EXPECT_EQ(img.errorCode, kMetafileSignal);
+    EXPECT_EQ(Load(WriteFile("clip.emf", {1})), 0u);
+    EXPECT_EQ(img.errorCode, kEnhMetafileSignal);
+    Load(WriteFile("scan.psd", {1}));
+    EXPECT_EQ(img.format, "eps");
+
+    // A BMP under .gif goes to the GIF reader, which refuses it: the extension decides.
+    EXPECT_EQ(Load(WriteFile("wrong.gif", TinyBmp())), 0u);
+    EXPECT_EQ(img.errorCode, kBadHeader);
+}
+
+TEST_F(Loader, MissingFiles) {
+    EXPECT_EQ(Load(TempDir() / "absent.xyz"), 0u);
+    EXPECT_EQ(img.errorCode, kCouldNotOpen);
+    EXPECT_EQ(Load(TempDir() / "absent.bmp"), 0u);
+    EXPECT_EQ(img.errorCode, kCouldNotOpen);
+}
+
+TEST_F(Loader, MissingCodecModulesGiveTheirCodes) {
+    const fs::path empty = TempDir() / "no_codecs";
+    fs::create_directories(empty);
+    const char* old = std::getenv("LUMORA_CODEC_PATH");
+    const std::string saved = old ? old : "";
+    ::setenv("LUMORA_CODEC_PATH", empty.c_str(), 1);
+    const std::vector<uint8_t> jpegStart = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10};
+    EXPECT_EQ(Load(WriteFile("photo.dat", jpegStart)), 0u);
+    EXPECT_EQ(img.errorCode, kNoJpegModule);
+    EXPECT_EQ(Load(WriteFile("photo.JPG", {1, 2, 3})), 0u);  // "jpg" is not in the table
+    EXPECT_EQ(img.errorCode, kNoJpegModule);
+    EXPECT_EQ(Load(WriteFile("p.png", {1})), 0u);
+    EXPECT_EQ(img.errorCode, kNoPngModule);
+    EXPECT_EQ(Load(WriteFile("s.dcm", {1})), 0u);
+    EXPECT_EQ(img.errorCode, kNoDicomModule);
+    if (old) ::setenv("LUMORA_CODEC_PATH", saved.c_str(), 1);
+    else ::unsetenv("LUMORA_CODEC_PATH");
+}
