@@ -140,22 +140,24 @@ HBITMAP LoadJpeg(DecodedImage& img, const std::string& fileName, HDC dc, const L
     return TakeModuleBlock(img, result, dc, o);
 }
 
-HBITMAP LoadPng(DecodedImage& img, HDC dc, const LoadOptions& o) {
+// The modules get the name as the caller gave it: a lower-cased copy would not open on a file
+// system that tells case apart.
+HBITMAP LoadPng(DecodedImage& img, const std::string& fileName, HDC dc, const LoadOptions& o) {
     img.format = "png";
     platform::Module module("LMPNG32.DLL");
     auto read = reinterpret_cast<ReadPNGProc>(module.GetProcAddress("ReadPNG"));
     if (!read) return Failure(img, kNoPngModule);
-    const int32_t result = read(img.workPath.c_str(), dc, img.rgbPalette.data(), &img.header);
+    const int32_t result = read(fileName.c_str(), dc, img.rgbPalette.data(), &img.header);
     return TakeModuleBlock(img, result, dc, o);
 }
 
-HBITMAP LoadDicom(DecodedImage& img, HDC dc, const LoadOptions& o) {
+HBITMAP LoadDicom(DecodedImage& img, const std::string& fileName, HDC dc, const LoadOptions& o) {
     img.format = "dicom";
     platform::Module module("LMDCM32.DLL");
     auto read = reinterpret_cast<ReadDCMProc>(module.GetProcAddress("ReadDCM"));
     if (!read) return Failure(img, kNoDicomModule);
     const int32_t result =
-        read(img.workPath.c_str(), img.rgbPalette.data(), &img.header, &img.dicomImage);
+        read(fileName.c_str(), img.rgbPalette.data(), &img.header, &img.dicomImage);
     return TakeModuleBlock(img, result, dc, o);
 }
 
@@ -203,8 +205,8 @@ HBITMAP LoadImageFile(DecodedImage& img, const std::string& fileName, HDC dc,
     img.format = entry->format;
     switch (entry->route) {
         case Route::Reader: return LoadWithReader(img, *entry, fileName, dc, options);
-        case Route::Png: return LoadPng(img, dc, options);
-        case Route::Dicom: return LoadDicom(img, dc, options);
+        case Route::Png: return LoadPng(img, fileName, dc, options);
+        case Route::Dicom: return LoadDicom(img, fileName, dc, options);
         case Route::Signal: return Failure(img, entry->signal);
         case Route::Jpeg:
         case Route::ContentTest: break;

@@ -25,7 +25,8 @@ std::string ModulePath(const std::string& moduleName) {
 }
 
 Module::Module(const std::string& moduleName) {
-    handle_ = dlopen(ModulePath(moduleName).c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Kept mapped after the last close: loads that follow find it without mapping it again.
+    handle_ = dlopen(ModulePath(moduleName).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
 }
 
 Module::~Module() {

@@ -1,0 +1,307 @@
+#include "codecs/codec_support.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "platform/gdi.h"
+#include "platform/global_memory.h"
+
+namespace codecs_test {
+
+fs::path TestDataDir(const std::string& format) {
+    return fs::path(LUMORA_TESTDATA) / format;
+}
+
+std::vector<fs::path> TestFiles(const std::string& format) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(TestDataDir(format), ec)) {
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+uint8_t Decoded::Index(int x, int y) const {
+    return rows[static_cast<size_t>(height - 1 - y) * stride + static_cast<size_t>(x)];
+}
+
+std::array<uint8_t, 3> Decoded::Rgb(int x, int y) const {
+    if (bitCount == 8) {
+        const uint8_t i = Index(x, y);
+        return {palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
+    }
+    const uint8_t* p =
+        &rows[static_cast<size_t>(height - 1 - y) * stride + 3 * static_cast<size_t>(x)];
+    return {p[2], p[1], p[0]};
+}
+
+std::vector<uint8_t> Decoded::ToRgb() const {
+    std::vector<uint8_t> out;
+    out.reserve(static_cast<size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const auto c = Rgb(x, y);
+            out.insert(out.end(), c.begin(), c.end());
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// Copies the picture out of the block the module returned and frees the block.
+ReadResult TakeBlock(int32_t code, const BITMAPINFOHEADER& header, const uint8_t* palette) {
+    ReadResult result;
+    result.code = code;
+    if (code <= 0) return result;
+    const HGLOBAL block = static_cast<HGLOBAL>(code);
+    Decoded& d = result.picture;
+    d.width = header.biWidth;
+    d.height = header.biHeight;
+    d.bitCount = header.biBitCount;
+    const size_t rowBytes = static_cast<size_t>(d.width) * (d.bitCount == 24 ? 3 : 1);
+    d.stride = (rowBytes + 3) & ~size_t{3};
+    std::memcpy(d.palette.data(), palette, 768);
+    const size_t bytes = d.stride * static_cast<size_t>(d.height);
+    result.blockLargeEnough = platform::GlobalSize(block) >= bytes;
+    if (auto* p = static_cast<const uint8_t*>(platform::GlobalLock(block));
+        p && result.blockLargeEnough) {
+        d.rows.assign(p, p + bytes);
+    }
+    platform::GlobalUnlock(block);
+    platform::GlobalFree(block);
+    return result;
+}
+
+}  // namespace
+
+ReadResult CallReadJpg(ReadJPGProc read, const fs::path& file, const JpegOptions& o) {
+    BITMAPINFOHEADER header{};
+    std::array<uint8_t, 768> palette{};
+    const int32_t code = read(file.c_str(), o.dc, 0, o.fancyUpsampling, o.twoPassQuantize,
+                              o.jpegDither, o.dctMethod, palette.data(), &header);
+    return TakeBlock(code, header, palette.data());
+}
+
+ReadResult CallReadPng(ReadPNGProc read, const fs::path& file) {
+    BITMAPINFOHEADER header{};
+    std::array<uint8_t, 768> palette{};
+    const int32_t code = read(file.c_str(), 0, palette.data(), &header);
+    return TakeBlock(code, header, palette.data());
+}
+
+namespace {
+
+// Reads a decimal header field of a PNM, skipping white space and comments.
+bool PnmNumber(std::istringstream& in, int& value) {
+    while (true) {
+        const int c = in.peek();
+        if (c == '#') {
+            std::string comment;
+            std::getline(in, comment);
+        } else if (std::isspace(c)) {
+            in.get();
+        } else {
+            break;
+        }
+    }
+    return static_cast<bool>(in >> value);
+}
+
+uint32_t Le32(const std::string& b, size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
+}
+
+}  // namespace
+
+std::optional<Reference> ParsePnm(const std::string& bytes) {
+    if (bytes.size() < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6'))
+        return std::nullopt;
+    std::istringstream in(bytes.substr(2));
+    Reference r;
+    int maxValue = 0;
+    if (!PnmNumber(in, r.width) || !PnmNumber(in, r.height) || !PnmNumber(in, maxValue) ||
+        maxValue < 1 || maxValue > 65535)
+        return std::nullopt;
+    in.get();  // the single white-space byte before the samples
+    r.channels = bytes[1] == '5' ? 1 : 3;
+    const size_t count = static_cast<size_t>(r.width) * r.height * r.channels;
+    const size_t sampleBytes = maxValue > 255 ? 2 : 1;
+    const auto at = static_cast<size_t>(in.tellg()) + 2;
+    if (bytes.size() < at + count * sampleBytes) return std::nullopt;
+    r.samples.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + at + i * sampleBytes);
+        if (maxValue == 65535)
+            r.samples[i] = p[0];  // the high byte
+        else if (sampleBytes == 2)
+            r.samples[i] =
+                static_cast<uint8_t>(((p[0] << 8 | p[1]) * 255 + maxValue / 2) / maxValue);
+        else
+            r.samples[i] = static_cast<uint8_t>((p[0] * 255 + maxValue / 2) / maxValue);
+    }
+    return r;
+}
+
+std::optional<Reference> ParseBmp(const std::string& b) {
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return std::nullopt;
+    const uint32_t offBits = Le32(b, 10);
+    const uint32_t headerSize = Le32(b, 14);
+    Reference r;
+    r.width = static_cast<int32_t>(Le32(b, 18));
+    const auto rawHeight = static_cast<int32_t>(Le32(b, 22));
+    r.height = std::abs(rawHeight);
+    const int bits = static_cast<uint8_t>(b[28]) | static_cast<uint8_t>(b[29]) << 8;
+    if (bits != 8 && bits != 24) return std::nullopt;
+    r.channels = bits == 8 ? 1 : 3;
+    if (bits == 8) {
+        uint32_t colours = Le32(b, 46);
+        if (colours == 0) colours = 256;
+        for (uint32_t i = 0; i < colours; ++i) {
+            const size_t at = 14 + headerSize + 4 * i;
+            if (at + 3 > b.size()) return std::nullopt;
+            r.palette.push_back(static_cast<uint8_t>(b[at + 2]));
+            r.palette.push_back(static_cast<uint8_t>(b[at + 1]));
+            r.palette.push_back(static_cast<uint8_t>(b[at]));
+        }
+    }
+    const size_t stride = ((static_cast<size_t>(r.width) * bits + 31) / 32) * 4;
+    if (b.size() < offBits + stride * r.height) return std::nullopt;
+    for (int y = 0; y < r.height; ++y) {
+        const int stored = rawHeight > 0 ? r.height - 1 - y : y;
+        const size_t at = offBits + stride * static_cast<size_t>(stored);
+        for (int x = 0; x < r.width; ++x) {
+            if (bits == 8) {
+                r.samples.push_back(static_cast<uint8_t>(b[at + x]));
+            } else {
+                for (int c = 2; c >= 0; --c)
+                    r.samples.push_back(static_cast<uint8_t>(b[at + 3 * x + c]));
+            }
+        }
+    }
+    return r;
+}
+
+ToolOutput RunTool(const std::string& command) {
+    ToolOutput result;
+    const std::string full = command + " 2>/dev/null";
+    FILE* pipe = popen(full.c_str(), "r");
+    if (!pipe) return result;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.out.append(buffer, n);
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+bool HaveTool(const std::string& name) {
+    return RunTool("command -v " + name + " >/dev/null").status == 0;
+}
+
+std::string Quote(const fs::path& path) {
+    std::string quoted = "'";
+    for (char c : path.string()) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "lumora-codecs-XXXXXX").string();
+    if (mkdtemp(pattern.data())) path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+}
+
+std::string ReadBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> DamagedCopies(const std::string& original, int count) {
+    std::vector<std::string> copies;
+    std::mt19937 random(20240611);
+    for (int i = 0; i < count && !original.empty(); ++i) {
+        std::string b = original;
+        auto position = [&] {
+            return std::uniform_int_distribution<size_t>(0, b.size() - 1)(random);
+        };
+        switch (i % 4) {
+            case 0:
+                b.resize(position());
+                break;
+            case 1:
+            case 2: {
+                const int bytes = 1 + static_cast<int>(random() % 8);
+                for (int k = 0; k < bytes && !b.empty(); ++k)
+                    b[position()] = static_cast<char>(random());
+                break;
+            }
+            default:
+                b.insert(position(), std::string(1 + random() % 16, static_cast<char>(random())));
+                break;
+        }
+        copies.push_back(std::move(b));
+    }
+    return copies;
+}
+
+uint32_t Crc32(const std::string& bytes, size_t from, size_t to) {
+    uint32_t crc = 0xFFFFFFFF;
+    for (size_t i = from; i < to; ++i) {
+        crc ^= static_cast<uint8_t>(bytes[i]);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+std::string FixPngCrcs(std::string png) {
+    size_t at = 8;
+    while (at + 12 <= png.size()) {
+        const uint32_t length = static_cast<uint32_t>(static_cast<uint8_t>(png[at])) << 24 |
+                                static_cast<uint32_t>(static_cast<uint8_t>(png[at + 1])) << 16 |
+                                static_cast<uint32_t>(static_cast<uint8_t>(png[at + 2])) << 8 |
+                                static_cast<uint8_t>(png[at + 3]);
+        if (length > png.size() - at - 12) break;
+        const uint32_t crc = Crc32(png, at + 4, at + 8 + length);
+        for (int i = 0; i < 4; ++i)
+            png[at + 8 + length + i] = static_cast<char>(crc >> (24 - 8 * i));
+        at += 12 + length;
+    }
+    return png;
+}
+
+void WriteBytes(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+DisplayDepthScope::DisplayDepthScope(int bits) : previous_(platform::DisplayDepth()) {
+    platform::SetDisplayDepth(bits);
+}
+
+DisplayDepthScope::~DisplayDepthScope() {
+    platform::SetDisplayDepth(previous_);
+}
+
+}  // namespace codecs_test
