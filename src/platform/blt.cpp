@@ -14,8 +14,8 @@ using gdi::PixelFormat;
 namespace {
 
 // The DC's brush as a destination pixel value; false when the brush paints nothing.
-bool BrushValue(const gdi::Dc& dc, const std::shared_ptr<gdi::Brush>& brush, const PixelFormat& format,
-                uint32_t& value) {
+bool BrushValue(const gdi::Dc& dc, const std::shared_ptr<gdi::Brush>& brush,
+                const PixelFormat& format, uint32_t& value) {
     (void)dc;
     if (!brush || brush->hollow) return false;
     value = gdi::ColorToValue(format, brush->color);
@@ -44,7 +44,8 @@ bool StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     request.sw = srcWidth;
     request.sh = srcHeight;
     request.rop = table;
-    if (gdi::RopUsesPattern(table) && !BrushValue(*dstDc, dstDc->brushObject, dstFormat, request.pattern))
+    if (gdi::RopUsesPattern(table) &&
+        !BrushValue(*dstDc, dstDc->brushObject, dstFormat, request.pattern))
         return true;
 
     if (!gdi::RopUsesSource(table)) return gdi::Blit(dstSurface, nullptr, nullptr, request) >= 0;
@@ -60,7 +61,8 @@ bool StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     return gdi::Blit(dstSurface, &srcSurface, &converter, request) >= 0;
 }
 
-bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, uint32_t rop) {
+bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+            uint32_t rop) {
     return StretchBlt(dst, x, y, width, height, src, srcX, srcY, width, height, rop);
 }
 
@@ -84,16 +86,21 @@ int StretchDIBits(HDC dst, int x, int y, int width, int height, int srcX, int sr
     request.dh = height;
     request.sx = srcX;
     // The source rectangle of a bottom-up DIB is measured from its lower left corner.
-    request.sy = layout.topDown ? srcY
-                                : static_cast<int>(int64_t{layout.height} - srcY - srcHeight);
+    request.sy =
+        layout.topDown ? srcY : static_cast<int>(int64_t{layout.height} - srcY - srcHeight);
     request.sw = srcWidth;
     request.sh = srcHeight;
     request.rop = table;
-    if (gdi::RopUsesPattern(table) && !BrushValue(*dstDc, dstDc->brushObject, dstFormat, request.pattern))
+    if (gdi::RopUsesPattern(table) &&
+        !BrushValue(*dstDc, dstDc->brushObject, dstFormat, request.pattern))
         return layout.height;
 
-    gdi::Surface srcSurface{static_cast<uint8_t*>(const_cast<void*>(bits)), layout.stride, layout.width,
-                            layout.height, layout.topDown, &layout.format};
+    gdi::Surface srcSurface{static_cast<uint8_t*>(const_cast<void*>(bits)),
+                            layout.stride,
+                            layout.width,
+                            layout.height,
+                            layout.topDown,
+                            &layout.format};
     gdi::PixelConverter converter(layout.format, dstFormat, gdi::PixelConverter::Rules::Dib, {});
     if (gdi::Blit(dstSurface, &srcSurface, &converter, request) < 0) return 0;
     return layout.height;
@@ -121,7 +128,8 @@ COLORREF GetPixel(HDC dc, int x, int y) {
     auto target = gdi::LookupDc(dc);
     if (!target) return CLR_INVALID;
     auto surface = gdi::DcSurface(*target);
-    if (!surface || x < 0 || y < 0 || x >= surface->width || y >= surface->height) return CLR_INVALID;
+    if (!surface || x < 0 || y < 0 || x >= surface->width || y >= surface->height)
+        return CLR_INVALID;
     const PixelFormat format = gdi::FormatOf(*surface);
     return gdi::ValueToColor(format, gdi::ReadPixel(surface->Row(y), surface->bitCount, x));
 }
@@ -130,7 +138,8 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
     auto target = gdi::LookupDc(dc);
     if (!target) return CLR_INVALID;
     auto surface = gdi::DcSurface(*target);
-    if (!surface || x < 0 || y < 0 || x >= surface->width || y >= surface->height) return CLR_INVALID;
+    if (!surface || x < 0 || y < 0 || x >= surface->width || y >= surface->height)
+        return CLR_INVALID;
     const PixelFormat format = gdi::FormatOf(*surface);
     const uint32_t value = gdi::ColorToValue(format, color & 0x00FFFFFF);
     gdi::WritePixel(surface->Row(y), surface->bitCount, x, value);

@@ -43,9 +43,13 @@ HDC CreateCompatibleDC(HDC dc) {
     return RegisterDc(true);
 }
 
-bool DeleteDC(HDC dc) { return RemoveHandle(dc, HandleKind::Dc); }
+bool DeleteDC(HDC dc) {
+    return RemoveHandle(dc, HandleKind::Dc);
+}
 
-HDC GetDC(uint32_t /*window*/) { return RegisterDc(false); }
+HDC GetDC(uint32_t /*window*/) {
+    return RegisterDc(false);
+}
 
 int ReleaseDC(uint32_t /*window*/, HDC dc) {
     auto object = gdi::LookupDc(dc);
@@ -58,36 +62,37 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     if (!target) return 0;
     std::lock_guard lock(ObjectMutex());
     switch (HandleKindOf(object)) {
-    case HandleKind::Bitmap: {
-        if (!target->memory) return 0;
-        auto bitmap = gdi::LookupBitmap(object);
-        if (!bitmap) return 0;
-        if (bitmap == target->bitmapObject) return object;
-        // A bitmap lives in one DC at a time; the stock bitmap may sit in many.
-        if (!bitmap->stock && bitmap->selectedInto != 0) return 0;
-        const HGDIOBJ previous = target->bitmap;
-        if (target->bitmapObject) {
-            --target->bitmapObject->selections;
-            if (target->bitmapObject->selectedInto == dc) target->bitmapObject->selectedInto = 0;
+        case HandleKind::Bitmap: {
+            if (!target->memory) return 0;
+            auto bitmap = gdi::LookupBitmap(object);
+            if (!bitmap) return 0;
+            if (bitmap == target->bitmapObject) return object;
+            // A bitmap lives in one DC at a time; the stock bitmap may sit in many.
+            if (!bitmap->stock && bitmap->selectedInto != 0) return 0;
+            const HGDIOBJ previous = target->bitmap;
+            if (target->bitmapObject) {
+                --target->bitmapObject->selections;
+                if (target->bitmapObject->selectedInto == dc)
+                    target->bitmapObject->selectedInto = 0;
+            }
+            target->bitmap = object;
+            target->bitmapObject = bitmap;
+            ++bitmap->selections;
+            if (!bitmap->stock) bitmap->selectedInto = dc;
+            return previous;
         }
-        target->bitmap = object;
-        target->bitmapObject = bitmap;
-        ++bitmap->selections;
-        if (!bitmap->stock) bitmap->selectedInto = dc;
-        return previous;
-    }
-    case HandleKind::Brush: {
-        auto brush = gdi::LookupBrush(object);
-        if (!brush) return 0;
-        const HGDIOBJ previous = target->brush;
-        if (target->brushObject) --target->brushObject->selections;
-        target->brush = object;
-        target->brushObject = brush;
-        ++brush->selections;
-        return previous;
-    }
-    default:
-        return 0;
+        case HandleKind::Brush: {
+            auto brush = gdi::LookupBrush(object);
+            if (!brush) return 0;
+            const HGDIOBJ previous = target->brush;
+            if (target->brushObject) --target->brushObject->selections;
+            target->brush = object;
+            target->brushObject = brush;
+            ++brush->selections;
+            return previous;
+        }
+        default:
+            return 0;
     }
 }
 
@@ -96,14 +101,14 @@ HGDIOBJ GetCurrentObject(HDC dc, uint32_t objectType) {
     if (!target) return 0;
     std::lock_guard lock(ObjectMutex());
     switch (objectType) {
-    case OBJ_BITMAP:
-        return target->bitmap;
-    case OBJ_BRUSH:
-        return target->brush;
-    case OBJ_PAL:
-        return target->palette;
-    default:
-        return 0;
+        case OBJ_BITMAP:
+            return target->bitmap;
+        case OBJ_BRUSH:
+            return target->brush;
+        case OBJ_PAL:
+            return target->palette;
+        default:
+            return 0;
     }
 }
 
@@ -157,7 +162,9 @@ int GetStretchBltMode(HDC dc) {
     return target ? target->stretchMode : 0;
 }
 
-HGDIOBJ GetStockObject(int object) { return gdi::StockObject(object); }
+HGDIOBJ GetStockObject(int object) {
+    return gdi::StockObject(object);
+}
 
 HBRUSH CreateSolidBrush(COLORREF color) {
     auto brush = std::make_shared<gdi::Brush>();
@@ -167,36 +174,38 @@ HBRUSH CreateSolidBrush(COLORREF color) {
 
 extern "C" int GetObject(HGDIOBJ object, int size, void* out) {
     switch (HandleKindOf(object)) {
-    case HandleKind::Bitmap: {
-        auto bitmap = gdi::LookupBitmap(object);
-        if (!bitmap) return 0;
-        if (!out) return static_cast<int>(sizeof(BITMAP));
-        if (size < static_cast<int>(sizeof(BITMAP))) return 0;
-        BITMAP bm{};
-        bm.bmType = 0;
-        bm.bmWidth = bitmap->width;
-        bm.bmHeight = bitmap->height;
-        // Device bitmaps report rows padded to 16 bits, as GDI's do.
-        bm.bmWidthBytes = bitmap->dibSection
-                              ? bitmap->stride
-                              : static_cast<int32_t>(((int64_t{bitmap->width} * bitmap->bitCount + 15) / 16) * 2);
-        bm.bmPlanes = 1;
-        bm.bmBitsPixel = static_cast<uint16_t>(bitmap->bitCount);
-        bm.bmBits = bitmap->dibSection ? bitmap->pixels.get() : nullptr;
-        std::memcpy(out, &bm, sizeof bm);
-        return static_cast<int>(sizeof bm);
-    }
-    case HandleKind::Palette: {
-        auto palette = gdi::LookupPalette(object);
-        if (!palette) return 0;
-        if (!out) return 2;
-        if (size < 2) return 0;
-        const auto count = static_cast<uint16_t>(palette->entries.size());
-        std::memcpy(out, &count, 2);
-        return 2;
-    }
-    default:
-        return 0;
+        case HandleKind::Bitmap: {
+            auto bitmap = gdi::LookupBitmap(object);
+            if (!bitmap) return 0;
+            if (!out) return static_cast<int>(sizeof(BITMAP));
+            if (size < static_cast<int>(sizeof(BITMAP))) return 0;
+            BITMAP bm{};
+            bm.bmType = 0;
+            bm.bmWidth = bitmap->width;
+            bm.bmHeight = bitmap->height;
+            // Device bitmaps report rows padded to 16 bits, as GDI's do.
+            bm.bmWidthBytes =
+                bitmap->dibSection
+                    ? bitmap->stride
+                    : static_cast<int32_t>(((int64_t{bitmap->width} * bitmap->bitCount + 15) / 16) *
+                                           2);
+            bm.bmPlanes = 1;
+            bm.bmBitsPixel = static_cast<uint16_t>(bitmap->bitCount);
+            bm.bmBits = bitmap->dibSection ? bitmap->pixels.get() : nullptr;
+            std::memcpy(out, &bm, sizeof bm);
+            return static_cast<int>(sizeof bm);
+        }
+        case HandleKind::Palette: {
+            auto palette = gdi::LookupPalette(object);
+            if (!palette) return 0;
+            if (!out) return 2;
+            if (size < 2) return 0;
+            const auto count = static_cast<uint16_t>(palette->entries.size());
+            std::memcpy(out, &count, 2);
+            return 2;
+        }
+        default:
+            return 0;
     }
 }
 

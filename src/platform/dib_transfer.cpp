@@ -75,7 +75,8 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, uint32_t usage, void** 
     auto dcObject = gdi::LookupDc(dc);
     gdi::DibLayout layout;
     if (!gdi::ParseDibInfo(info, usage, dcObject.get(), layout)) return 0;
-    auto bitmap = gdi::AllocateBitmap(layout.width, layout.height, layout.format.bitCount, layout.topDown);
+    auto bitmap =
+        gdi::AllocateBitmap(layout.width, layout.height, layout.format.bitCount, layout.topDown);
     if (!bitmap) return 0;
     bitmap->dibSection = true;
     bitmap->colors = layout.format.table;
@@ -99,13 +100,17 @@ int SetDIBits(HDC dc, HBITMAP bitmap, uint32_t start, uint32_t lines, const void
     if (rows == 0) return 0;
     // Scan line s of a bottom-up DIB is row height - 1 - s from the top; the rows given start
     // at scan line `start`.
-    const int firstRow = layout.topDown ? static_cast<int>(start)
-                                        : static_cast<int>(height - start) - rows;
+    const int firstRow =
+        layout.topDown ? static_cast<int>(start) : static_cast<int>(height - start) - rows;
 
     const PixelFormat dstFormat = gdi::FormatOf(*target);
     gdi::Surface dst = gdi::SurfaceOf(*target, dstFormat);
-    gdi::Surface src{static_cast<uint8_t*>(const_cast<void*>(bits)), layout.stride, layout.width, rows,
-                     layout.topDown, &layout.format};
+    gdi::Surface src{static_cast<uint8_t*>(const_cast<void*>(bits)),
+                     layout.stride,
+                     layout.width,
+                     rows,
+                     layout.topDown,
+                     &layout.format};
     gdi::PixelConverter converter(layout.format, dstFormat, gdi::PixelConverter::Rules::Dib, {});
     gdi::BlitRequest request;
     request.dx = 0;
@@ -156,7 +161,8 @@ extern "C" int GetDIBits(HDC dc, HBITMAP bitmap, uint32_t start, uint32_t lines,
         bitCount != 32)
         return 0;
     if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN) return 0;
-    if (h.biCompression == BI_BITFIELDS ? (bitCount != 16 && bitCount != 32) : h.biCompression != BI_RGB)
+    if (h.biCompression == BI_BITFIELDS ? (bitCount != 16 && bitCount != 32)
+                                        : h.biCompression != BI_RGB)
         return 0;
     const int64_t stride64 = ((int64_t{h.biWidth} * bitCount + 31) / 32) * 4;
     const int64_t height = std::abs(int64_t{h.biHeight});
@@ -195,7 +201,8 @@ extern "C" int GetDIBits(HDC dc, HBITMAP bitmap, uint32_t start, uint32_t lines,
     const auto rows = static_cast<int>(std::min<int64_t>(lines, height - start));
     if (rows == 0) return 0;
     const bool topDown = h.biHeight < 0;
-    const int firstRow = topDown ? static_cast<int>(start) : static_cast<int>(height - start) - rows;
+    const int firstRow =
+        topDown ? static_cast<int>(start) : static_cast<int>(height - start) - rows;
 
     const PixelFormat srcFormat = gdi::FormatOf(*source);
     gdi::Surface src = gdi::SurfaceOf(*source, srcFormat);
@@ -221,7 +228,8 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
         if (!dcObject) return 0;
     }
     if (width == 0 || height == 0) return gdi::StockBitmap();
-    std::shared_ptr<Bitmap> selected = dcObject && dcObject->memory ? dcObject->bitmapObject : nullptr;
+    std::shared_ptr<Bitmap> selected =
+        dcObject && dcObject->memory ? dcObject->bitmapObject : nullptr;
     // A memory DC makes bitmaps like the one it holds: monochrome while it has its initial
     // bitmap, a DIB section of the same format while it holds one.
     if (selected && (selected->monochrome || selected->dibSection))
@@ -229,7 +237,8 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
     return Register(gdi::CreateDisplayBitmap(width, height));
 }
 
-HBITMAP CreateBitmap(int width, int height, uint32_t planes, uint32_t bitsPerPixel, const void* bits) {
+HBITMAP CreateBitmap(int width, int height, uint32_t planes, uint32_t bitsPerPixel,
+                     const void* bits) {
     if (width < 0 || height < 0 || planes != 1) return 0;
     if (width == 0 || height == 0) return gdi::StockBitmap();
     const int bpp = static_cast<int>(bitsPerPixel);
@@ -241,7 +250,8 @@ HBITMAP CreateBitmap(int width, int height, uint32_t planes, uint32_t bitsPerPix
         const size_t rowBytes = (static_cast<size_t>(width) * bpp + 7) / 8;
         const size_t srcStride = ((static_cast<size_t>(width) * bpp + 15) / 16) * 2;
         const auto* src = static_cast<const uint8_t*>(bits);
-        for (int y = 0; y < height; ++y) std::memcpy(bitmap->Row(y), src + y * srcStride, rowBytes);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(bitmap->Row(y), src + y * srcStride, rowBytes);
     }
     return Register(std::move(bitmap));
 }
@@ -257,7 +267,8 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, uint32_t init, co
     if (info && usage == DIB_RGB_COLORS && info->bmiHeader.biBitCount == 1 &&
         info->bmiHeader.biSize >= 40 && info->bmiHeader.biSize <= 124) {
         RGBQUAD table[2];
-        std::memcpy(table, reinterpret_cast<const uint8_t*>(info) + info->bmiHeader.biSize, sizeof table);
+        std::memcpy(table, reinterpret_cast<const uint8_t*>(info) + info->bmiHeader.biSize,
+                    sizeof table);
         monochrome = table[0].rgbRed == 0 && table[0].rgbGreen == 0 && table[0].rgbBlue == 0 &&
                      table[1].rgbRed == 255 && table[1].rgbGreen == 255 && table[1].rgbBlue == 255;
     }
@@ -274,6 +285,8 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, uint32_t init, co
     return handle;
 }
 
-bool GdiFlush() { return true; }
+bool GdiFlush() {
+    return true;
+}
 
 }  // namespace platform

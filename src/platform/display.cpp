@@ -22,7 +22,9 @@ struct DisplayState {
     std::shared_ptr<Bitmap> screen;
 };
 
-RGBQUAD Quad(uint8_t r, uint8_t g, uint8_t b) { return RGBQUAD{b, g, r, 0}; }
+RGBQUAD Quad(uint8_t r, uint8_t g, uint8_t b) {
+    return RGBQUAD{b, g, r, 0};
+}
 
 void ResetSystemPalette(SystemPalette& p) {
     p.colors.fill(RGBQUAD{0, 0, 0, 0});
@@ -118,9 +120,11 @@ uint32_t RealizeInSystemPalette(const std::vector<PALETTEENTRY>& entries, bool b
     int freeSlot = kStaticLow;
     for (const PALETTEENTRY& e : entries) {
         bool present = false;
-        for (int i = 0; i < 256 && !present; ++i) present = next.used[i] && SameColor(next.colors[i], e);
+        for (int i = 0; i < 256 && !present; ++i)
+            present = next.used[i] && SameColor(next.colors[i], e);
         if (present) continue;
-        while (freeSlot < kStaticHigh && next.used[freeSlot]) ++freeSlot;
+        while (freeSlot < kStaticHigh && next.used[freeSlot])
+            ++freeSlot;
         if (freeSlot == kStaticHigh) break;
         next.colors[freeSlot] = Quad(e.peRed, e.peGreen, e.peBlue);
         next.used[freeSlot] = true;
@@ -172,22 +176,26 @@ std::shared_ptr<Bitmap> ScreenSurface() {
     return s.screen;
 }
 
-int DisplayWidth() { return kDisplayWidth; }
-int DisplayHeight() { return kDisplayHeight; }
+int DisplayWidth() {
+    return kDisplayWidth;
+}
+int DisplayHeight() {
+    return kDisplayHeight;
+}
 
 }  // namespace gdi
 
 bool SetDisplayDepth(int bitsPerPixel) {
     switch (bitsPerPixel) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32:
-        break;
-    default:
-        return false;
+        case 1:
+        case 4:
+        case 8:
+        case 16:
+        case 24:
+        case 32:
+            break;
+        default:
+            return false;
     }
     std::lock_guard lock(gdi::ObjectMutex());
     gdi::DisplayState& s = gdi::State();
@@ -220,38 +228,38 @@ extern "C" int GetDeviceCaps(HDC dc, int index) {
     }
     const bool paletted = depth <= 8;
     switch (index) {
-    case TECHNOLOGY:
-        return DT_RASDISPLAY;
-    case HORZSIZE:
-        return static_cast<int>(std::lround(gdi::kDisplayWidth * 25.4 / dpiX));
-    case VERTSIZE:
-        return static_cast<int>(std::lround(gdi::kDisplayHeight * 25.4 / dpiY));
-    case HORZRES:
-        return gdi::kDisplayWidth;
-    case VERTRES:
-        return gdi::kDisplayHeight;
-    case BITSPIXEL:
-        return depth;
-    case PLANES:
-        return 1;
-    case NUMCOLORS:
-        if (depth == 8) return 20;
-        return paletted ? (1 << depth) : -1;
-    case RASTERCAPS:
-        return RC_BITBLT | RC_DI_BITMAP | RC_STRETCHBLT | (paletted ? RC_PALETTE : 0);
-    case LOGPIXELSX:
-        return dpiX;
-    case LOGPIXELSY:
-        return dpiY;
-    case SIZEPALETTE:
-        return paletted ? (1 << depth) : 0;
-    case NUMRESERVED:
-        if (depth == 8) return 20;
-        return paletted ? (1 << depth) : 0;
-    case COLORRES:
-        return depth == 16 ? 16 : 24;
-    default:
-        return 0;
+        case TECHNOLOGY:
+            return DT_RASDISPLAY;
+        case HORZSIZE:
+            return static_cast<int>(std::lround(gdi::kDisplayWidth * 25.4 / dpiX));
+        case VERTSIZE:
+            return static_cast<int>(std::lround(gdi::kDisplayHeight * 25.4 / dpiY));
+        case HORZRES:
+            return gdi::kDisplayWidth;
+        case VERTRES:
+            return gdi::kDisplayHeight;
+        case BITSPIXEL:
+            return depth;
+        case PLANES:
+            return 1;
+        case NUMCOLORS:
+            if (depth == 8) return 20;
+            return paletted ? (1 << depth) : -1;
+        case RASTERCAPS:
+            return RC_BITBLT | RC_DI_BITMAP | RC_STRETCHBLT | (paletted ? RC_PALETTE : 0);
+        case LOGPIXELSX:
+            return dpiX;
+        case LOGPIXELSY:
+            return dpiY;
+        case SIZEPALETTE:
+            return paletted ? (1 << depth) : 0;
+        case NUMRESERVED:
+            if (depth == 8) return 20;
+            return paletted ? (1 << depth) : 0;
+        case COLORRES:
+            return depth == 16 ? 16 : 24;
+        default:
+            return 0;
     }
 }
 

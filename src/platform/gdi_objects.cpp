@@ -39,7 +39,9 @@ std::shared_ptr<Brush> LookupBrush(HBRUSH handle) {
     return std::static_pointer_cast<Brush>(LookupObject(handle, HandleKind::Brush));
 }
 
-std::shared_ptr<Dc> LookupDc(HDC handle) { return Lookup<Dc>(handle, HandleKind::Dc); }
+std::shared_ptr<Dc> LookupDc(HDC handle) {
+    return Lookup<Dc>(handle, HandleKind::Dc);
+}
 
 std::shared_ptr<Bitmap> AllocateBitmap(int width, int height, int bitCount, bool topDown) {
     if (width <= 0 || height <= 0) return nullptr;
@@ -108,8 +110,12 @@ HGDIOBJ StockObject(int index) {
     return 0;
 }
 
-HBITMAP StockBitmap() { return Stock().bitmap; }
-HPALETTE StockPalette() { return Stock().palette; }
+HBITMAP StockBitmap() {
+    return Stock().bitmap;
+}
+HPALETTE StockPalette() {
+    return Stock().palette;
+}
 
 std::shared_ptr<Bitmap> DcSurface(const Dc& dc) {
     if (!dc.memory) return ScreenSurface();

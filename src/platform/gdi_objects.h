@@ -48,7 +48,9 @@ struct Bitmap : GdiObject {
     size_t sizeBytes = 0;
     HDC selectedInto = 0;
 
-    uint8_t* Row(int y) { return pixels.get() + static_cast<size_t>(topDown ? y : height - 1 - y) * stride; }
+    uint8_t* Row(int y) {
+        return pixels.get() + static_cast<size_t>(topDown ? y : height - 1 - y) * stride;
+    }
     const uint8_t* Row(int y) const {
         return pixels.get() + static_cast<size_t>(topDown ? y : height - 1 - y) * stride;
     }
@@ -84,7 +86,8 @@ struct Dc {
 };
 
 // ---- Handles ----------------------------------------------------------------------------------
-// Registers a new object; 0 when the table is full.
+// Registers a new object; 0 when the table is full. Every selectable kind (pens and fonts too)
+// goes through here, so that DeleteObject can read its stock and selection state.
 HANDLE32 RegisterObject(HandleKind kind, std::shared_ptr<GdiObject> object);
 std::shared_ptr<GdiObject> LookupObject(HANDLE32 handle, HandleKind kind);
 std::shared_ptr<Bitmap> LookupBitmap(HBITMAP handle);

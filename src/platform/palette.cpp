@@ -45,7 +45,8 @@ uint32_t RealizePalette(HDC dc) {
     return gdi::RealizeInSystemPalette(entries, background);
 }
 
-uint32_t GetPaletteEntries(HPALETTE palette, uint32_t start, uint32_t count, PALETTEENTRY* entries) {
+uint32_t GetPaletteEntries(HPALETTE palette, uint32_t start, uint32_t count,
+                           PALETTEENTRY* entries) {
     auto object = gdi::LookupPalette(palette);
     if (!object) return 0;
     std::lock_guard lock(ObjectMutex());
@@ -75,9 +76,10 @@ uint32_t GetNearestPaletteIndex(HPALETTE palette, COLORREF color) {
     std::lock_guard lock(ObjectMutex());
     std::vector<RGBQUAD> table;
     table.reserve(object->entries.size());
-    for (const PALETTEENTRY& e : object->entries) table.push_back(RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0});
-    return gdi::NearestIndex(table.data(), table.size(), nullptr, GetRValue(color), GetGValue(color),
-                             GetBValue(color));
+    for (const PALETTEENTRY& e : object->entries)
+        table.push_back(RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0});
+    return gdi::NearestIndex(table.data(), table.size(), nullptr, GetRValue(color),
+                             GetGValue(color), GetBValue(color));
 }
 
 }  // namespace platform

@@ -6,6 +6,8 @@
 namespace platform::gdi {
 namespace {
 
+constexpr uint32_t kCacheSize = 1 << 14;  // nearest-colour results kept per conversion
+
 static_assert(std::endian::native == std::endian::little, "pixel rows are read as little endian");
 
 struct Channel {
@@ -93,7 +95,8 @@ PixelFormat FormatOf(const Bitmap& bitmap) {
             const SystemPalette sys = SnapshotSystemPalette();
             f.table.assign(sys.colors.begin(), sys.colors.end());
             f.matchable.assign(256, 0);
-            for (int i = 0; i < 256; ++i) f.matchable[i] = sys.used[i] ? 1 : 0;
+            for (int i = 0; i < 256; ++i)
+                f.matchable[i] = sys.used[i] ? 1 : 0;
         } else {
             f.table = DefaultColorTable(bitmap.bitCount);
         }
@@ -183,9 +186,13 @@ uint32_t NearestIndex(const RGBQUAD* table, size_t count, const uint8_t* matchab
     for (size_t i = 0; i < count; ++i) {
         if (matchable && !matchable[i]) continue;
         const int dr = int{table[i].rgbRed} - r;
+        int64_t d = dr * dr;
+        if (d >= bestDistance) continue;
         const int dg = int{table[i].rgbGreen} - g;
+        d += dg * dg;
+        if (d >= bestDistance) continue;
         const int db = int{table[i].rgbBlue} - b;
-        const int64_t d = dr * dr + dg * dg + db * db;
+        d += db * db;
         if (d < bestDistance) {
             bestDistance = d;
             best = static_cast<uint32_t>(i);
@@ -212,137 +219,145 @@ uint32_t ColorToValue(const PixelFormat& format, COLORREF color) {
 
 uint32_t ReadPixel(const uint8_t* row, int bitCount, int x) {
     switch (bitCount) {
-    case 1:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4:
-        return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
-    case 8:
-        return row[x];
-    case 16: {
-        const uint8_t* p = row + 2 * static_cast<size_t>(x);
-        return p[0] | (uint32_t{p[1]} << 8);
-    }
-    case 24: {
-        const uint8_t* p = row + 3 * static_cast<size_t>(x);
-        return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
-    }
-    default: {
-        uint32_t v;
-        std::memcpy(&v, row + 4 * static_cast<size_t>(x), 4);
-        return v;
-    }
+        case 1:
+            return (row[x >> 3] >> (7 - (x & 7))) & 1;
+        case 4:
+            return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
+        case 8:
+            return row[x];
+        case 16: {
+            const uint8_t* p = row + 2 * static_cast<size_t>(x);
+            return p[0] | (uint32_t{p[1]} << 8);
+        }
+        case 24: {
+            const uint8_t* p = row + 3 * static_cast<size_t>(x);
+            return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+        }
+        default: {
+            uint32_t v;
+            std::memcpy(&v, row + 4 * static_cast<size_t>(x), 4);
+            return v;
+        }
     }
 }
 
 void WritePixel(uint8_t* row, int bitCount, int x, uint32_t value) {
     switch (bitCount) {
-    case 1: {
-        const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-        if (value & 1)
-            row[x >> 3] |= bit;
-        else
-            row[x >> 3] &= static_cast<uint8_t>(~bit);
-        break;
-    }
-    case 4: {
-        uint8_t& byte = row[x >> 1];
-        if (x & 1)
-            byte = static_cast<uint8_t>((byte & 0xF0) | (value & 0xF));
-        else
-            byte = static_cast<uint8_t>((byte & 0x0F) | ((value & 0xF) << 4));
-        break;
-    }
-    case 8:
-        row[x] = static_cast<uint8_t>(value);
-        break;
-    case 16: {
-        uint8_t* p = row + 2 * static_cast<size_t>(x);
-        p[0] = static_cast<uint8_t>(value);
-        p[1] = static_cast<uint8_t>(value >> 8);
-        break;
-    }
-    case 24: {
-        uint8_t* p = row + 3 * static_cast<size_t>(x);
-        p[0] = static_cast<uint8_t>(value);
-        p[1] = static_cast<uint8_t>(value >> 8);
-        p[2] = static_cast<uint8_t>(value >> 16);
-        break;
-    }
-    default:
-        std::memcpy(row + 4 * static_cast<size_t>(x), &value, 4);
-        break;
+        case 1: {
+            const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
+            if (value & 1)
+                row[x >> 3] |= bit;
+            else
+                row[x >> 3] &= static_cast<uint8_t>(~bit);
+            break;
+        }
+        case 4: {
+            uint8_t& byte = row[x >> 1];
+            if (x & 1)
+                byte = static_cast<uint8_t>((byte & 0xF0) | (value & 0xF));
+            else
+                byte = static_cast<uint8_t>((byte & 0x0F) | ((value & 0xF) << 4));
+            break;
+        }
+        case 8:
+            row[x] = static_cast<uint8_t>(value);
+            break;
+        case 16: {
+            uint8_t* p = row + 2 * static_cast<size_t>(x);
+            p[0] = static_cast<uint8_t>(value);
+            p[1] = static_cast<uint8_t>(value >> 8);
+            break;
+        }
+        case 24: {
+            uint8_t* p = row + 3 * static_cast<size_t>(x);
+            p[0] = static_cast<uint8_t>(value);
+            p[1] = static_cast<uint8_t>(value >> 8);
+            p[2] = static_cast<uint8_t>(value >> 16);
+            break;
+        }
+        default:
+            std::memcpy(row + 4 * static_cast<size_t>(x), &value, 4);
+            break;
     }
 }
 
 void ReadPixels(const uint8_t* row, int bitCount, const int32_t* xs, int count, uint32_t* out) {
     switch (bitCount) {
-    case 1:
-        for (int i = 0; i < count; ++i) out[i] = (row[xs[i] >> 3] >> (7 - (xs[i] & 7))) & 1;
-        break;
-    case 4:
-        for (int i = 0; i < count; ++i) out[i] = (row[xs[i] >> 1] >> ((xs[i] & 1) ? 0 : 4)) & 0xF;
-        break;
-    case 8:
-        for (int i = 0; i < count; ++i) out[i] = row[xs[i]];
-        break;
-    case 16:
-        for (int i = 0; i < count; ++i) {
-            const uint8_t* p = row + 2 * static_cast<size_t>(xs[i]);
-            out[i] = p[0] | (uint32_t{p[1]} << 8);
-        }
-        break;
-    case 24:
-        for (int i = 0; i < count; ++i) {
-            const uint8_t* p = row + 3 * static_cast<size_t>(xs[i]);
-            out[i] = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
-        }
-        break;
-    default:
-        for (int i = 0; i < count; ++i) std::memcpy(&out[i], row + 4 * static_cast<size_t>(xs[i]), 4);
-        break;
+        case 1:
+            for (int i = 0; i < count; ++i)
+                out[i] = (row[xs[i] >> 3] >> (7 - (xs[i] & 7))) & 1;
+            break;
+        case 4:
+            for (int i = 0; i < count; ++i)
+                out[i] = (row[xs[i] >> 1] >> ((xs[i] & 1) ? 0 : 4)) & 0xF;
+            break;
+        case 8:
+            for (int i = 0; i < count; ++i)
+                out[i] = row[xs[i]];
+            break;
+        case 16:
+            for (int i = 0; i < count; ++i) {
+                const uint8_t* p = row + 2 * static_cast<size_t>(xs[i]);
+                out[i] = p[0] | (uint32_t{p[1]} << 8);
+            }
+            break;
+        case 24:
+            for (int i = 0; i < count; ++i) {
+                const uint8_t* p = row + 3 * static_cast<size_t>(xs[i]);
+                out[i] = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+            }
+            break;
+        default:
+            for (int i = 0; i < count; ++i)
+                std::memcpy(&out[i], row + 4 * static_cast<size_t>(xs[i]), 4);
+            break;
     }
 }
 
 void ReadPixelsContiguous(const uint8_t* row, int bitCount, int x0, int count, uint32_t* out) {
     switch (bitCount) {
-    case 8:
-        for (int i = 0; i < count; ++i) out[i] = row[x0 + i];
-        break;
-    case 24: {
-        const uint8_t* p = row + 3 * static_cast<size_t>(x0);
-        for (int i = 0; i < count; ++i, p += 3)
-            out[i] = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
-        break;
-    }
-    case 32:
-        std::memcpy(out, row + 4 * static_cast<size_t>(x0), 4 * static_cast<size_t>(count));
-        break;
-    default:
-        for (int i = 0; i < count; ++i) out[i] = ReadPixel(row, bitCount, x0 + i);
-        break;
+        case 8:
+            for (int i = 0; i < count; ++i)
+                out[i] = row[x0 + i];
+            break;
+        case 24: {
+            const uint8_t* p = row + 3 * static_cast<size_t>(x0);
+            for (int i = 0; i < count; ++i, p += 3)
+                out[i] = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+            break;
+        }
+        case 32:
+            std::memcpy(out, row + 4 * static_cast<size_t>(x0), 4 * static_cast<size_t>(count));
+            break;
+        default:
+            for (int i = 0; i < count; ++i)
+                out[i] = ReadPixel(row, bitCount, x0 + i);
+            break;
     }
 }
 
 void WritePixels(uint8_t* row, int bitCount, int x0, int count, const uint32_t* values) {
     switch (bitCount) {
-    case 8:
-        for (int i = 0; i < count; ++i) row[x0 + i] = static_cast<uint8_t>(values[i]);
-        break;
-    case 24: {
-        uint8_t* p = row + 3 * static_cast<size_t>(x0);
-        for (int i = 0; i < count; ++i, p += 3) {
-            p[0] = static_cast<uint8_t>(values[i]);
-            p[1] = static_cast<uint8_t>(values[i] >> 8);
-            p[2] = static_cast<uint8_t>(values[i] >> 16);
+        case 8:
+            for (int i = 0; i < count; ++i)
+                row[x0 + i] = static_cast<uint8_t>(values[i]);
+            break;
+        case 24: {
+            uint8_t* p = row + 3 * static_cast<size_t>(x0);
+            for (int i = 0; i < count; ++i, p += 3) {
+                p[0] = static_cast<uint8_t>(values[i]);
+                p[1] = static_cast<uint8_t>(values[i] >> 8);
+                p[2] = static_cast<uint8_t>(values[i] >> 16);
+            }
+            break;
         }
-        break;
-    }
-    case 32:
-        std::memcpy(row + 4 * static_cast<size_t>(x0), values, 4 * static_cast<size_t>(count));
-        break;
-    default:
-        for (int i = 0; i < count; ++i) WritePixel(row, bitCount, x0 + i, values[i]);
-        break;
+        case 32:
+            std::memcpy(row + 4 * static_cast<size_t>(x0), values, 4 * static_cast<size_t>(count));
+            break;
+        default:
+            for (int i = 0; i < count; ++i)
+                WritePixel(row, bitCount, x0 + i, values[i]);
+            break;
     }
 }
 
@@ -359,17 +374,18 @@ PixelConverter::PixelConverter(const PixelFormat& src, const PixelFormat& dst, R
         kind_ = Kind::ToMono;
         monoBkValue_ = ColorToValue(src, colors.srcBk);
     } else if (src.Indexed()) {
-        if (dst.Indexed() && src.bitCount == dst.bitCount && src.systemPalette == dst.systemPalette &&
-            SameTable(src.table, dst.table)) {
+        if (dst.Indexed() && src.bitCount == dst.bitCount &&
+            src.systemPalette == dst.systemPalette && SameTable(src.table, dst.table)) {
             kind_ = Kind::Identity;
         } else {
             kind_ = Kind::Lut;
             lut_.resize(size_t{1} << src.bitCount);
-            for (uint32_t i = 0; i < lut_.size(); ++i) lut_[i] = ColorToValue(dst, ValueToColor(src, i));
+            for (uint32_t i = 0; i < lut_.size(); ++i)
+                lut_[i] = ColorToValue(dst, ValueToColor(src, i));
         }
     } else if (dst.Indexed()) {
         kind_ = Kind::ToIndexed;
-        cache_.assign(4096, 0);
+        cache_.assign(kCacheSize, 0);
     } else if (src.masks == dst.masks) {
         kind_ = Kind::Identity;
     } else {
@@ -395,7 +411,7 @@ PixelConverter::PixelConverter(const PixelFormat& src, const PixelFormat& dst, R
 }
 
 uint32_t PixelConverter::NearestCached(uint32_t rgb) {
-    const uint32_t slot = ((rgb * 2654435761u) >> 20) & 4095;
+    const uint32_t slot = ((rgb * 2654435761u) >> 16) & (kCacheSize - 1);
     const uint64_t entry = cache_[slot];
     if ((entry >> 32) == uint64_t{rgb} + 1) return static_cast<uint32_t>(entry);
     const uint32_t index = NearestIndex(dst_.table.data(), dst_.table.size(),
@@ -408,40 +424,42 @@ uint32_t PixelConverter::NearestCached(uint32_t rgb) {
 
 void PixelConverter::Convert(uint32_t* values, int count) {
     switch (kind_) {
-    case Kind::Identity:
-        return;
-    case Kind::Lut: {
-        const uint32_t last = static_cast<uint32_t>(lut_.size() - 1);
-        for (int i = 0; i < count; ++i) values[i] = lut_[values[i] & last];
-        return;
-    }
-    case Kind::ToMono: {
-        const uint32_t mask = src_.ValueMask();
-        for (int i = 0; i < count; ++i) values[i] = (values[i] & mask) == monoBkValue_ ? 1 : 0;
-        return;
-    }
-    case Kind::Channels:
-    case Kind::ToIndexed: {
-        const bool indexed = kind_ == Kind::ToIndexed;
-        for (int i = 0; i < count; ++i) {
-            const uint32_t v = values[i];
-            uint32_t rgb[3];
-            for (int c = 0; c < 3; ++c) {
-                const SourceChannel& sc = channels_[c];
-                const uint32_t x = (v & sc.mask) >> sc.shift;
-                rgb[c] = sc.length < 8 ? sc.widen[x] : x >> (sc.length - 8);
-            }
-            if (indexed) {
-                values[i] = NearestCached(rgb[0] | (rgb[1] << 8) | (rgb[2] << 16));
-            } else {
-                uint32_t out = 0;
-                for (int c = 0; c < 3; ++c)
-                    out |= (Narrow(rgb[c], dstLength_[c]) << dstShift_[c]) & dst_.masks[c];
-                values[i] = out & dstMask_;
-            }
+        case Kind::Identity:
+            return;
+        case Kind::Lut: {
+            const uint32_t last = static_cast<uint32_t>(lut_.size() - 1);
+            for (int i = 0; i < count; ++i)
+                values[i] = lut_[values[i] & last];
+            return;
         }
-        return;
-    }
+        case Kind::ToMono: {
+            const uint32_t mask = src_.ValueMask();
+            for (int i = 0; i < count; ++i)
+                values[i] = (values[i] & mask) == monoBkValue_ ? 1 : 0;
+            return;
+        }
+        case Kind::Channels:
+        case Kind::ToIndexed: {
+            const bool indexed = kind_ == Kind::ToIndexed;
+            for (int i = 0; i < count; ++i) {
+                const uint32_t v = values[i];
+                uint32_t rgb[3];
+                for (int c = 0; c < 3; ++c) {
+                    const SourceChannel& sc = channels_[c];
+                    const uint32_t x = (v & sc.mask) >> sc.shift;
+                    rgb[c] = sc.length < 8 ? sc.widen[x] : x >> (sc.length - 8);
+                }
+                if (indexed) {
+                    values[i] = NearestCached(rgb[0] | (rgb[1] << 8) | (rgb[2] << 16));
+                } else {
+                    uint32_t out = 0;
+                    for (int c = 0; c < 3; ++c)
+                        out |= (Narrow(rgb[c], dstLength_[c]) << dstShift_[c]) & dst_.masks[c];
+                    values[i] = out & dstMask_;
+                }
+            }
+            return;
+        }
     }
 }
 

@@ -59,7 +59,7 @@ void WritePixel(uint8_t* row, int bitCount, int x, uint32_t value);
 
 // Converts source pixel values into destination pixel values.
 class PixelConverter {
-public:
+  public:
     enum class Rules {
         Blit,  // between DCs: monochrome device bitmaps go through text and background colours
         Dib,   // DIB transfers: every colour goes to its nearest
@@ -72,9 +72,11 @@ public:
     PixelConverter(const PixelFormat& src, const PixelFormat& dst, Rules rules, Colors colors);
 
     bool Identity() const { return kind_ == Kind::Identity; }
+    // The table source values index, for sources of 8 bits and less; null otherwise.
+    const uint32_t* Table() const { return kind_ == Kind::Lut ? lut_.data() : nullptr; }
     void Convert(uint32_t* values, int count);
 
-private:
+  private:
     enum class Kind { Identity, Lut, ToMono, Channels, ToIndexed };
     uint32_t NearestCached(uint32_t rgb);
 

@@ -80,9 +80,92 @@ void RopBytes(uint8_t rop, uint8_t* d, const uint8_t* s, const uint8_t* p, size_
 void Canonicalise(uint8_t* row, const PixelFormat& format, int x0, int n) {
     const uint32_t mask = format.ValueMask();
     if (format.bitCount == 16 && mask != 0xFFFF) {
-        for (int x = x0; x < x0 + n; ++x) WritePixel(row, 16, x, ReadPixel(row, 16, x) & mask);
+        for (int x = x0; x < x0 + n; ++x)
+            WritePixel(row, 16, x, ReadPixel(row, 16, x) & mask);
     } else if (format.bitCount == 32 && mask != 0xFFFFFFFF) {
-        for (int x = x0; x < x0 + n; ++x) WritePixel(row, 32, x, ReadPixel(row, 32, x) & mask);
+        for (int x = x0; x < x0 + n; ++x)
+            WritePixel(row, 32, x, ReadPixel(row, 32, x) & mask);
+    }
+}
+
+// Reads, maps through a table (or not) and writes in one pass: the row copy that painting
+// big pictures spends its time in.
+template <int SB, int DB>
+void CopyRowFused(const uint8_t* src, const int32_t* xs, int s0, uint8_t* dst, int x0, int n,
+                  const uint32_t* table) {
+    for (int i = 0; i < n; ++i) {
+        const int sx = xs ? xs[i] : s0 + i;
+        uint32_t v;
+        if constexpr (SB == 1) {
+            v = (src[sx >> 3] >> (7 - (sx & 7))) & 1;
+        } else if constexpr (SB == 4) {
+            v = (src[sx >> 1] >> ((sx & 1) ? 0 : 4)) & 0xF;
+        } else if constexpr (SB == 8) {
+            v = src[sx];
+        } else if constexpr (SB == 16) {
+            const uint8_t* p = src + 2 * static_cast<size_t>(sx);
+            v = p[0] | (uint32_t{p[1]} << 8);
+        } else if constexpr (SB == 24) {
+            const uint8_t* p = src + 3 * static_cast<size_t>(sx);
+            v = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+        } else {
+            std::memcpy(&v, src + 4 * static_cast<size_t>(sx), 4);
+        }
+        if (table) v = table[v];
+        const size_t x = static_cast<size_t>(x0 + i);
+        if constexpr (DB == 8) {
+            dst[x] = static_cast<uint8_t>(v);
+        } else if constexpr (DB == 16) {
+            dst[2 * x] = static_cast<uint8_t>(v);
+            dst[2 * x + 1] = static_cast<uint8_t>(v >> 8);
+        } else if constexpr (DB == 24) {
+            dst[3 * x] = static_cast<uint8_t>(v);
+            dst[3 * x + 1] = static_cast<uint8_t>(v >> 8);
+            dst[3 * x + 2] = static_cast<uint8_t>(v >> 16);
+        } else {
+            std::memcpy(dst + 4 * x, &v, 4);
+        }
+    }
+}
+
+using FusedCopy = void (*)(const uint8_t*, const int32_t*, int, uint8_t*, int, int,
+                           const uint32_t*);
+
+template <int SB>
+FusedCopy FusedFor(int dstBits) {
+    switch (dstBits) {
+        case 8:
+            return CopyRowFused<SB, 8>;
+        case 16:
+            return CopyRowFused<SB, 16>;
+        case 24:
+            return CopyRowFused<SB, 24>;
+        case 32:
+            return CopyRowFused<SB, 32>;
+        default:
+            return nullptr;
+    }
+}
+
+// A one-pass copy for sources whose values go over unchanged or through a table, into
+// byte-aligned destinations; null when none applies.
+FusedCopy SelectFusedCopy(int srcBits, int dstBits, const PixelConverter& converter) {
+    if (!converter.Identity() && !converter.Table()) return nullptr;
+    switch (srcBits) {
+        case 1:
+            return FusedFor<1>(dstBits);
+        case 4:
+            return FusedFor<4>(dstBits);
+        case 8:
+            return FusedFor<8>(dstBits);
+        case 16:
+            return FusedFor<16>(dstBits);
+        case 24:
+            return FusedFor<24>(dstBits);
+        case 32:
+            return FusedFor<32>(dstBits);
+        default:
+            return nullptr;
     }
 }
 
@@ -98,9 +181,11 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
 
     Axis ax, ay;
     try {
-        if (!MapAxis(r.dx, r.dw, dst.width, r.sx, r.sw, usesSource ? src->width : 0, usesSource, ax))
+        if (!MapAxis(r.dx, r.dw, dst.width, r.sx, r.sw, usesSource ? src->width : 0, usesSource,
+                     ax))
             return 0;
-        if (!MapAxis(r.dy, r.dh, dst.height, r.sy, r.sh, usesSource ? src->height : 0, usesSource, ay))
+        if (!MapAxis(r.dy, r.dh, dst.height, r.sy, r.sh, usesSource ? src->height : 0, usesSource,
+                     ay))
             return 0;
     } catch (const std::bad_alloc&) {
         return -1;
@@ -119,6 +204,7 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
     std::vector<uint32_t> values;
     Surface source = usesSource ? *src : Surface{};
     bool bytewise = false;  // the source row can be combined byte for byte as it stands
+    FusedCopy fused = nullptr;
     try {
         if (usesPattern) {
             patternRow.resize(static_cast<size_t>(dst.stride));
@@ -128,16 +214,18 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
         if (usesSource) {
             if (source.bits == dst.bits) {
                 // Same memory on both sides: read from a copy so overlapping moves come out right.
-                sourceCopy.assign(src->bits, src->bits + static_cast<size_t>(src->stride) * src->height);
+                sourceCopy.assign(src->bits,
+                                  src->bits + static_cast<size_t>(src->stride) * src->height);
                 source.bits = sourceCopy.data();
             }
             const int64_t srcBit = int64_t{ax.source[0]} * source.format->bitCount;
-            bytewise = converter->Identity() && ax.contiguous &&
-                       source.format->bitCount == bpp && srcBit % 8 == int64_t{x0} * bpp % 8;
-            if (!bytewise) {
+            bytewise = converter->Identity() && ax.contiguous && source.format->bitCount == bpp &&
+                       srcBit % 8 == int64_t{x0} * bpp % 8;
+            if (!bytewise) fused = SelectFusedCopy(source.format->bitCount, bpp, *converter);
+            if (!bytewise && !fused) {
                 values.resize(static_cast<size_t>(n));
-                if (rop != 0xCC) sourceRow.resize(static_cast<size_t>(dst.stride));
             }
+            if (!bytewise && rop != 0xCC) sourceRow.resize(static_cast<size_t>(dst.stride));
         }
     } catch (const std::bad_alloc&) {
         return -1;
@@ -157,9 +245,18 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
                     std::memmove(row + firstByte, srcRow + srcFirst, endByte - firstByte);
                     continue;
                 }
+            } else if (fused) {
+                const int32_t* xs = ax.contiguous ? nullptr : ax.source.data();
+                if (rop == 0xCC) {
+                    fused(srcRow, xs, ax.source[0], row, x0, n, converter->Table());
+                    continue;
+                }
+                fused(srcRow, xs, ax.source[0], sourceRow.data(), x0, n, converter->Table());
+                s = sourceRow.data() + firstByte;
             } else {
                 if (ax.contiguous)
-                    ReadPixelsContiguous(srcRow, source.format->bitCount, ax.source[0], n, values.data());
+                    ReadPixelsContiguous(srcRow, source.format->bitCount, ax.source[0], n,
+                                         values.data());
                 else
                     ReadPixels(srcRow, source.format->bitCount, ax.source.data(), n, values.data());
                 converter->Convert(values.data(), n);

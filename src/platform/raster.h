@@ -21,13 +21,14 @@ struct Surface {
     const PixelFormat* format = nullptr;
 
     uint8_t* Row(int y) const {
-        return bits + static_cast<size_t>(topDown ? y : height - 1 - y) * static_cast<size_t>(stride);
+        return bits +
+               static_cast<size_t>(topDown ? y : height - 1 - y) * static_cast<size_t>(stride);
     }
 };
 
 inline Surface SurfaceOf(Bitmap& bitmap, const PixelFormat& format) {
-    return Surface{bitmap.pixels.get(), bitmap.stride, bitmap.width, bitmap.height, bitmap.topDown,
-                   &format};
+    return Surface{bitmap.pixels.get(), bitmap.stride,  bitmap.width,
+                   bitmap.height,       bitmap.topDown, &format};
 }
 
 struct BlitRequest {
@@ -43,6 +44,8 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
 
 // The source x (or y) that destination step k of n reads, for a source extent of m: the
 // centre of the destination pixel mapped back into the source.
-inline int64_t StretchIndex(int64_t k, int64_t n, int64_t m) { return ((2 * k + 1) * m) / (2 * n); }
+inline int64_t StretchIndex(int64_t k, int64_t n, int64_t m) {
+    return ((2 * k + 1) * m) / (2 * n);
+}
 
 }  // namespace platform::gdi

@@ -1,6 +1,8 @@
 #include "platform/rop.h"
 
+#include <array>
 #include <cstring>
+#include <utility>
 
 namespace platform::gdi {
 namespace {
@@ -11,7 +13,9 @@ uint64_t Load(const uint8_t* p) {
     return v;
 }
 
-void Store(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
+void Store(uint8_t* p, uint64_t v) {
+    std::memcpy(p, &v, 8);
+}
 
 uint64_t Evaluate(uint8_t table, uint64_t p, uint64_t s, uint64_t d) {
     uint64_t r = 0;
@@ -38,6 +42,35 @@ void ForEachWord(uint8_t* dst, const uint8_t* source, const uint8_t* pattern, si
     }
 }
 
+// The truth table fixed at compile time: each operation becomes its own straight-line loop.
+template <int T>
+uint64_t EvaluateFixed(uint64_t p, uint64_t s, uint64_t d) {
+    uint64_t r = 0;
+    if constexpr ((T & 0x01) != 0) r |= ~p & ~s & ~d;
+    if constexpr ((T & 0x02) != 0) r |= ~p & ~s & d;
+    if constexpr ((T & 0x04) != 0) r |= ~p & s & ~d;
+    if constexpr ((T & 0x08) != 0) r |= ~p & s & d;
+    if constexpr ((T & 0x10) != 0) r |= p & ~s & ~d;
+    if constexpr ((T & 0x20) != 0) r |= p & ~s & d;
+    if constexpr ((T & 0x40) != 0) r |= p & s & ~d;
+    if constexpr ((T & 0x80) != 0) r |= p & s & d;
+    return r;
+}
+
+template <int T>
+void FixedLoop(uint8_t* dst, const uint8_t* source, const uint8_t* pattern, size_t n) {
+    ForEachWord(dst, source, pattern, n, EvaluateFixed<T>);
+}
+
+using RopLoop = void (*)(uint8_t*, const uint8_t*, const uint8_t*, size_t);
+
+template <size_t... I>
+constexpr std::array<RopLoop, 256> MakeLoops(std::index_sequence<I...>) {
+    return {&FixedLoop<static_cast<int>(I)>...};
+}
+
+constexpr std::array<RopLoop, 256> kLoops = MakeLoops(std::make_index_sequence<256>{});
+
 }  // namespace
 
 void ApplyRopGeneric(uint8_t table, uint8_t* dst, const uint8_t* source, const uint8_t* pattern,
@@ -46,55 +79,65 @@ void ApplyRopGeneric(uint8_t table, uint8_t* dst, const uint8_t* source, const u
                 [table](uint64_t p, uint64_t s, uint64_t d) { return Evaluate(table, p, s, d); });
 }
 
-void ApplyRop(uint8_t table, uint8_t* dst, const uint8_t* source, const uint8_t* pattern, size_t n) {
+void ApplyRop(uint8_t table, uint8_t* dst, const uint8_t* source, const uint8_t* pattern,
+              size_t n) {
     switch (table) {
-    case 0xAA:  // destination unchanged
-        return;
-    case 0xCC:  // SRCCOPY
-        std::memmove(dst, source, n);
-        return;
-    case 0xF0:  // PATCOPY
-        std::memmove(dst, pattern, n);
-        return;
-    case 0x00:  // BLACKNESS
-        std::memset(dst, 0, n);
-        return;
-    case 0xFF:  // WHITENESS
-        std::memset(dst, 0xFF, n);
-        return;
-    case 0x88:  // SRCAND
-        ForEachWord(dst, source, nullptr, n, [](uint64_t, uint64_t s, uint64_t d) { return s & d; });
-        return;
-    case 0xEE:  // SRCPAINT
-        ForEachWord(dst, source, nullptr, n, [](uint64_t, uint64_t s, uint64_t d) { return s | d; });
-        return;
-    case 0x66:  // SRCINVERT
-        ForEachWord(dst, source, nullptr, n, [](uint64_t, uint64_t s, uint64_t d) { return s ^ d; });
-        return;
-    case 0x33:  // NOTSRCCOPY
-        ForEachWord(dst, source, nullptr, n, [](uint64_t, uint64_t s, uint64_t) { return ~s; });
-        return;
-    case 0x55:  // DSTINVERT
-        ForEachWord(dst, nullptr, nullptr, n, [](uint64_t, uint64_t, uint64_t d) { return ~d; });
-        return;
-    case 0x5A:  // PATINVERT
-        ForEachWord(dst, nullptr, pattern, n, [](uint64_t p, uint64_t, uint64_t d) { return p ^ d; });
-        return;
-    case 0x44:  // SRCERASE
-        ForEachWord(dst, source, nullptr, n, [](uint64_t, uint64_t s, uint64_t d) { return s & ~d; });
-        return;
-    case 0x11:  // NOTSRCERASE
-        ForEachWord(dst, source, nullptr, n, [](uint64_t, uint64_t s, uint64_t d) { return ~(s | d); });
-        return;
-    case 0xBB:  // MERGEPAINT
-        ForEachWord(dst, source, nullptr, n, [](uint64_t, uint64_t s, uint64_t d) { return ~s | d; });
-        return;
-    case 0xC0:  // MERGECOPY
-        ForEachWord(dst, source, pattern, n, [](uint64_t p, uint64_t s, uint64_t) { return p & s; });
-        return;
-    default:
-        ApplyRopGeneric(table, dst, source, pattern, n);
-        return;
+        case 0xAA:  // destination unchanged
+            return;
+        case 0xCC:  // SRCCOPY
+            std::memmove(dst, source, n);
+            return;
+        case 0xF0:  // PATCOPY
+            std::memmove(dst, pattern, n);
+            return;
+        case 0x00:  // BLACKNESS
+            std::memset(dst, 0, n);
+            return;
+        case 0xFF:  // WHITENESS
+            std::memset(dst, 0xFF, n);
+            return;
+        case 0x88:  // SRCAND
+            ForEachWord(dst, source, nullptr, n,
+                        [](uint64_t, uint64_t s, uint64_t d) { return s & d; });
+            return;
+        case 0xEE:  // SRCPAINT
+            ForEachWord(dst, source, nullptr, n,
+                        [](uint64_t, uint64_t s, uint64_t d) { return s | d; });
+            return;
+        case 0x66:  // SRCINVERT
+            ForEachWord(dst, source, nullptr, n,
+                        [](uint64_t, uint64_t s, uint64_t d) { return s ^ d; });
+            return;
+        case 0x33:  // NOTSRCCOPY
+            ForEachWord(dst, source, nullptr, n, [](uint64_t, uint64_t s, uint64_t) { return ~s; });
+            return;
+        case 0x55:  // DSTINVERT
+            ForEachWord(dst, nullptr, nullptr, n,
+                        [](uint64_t, uint64_t, uint64_t d) { return ~d; });
+            return;
+        case 0x5A:  // PATINVERT
+            ForEachWord(dst, nullptr, pattern, n,
+                        [](uint64_t p, uint64_t, uint64_t d) { return p ^ d; });
+            return;
+        case 0x44:  // SRCERASE
+            ForEachWord(dst, source, nullptr, n,
+                        [](uint64_t, uint64_t s, uint64_t d) { return s & ~d; });
+            return;
+        case 0x11:  // NOTSRCERASE
+            ForEachWord(dst, source, nullptr, n,
+                        [](uint64_t, uint64_t s, uint64_t d) { return ~(s | d); });
+            return;
+        case 0xBB:  // MERGEPAINT
+            ForEachWord(dst, source, nullptr, n,
+                        [](uint64_t, uint64_t s, uint64_t d) { return ~s | d; });
+            return;
+        case 0xC0:  // MERGECOPY
+            ForEachWord(dst, source, pattern, n,
+                        [](uint64_t p, uint64_t s, uint64_t) { return p & s; });
+            return;
+        default:
+            kLoops[table](dst, source, pattern, n);
+            return;
     }
 }
 

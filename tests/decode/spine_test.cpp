@@ -470,3 +470,16 @@ TEST_F(Loader, MissingCodecModulesGiveTheirCodes) {
     if (old) ::setenv("LUMORA_CODEC_PATH", saved.c_str(), 1);
     else ::unsetenv("LUMORA_CODEC_PATH");
 }
+
+TEST_F(Loader, ModulesOpenTheFileByTheNameAsGiven) {
+    // Folder and file in mixed case: a lower-cased copy of the name would not open.
+    const fs::path dir = TempDir() / "Mixed Case";
+    fs::create_directories(dir);
+    const fs::path png = dir / "Logo.PNG";
+    fs::copy_file(fs::path(LUMORA_SOURCE_DIR) / "samples" / "logo.png", png, fs::copy_options::overwrite_existing);
+    HBITMAP b = Load(png);
+    ASSERT_NE(b, 0u) << img.errorCode;
+    EXPECT_EQ(img.format, "png");
+    EXPECT_EQ(img.imageWidth, 64);
+    platform::DeleteObject(b);
+}

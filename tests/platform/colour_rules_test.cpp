@@ -1,0 +1,103 @@
+// How colours cross between monochrome device bitmaps, colour surfaces and colour tables.
+#include "gdi_support.h"
+
+using namespace gdi_test;
+
+namespace {
+
+HBITMAP Section24(int w, int h, void** bits) {
+    BITMAPINFO info = MakeInfo(w, h, 24);
+    return CreateDIBSection(0, &info, DIB_RGB_COLORS, bits);
+}
+
+}  // namespace
+
+TEST(ColourRules, MonochromeToColourUsesTheDestinationTextAndBackground) {
+    const uint8_t bits[2] = {0xA0, 0x00};  // 1 0 1 0
+    Object mono(CreateBitmap(4, 1, 1, 1, bits));
+    Object colour(Section24(4, 1, nullptr));
+    MemoryDc src(mono), dst(colour);
+    SetTextColor(dst, RGB(10, 20, 30));
+    SetBkColor(dst, RGB(200, 100, 50));
+    SetBkColor(src, RGB(1, 2, 3));  // the source DC's colours play no part here
+    SetTextColor(src, RGB(4, 5, 6));
+    ASSERT_TRUE(BitBlt(dst, 0, 0, 4, 1, src, 0, 0, SRCCOPY));
+    EXPECT_EQ(GetPixel(dst, 0, 0), RGB(200, 100, 50));
+    EXPECT_EQ(GetPixel(dst, 1, 0), RGB(10, 20, 30));
+    EXPECT_EQ(GetPixel(dst, 2, 0), RGB(200, 100, 50));
+    // Reading the monochrome bitmap itself gives black and white.
+    EXPECT_EQ(GetPixel(src, 0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(src, 1, 0), RGB(0, 0, 0));
+}
+
+TEST(ColourRules, ColourToMonochromeMarksTheSourceBackground) {
+    void* bits = nullptr;
+    Object colour(Section24(3, 1, &bits));
+    const uint8_t row[9] = {3, 2, 1, 255, 255, 255, 0, 0, 0};  // (1,2,3), white, black
+    std::memcpy(bits, row, sizeof row);
+    MemoryDc src(colour);
+    Object mono(CreateBitmap(3, 1, 1, 1, nullptr));
+    MemoryDc dst(mono);
+    SetBkColor(src, RGB(1, 2, 3));
+    ASSERT_TRUE(BitBlt(dst, 0, 0, 3, 1, src, 0, 0, SRCCOPY));
+    EXPECT_EQ(GetPixel(dst, 0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(dst, 1, 0), RGB(0, 0, 0));  // white, but not the background colour
+    EXPECT_EQ(GetPixel(dst, 2, 0), RGB(0, 0, 0));
+    SetBkColor(src, RGB(255, 255, 255));
+    ASSERT_TRUE(BitBlt(dst, 0, 0, 3, 1, src, 0, 0, SRCCOPY));
+    EXPECT_EQ(GetPixel(dst, 0, 0), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(dst, 1, 0), RGB(255, 255, 255));
+}
+
+TEST(ColourRules, OneBitSectionsUseTheirColourTable) {
+    BITMAPINFO info = MakeInfo(2, 1, 1);
+    info.bmiColors[0] = Quad(0, 0, 255);
+    info.bmiColors[1] = Quad(0, 255, 0);
+    void* bits = nullptr;
+    Object section(CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits));
+    static_cast<uint8_t*>(bits)[0] = 0x40;  // 0 1
+    Object colour(Section24(2, 1, nullptr));
+    MemoryDc src(section), dst(colour);
+    SetTextColor(dst, RGB(9, 9, 9));
+    ASSERT_TRUE(BitBlt(dst, 0, 0, 2, 1, src, 0, 0, SRCCOPY));
+    EXPECT_EQ(GetPixel(dst, 0, 0), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dst, 1, 0), RGB(0, 255, 0));
+}
+
+TEST(ColourRules, DibTransfersToMonochromeTakeTheNearest) {
+    Object mono(CreateBitmap(3, 1, 1, 1, nullptr));
+    BITMAPINFO info = MakeInfo(3, 1, 24);
+    const uint8_t row[12] = {200, 200, 200, 40, 40, 40, 1, 2, 250};
+    MemoryDc dc;
+    ASSERT_EQ(SetDIBits(dc, mono, 0, 1, row, &info, DIB_RGB_COLORS), 1);
+    MemoryDc view(mono);
+    EXPECT_EQ(GetPixel(view, 0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(view, 1, 0), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(view, 2, 0), RGB(0, 0, 0));  // a bright red is still nearer black
+    // Brushes on monochrome bitmaps also go to the nearer of black and white.
+    Object light(CreateSolidBrush(RGB(180, 180, 180)));
+    const RECT r{0, 0, 3, 1};
+    FillRect(view, &r, light);
+    EXPECT_EQ(GetPixel(view, 1, 0), RGB(255, 255, 255));
+}
+
+TEST(ColourRules, MaskCompositionKeepsTheCanvasWhereTheMaskIsWhite) {
+    // The transparent-frame sequence: XOR the frame, AND the mask, XOR the frame again.
+    void* canvasBits = nullptr;
+    void* frameBits = nullptr;
+    Object canvas(Section24(3, 1, &canvasBits));
+    Object frame(Section24(3, 1, &frameBits));
+    const uint8_t canvasRow[9] = {10, 20, 30, 40, 50, 60, 70, 80, 90};
+    const uint8_t frameRow[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    std::memcpy(canvasBits, canvasRow, 9);
+    std::memcpy(frameBits, frameRow, 9);
+    const uint8_t maskBits[2] = {0x40, 0};  // black, white, black
+    Object mask(CreateBitmap(3, 1, 1, 1, maskBits));
+    MemoryDc canvasDc(canvas), frameDc(frame), maskDc(mask);
+    ASSERT_TRUE(BitBlt(canvasDc, 0, 0, 3, 1, frameDc, 0, 0, SRCINVERT));
+    ASSERT_TRUE(BitBlt(canvasDc, 0, 0, 3, 1, maskDc, 0, 0, SRCAND));
+    ASSERT_TRUE(BitBlt(canvasDc, 0, 0, 3, 1, frameDc, 0, 0, SRCINVERT));
+    EXPECT_EQ(GetPixel(canvasDc, 0, 0), RGB(3, 2, 1));
+    EXPECT_EQ(GetPixel(canvasDc, 1, 0), RGB(60, 50, 40));
+    EXPECT_EQ(GetPixel(canvasDc, 2, 0), RGB(9, 8, 7));
+}

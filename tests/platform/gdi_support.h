@@ -1,0 +1,158 @@
+// Helpers shared by the raster engine tests: owning wrappers for handles, DIB headers and an
+// independent per-pixel reading of packed DIB rows.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "platform/gdi.h"
+#include "platform/handles.h"
+
+namespace gdi_test {
+
+using namespace platform;
+
+class Object {
+  public:
+    explicit Object(HGDIOBJ h = 0) : h_(h) {}
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+    ~Object() {
+        if (h_) DeleteObject(h_);
+    }
+    HGDIOBJ get() const { return h_; }
+    operator HGDIOBJ() const { return h_; }
+
+  private:
+    HGDIOBJ h_;
+};
+
+// A memory DC with a bitmap selected; the bitmap goes back out before the DC is deleted.
+class MemoryDc {
+  public:
+    explicit MemoryDc(HBITMAP bitmap = 0) : dc_(CreateCompatibleDC(0)) {
+        if (bitmap) previous_ = SelectObject(dc_, bitmap);
+    }
+    MemoryDc(const MemoryDc&) = delete;
+    MemoryDc& operator=(const MemoryDc&) = delete;
+    ~MemoryDc() {
+        if (previous_) SelectObject(dc_, previous_);
+        DeleteDC(dc_);
+    }
+    operator HDC() const { return dc_; }
+
+  private:
+    HDC dc_;
+    HGDIOBJ previous_ = 0;
+};
+
+// The display's own DC, released at the end.
+class WindowDc {
+  public:
+    WindowDc() : dc_(GetDC(0)) {}
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    ~WindowDc() { ReleaseDC(0, dc_); }
+    operator HDC() const { return dc_; }
+
+  private:
+    HDC dc_;
+};
+
+// Restores the display to 32 bits and a fresh system palette whatever a test did.
+class DisplayGuard {
+  public:
+    explicit DisplayGuard(int depth) { SetDisplayDepth(depth); }
+    ~DisplayGuard() { SetDisplayDepth(32); }
+};
+
+struct Dib {
+    BITMAPINFO info{};
+    std::vector<uint8_t> bits;
+    int stride = 0;
+};
+
+inline int Stride(int width, int bits) {
+    return ((width * bits + 31) / 32) * 4;
+}
+
+inline BITMAPINFO MakeInfo(int width, int height, int bits, uint32_t compression = BI_RGB) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = 40;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = static_cast<uint16_t>(bits);
+    info.bmiHeader.biCompression = compression;
+    return info;
+}
+
+inline void SetMasks(BITMAPINFO& info, uint32_t r, uint32_t g, uint32_t b) {
+    const uint32_t masks[3] = {r, g, b};
+    std::memcpy(info.bmiColors, masks, sizeof masks);
+}
+
+inline RGBQUAD Quad(uint8_t r, uint8_t g, uint8_t b) {
+    return RGBQUAD{b, g, r, 0};
+}
+
+// Pixel (x, row from the top) of a packed DIB as a colour, decoded here from first principles.
+inline COLORREF DibColor(const BITMAPINFO& info, const uint8_t* bits, int x, int y) {
+    const BITMAPINFOHEADER& h = info.bmiHeader;
+    const int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+    const int stride = Stride(h.biWidth, h.biBitCount);
+    const uint8_t* row = bits + static_cast<size_t>(h.biHeight < 0 ? y : height - 1 - y) * stride;
+    auto fromTable = [&](unsigned index) {
+        const RGBQUAD q = info.bmiColors[index];
+        return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+    };
+    switch (h.biBitCount) {
+        case 1:
+            return fromTable((row[x / 8] >> (7 - x % 8)) & 1);
+        case 4:
+            return fromTable(x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4);
+        case 8:
+            return fromTable(row[x]);
+        case 24:
+            return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+        default:
+            break;
+    }
+    uint32_t v = 0;
+    std::memcpy(&v, row + x * (h.biBitCount / 8), h.biBitCount / 8);
+    uint32_t masks[3];
+    if (h.biCompression == BI_BITFIELDS)
+        std::memcpy(masks, info.bmiColors, sizeof masks);
+    else if (h.biBitCount == 16)
+        masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+    else
+        masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
+    uint8_t c[3];
+    for (int i = 0; i < 3; ++i) {
+        int shift = 0, len = 0;
+        while (!((masks[i] >> shift) & 1))
+            ++shift;
+        while ((masks[i] >> (shift + len)) & 1)
+            ++len;
+        const uint32_t raw = (v & masks[i]) >> shift;
+        // Widen by repeating the bits: 5-bit 10110 becomes 10110101.
+        uint32_t wide = 0;
+        for (int bit = 0; bit < 8; ++bit)
+            wide |= ((raw >> (len - 1 - bit % len)) & 1) << (7 - bit);
+        c[i] = static_cast<uint8_t>(len >= 8 ? raw >> (len - 8) : wide);
+    }
+    return RGB(c[0], c[1], c[2]);
+}
+
+inline std::vector<uint8_t> RandomBytes(std::mt19937& rng, size_t n) {
+    std::vector<uint8_t> v(n);
+    for (auto& b : v)
+        b = static_cast<uint8_t>(rng());
+    return v;
+}
+
+}  // namespace gdi_test

@@ -1,0 +1,248 @@
+// The 256 ternary raster operations: the byte engine, and BitBlt in several pixel formats,
+// each against a plain bit-by-bit reading of the truth table.
+#include "gdi_support.h"
+#include "platform/rop.h"
+
+using namespace gdi_test;
+
+namespace {
+
+// Result bit = bit (P << 2 | S << 1 | D) of the table, one bit position at a time.
+uint32_t ReferenceRop(uint8_t table, uint32_t p, uint32_t s, uint32_t d, int bits) {
+    uint32_t r = 0;
+    for (int bit = 0; bit < bits; ++bit) {
+        const int index = (((p >> bit) & 1) << 2) | (((s >> bit) & 1) << 1) | ((d >> bit) & 1);
+        r |= static_cast<uint32_t>((table >> index) & 1) << bit;
+    }
+    return r;
+}
+
+uint32_t RopCode(int table) {
+    return static_cast<uint32_t>(table) << 16;
+}
+
+}  // namespace
+
+TEST(RopEngine, EveryTableMatchesTheBitwiseReference) {
+    std::mt19937 rng(7);
+    for (size_t n : {1u, 7u, 8u, 37u}) {
+        const auto p = RandomBytes(rng, n), s = RandomBytes(rng, n), d = RandomBytes(rng, n);
+        for (int t = 0; t < 256; ++t) {
+            std::vector<uint8_t> fast = d, generic = d;
+            platform::gdi::ApplyRop(static_cast<uint8_t>(t), fast.data(), s.data(), p.data(), n);
+            platform::gdi::ApplyRopGeneric(static_cast<uint8_t>(t), generic.data(), s.data(),
+                                           p.data(), n);
+            for (size_t i = 0; i < n; ++i) {
+                const auto want = static_cast<uint8_t>(
+                    ReferenceRop(static_cast<uint8_t>(t), p[i], s[i], d[i], 8));
+                ASSERT_EQ(fast[i], want) << "table " << t << " byte " << i;
+                ASSERT_EQ(generic[i], want) << "table " << t << " byte " << i;
+            }
+        }
+    }
+}
+
+TEST(RopEngine, OperandUseIsReadFromTheTable) {
+    for (int t = 0; t < 256; ++t) {
+        bool source = false, pattern = false, dest = false;
+        for (int index = 0; index < 8; ++index) {
+            const int bit = (t >> index) & 1;
+            source |= bit != ((t >> (index ^ 2)) & 1);
+            pattern |= bit != ((t >> (index ^ 4)) & 1);
+            dest |= bit != ((t >> (index ^ 1)) & 1);
+        }
+        EXPECT_EQ(platform::gdi::RopUsesSource(static_cast<uint8_t>(t)), source) << t;
+        EXPECT_EQ(platform::gdi::RopUsesPattern(static_cast<uint8_t>(t)), pattern) << t;
+        EXPECT_EQ(platform::gdi::RopUsesDest(static_cast<uint8_t>(t)), dest) << t;
+    }
+    EXPECT_TRUE(platform::gdi::RopUsesSource(platform::gdi::RopTable(SRCAND)));
+    EXPECT_FALSE(platform::gdi::RopUsesSource(platform::gdi::RopTable(PATCOPY)));
+}
+
+// All 256 operations through BitBlt on 24-bit sections: bytes inside the rectangle follow the
+// table with the brush colour as pattern; bytes outside stay.
+TEST(BitBltRop, AllOperationsOnTrueColour) {
+    std::mt19937 rng(11);
+    const int W = 16, H = 8;
+    BITMAPINFO info = MakeInfo(W, H, 24);
+    void* dstBits = nullptr;
+    void* srcBits = nullptr;
+    Object dst(CreateDIBSection(0, &info, DIB_RGB_COLORS, &dstBits));
+    Object src(CreateDIBSection(0, &info, DIB_RGB_COLORS, &srcBits));
+    const auto srcData = RandomBytes(rng, Stride(W, 24) * H);
+    std::memcpy(srcBits, srcData.data(), srcData.size());
+    const COLORREF brushColor = RGB(0x5C, 0xA3, 0x17);
+    Object brush(CreateSolidBrush(brushColor));
+    MemoryDc dstDc(dst), srcDc(src);
+    const HGDIOBJ oldBrush = SelectObject(dstDc, brush);
+    const uint8_t pattern[3] = {GetBValue(brushColor), GetGValue(brushColor),
+                                GetRValue(brushColor)};
+    for (int t = 0; t < 256; ++t) {
+        const auto before = RandomBytes(rng, Stride(W, 24) * H);
+        std::memcpy(dstBits, before.data(), before.size());
+        ASSERT_TRUE(BitBlt(dstDc, 3, 2, 7, 4, srcDc, 1, 1, RopCode(t) | 0x20));
+        const auto* after = static_cast<const uint8_t*>(dstBits);
+        for (int y = 0; y < H; ++y) {
+            for (int x = 0; x < W; ++x) {
+                const bool inside = x >= 3 && x < 10 && y >= 2 && y < 6;
+                for (int c = 0; c < 3; ++c) {
+                    const size_t at = (H - 1 - y) * Stride(W, 24) + 3 * x + c;
+                    uint8_t want = before[at];
+                    if (inside) {
+                        const size_t from = (H - 1 - (y - 1)) * Stride(W, 24) + 3 * (x - 2) + c;
+                        want = static_cast<uint8_t>(ReferenceRop(
+                            static_cast<uint8_t>(t), pattern[c], srcData[from], before[at], 8));
+                    }
+                    ASSERT_EQ(after[at], want) << "table " << t << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+    SelectObject(dstDc, oldBrush);
+}
+
+// Packed formats: the operation works on pixel values and leaves the neighbours that share a
+// byte alone, whether the source lines up with the destination's bytes or not.
+TEST(BitBltRop, AllOperationsOnPackedPixels) {
+    std::mt19937 rng(5);
+    for (int bits : {1, 4}) {
+        for (int srcX : {1, 2}) {
+            SCOPED_TRACE(testing::Message() << bits << " bits, source x " << srcX);
+            const int W = 21, H = 3;
+            BITMAPINFO info = MakeInfo(W, H, bits);
+            for (int i = 0; i < (1 << bits); ++i)
+                info.bmiColors[i] =
+                    bits == 1 ? Quad(i ? 255 : 0, i ? 255 : 0, i ? 255 : 0)
+                              : Quad(uint8_t(i * 16), uint8_t(255 - i * 16), uint8_t(i * 7));
+            void* dstBits = nullptr;
+            void* srcBits = nullptr;
+            Object dst(CreateDIBSection(0, &info, DIB_RGB_COLORS, &dstBits));
+            Object src(CreateDIBSection(0, &info, DIB_RGB_COLORS, &srcBits));
+            const int stride = Stride(W, bits);
+            const auto srcData = RandomBytes(rng, stride * H);
+            std::memcpy(srcBits, srcData.data(), srcData.size());
+            const uint32_t brushIndex = bits == 1 ? 1 : 9;
+            const RGBQUAD q = info.bmiColors[brushIndex];
+            Object brush(CreateSolidBrush(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue)));
+            MemoryDc dstDc(dst), srcDc(src);
+            const HGDIOBJ oldBrush = SelectObject(dstDc, brush);
+            auto pixel = [&](const uint8_t* data, int x, int y) -> uint32_t {
+                const uint8_t* row = data + (H - 1 - y) * stride;
+                return bits == 1 ? (row[x / 8] >> (7 - x % 8)) & 1
+                                 : (x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4);
+            };
+            // Runs that start and end inside a byte, and one within a single byte.
+            for (const auto& [left, width] : {std::pair{3, 12}, std::pair{2, 1}, std::pair{9, 2}}) {
+                for (int t = 0; t < 256; ++t) {
+                    const auto before = RandomBytes(rng, stride * H);
+                    std::memcpy(dstBits, before.data(), before.size());
+                    ASSERT_TRUE(BitBlt(dstDc, left, 0, width, 2, srcDc, srcX, 1, RopCode(t)));
+                    const auto* after = static_cast<const uint8_t*>(dstBits);
+                    for (int y = 0; y < H; ++y) {
+                        for (int x = 0; x < W; ++x) {
+                            uint32_t want = pixel(before.data(), x, y);
+                            if (x >= left && x < left + width && y < 2)
+                                want = ReferenceRop(static_cast<uint8_t>(t), brushIndex,
+                                                    pixel(srcData.data(), x - left + srcX, y + 1),
+                                                    want, bits);
+                            ASSERT_EQ(pixel(after, x, y), want)
+                                << "table " << t << " at " << x << "," << y;
+                        }
+                    }
+                }
+            }
+            SelectObject(dstDc, oldBrush);
+        }
+    }
+}
+
+TEST(BitBltRop, UnusedPixelBitsStayClear) {
+    // 32-bit BI_RGB pixels keep their fourth byte 0, 555 pixels their top bit 0.
+    BITMAPINFO info32 = MakeInfo(4, 1, 32);
+    void* bits32 = nullptr;
+    Object b32(CreateDIBSection(0, &info32, DIB_RGB_COLORS, &bits32));
+    MemoryDc dc32(b32);
+    ASSERT_TRUE(BitBlt(dc32, 0, 0, 4, 1, 0, 0, 0, WHITENESS));
+    EXPECT_EQ(static_cast<uint32_t*>(bits32)[2], 0x00FFFFFFu);
+    ASSERT_TRUE(BitBlt(dc32, 0, 0, 4, 1, 0, 0, 0, DSTINVERT));
+    EXPECT_EQ(static_cast<uint32_t*>(bits32)[1], 0u);
+    ASSERT_TRUE(BitBlt(dc32, 0, 0, 4, 1, dc32, 0, 0, NOTSRCCOPY));
+    EXPECT_EQ(static_cast<uint32_t*>(bits32)[3], 0x00FFFFFFu);
+    GetPixel(dc32, 0, 0);
+
+    BITMAPINFO info16 = MakeInfo(2, 1, 16);
+    void* bits16 = nullptr;
+    Object b16(CreateDIBSection(0, &info16, DIB_RGB_COLORS, &bits16));
+    MemoryDc dc16(b16);
+    ASSERT_TRUE(BitBlt(dc16, 0, 0, 2, 1, 0, 0, 0, WHITENESS));
+    EXPECT_EQ(static_cast<uint16_t*>(bits16)[0], 0x7FFF);
+    EXPECT_EQ(GetPixel(dc16, 1, 0), RGB(255, 255, 255));
+}
+
+TEST(FillRect, CoversLeftTopButNotRightBottom) {
+    BITMAPINFO info = MakeInfo(6, 5, 8);
+    info.bmiColors[3] = Quad(0, 200, 0);
+    info.bmiColors[255] = Quad(255, 255, 255);
+    void* bits = nullptr;
+    Object bitmap(CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits));
+    MemoryDc dc(bitmap);
+    Object green(CreateSolidBrush(RGB(0, 190, 10)));  // nearest entry is 3
+    const RECT r{1, 1, 4, 3};
+    ASSERT_EQ(FillRect(dc, &r, green), 1);
+    auto at = [&](int x, int y) { return static_cast<uint8_t*>(bits)[(4 - y) * 8 + x]; };
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(at(x, y), (x >= 1 && x < 4 && y >= 1 && y < 3) ? 3 : 0) << x << "," << y;
+
+    // Clipped at the edges, hollow brushes and empty rectangles paint nothing.
+    const RECT all{-10, -10, 100, 100};
+    ASSERT_EQ(FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))), 1);
+    EXPECT_EQ(at(0, 0), 0);
+    const RECT inverted{4, 4, 2, 2};
+    ASSERT_EQ(FillRect(dc, &inverted, green), 1);
+    EXPECT_EQ(at(3, 3), 0);
+    ASSERT_EQ(FillRect(dc, &all, green), 1);
+    EXPECT_EQ(at(5, 4), 3);
+    EXPECT_EQ(FillRect(dc, &all, 0), 0);
+    EXPECT_EQ(FillRect(dc, nullptr, green), 0);
+
+    // Whiteness and blackness are all ones and all zeros of the index.
+    ASSERT_TRUE(BitBlt(dc, 0, 0, 2, 1, 0, 0, 0, WHITENESS));
+    EXPECT_EQ(at(1, 0), 255);
+    ASSERT_TRUE(BitBlt(dc, 1, 0, 1, 1, 0, 0, 0, BLACKNESS));
+    EXPECT_EQ(at(1, 0), 0);
+    EXPECT_EQ(at(0, 0), 255);
+    // PATINVERT: index 3 xor the brush's 3.
+    const HGDIOBJ old = SelectObject(dc, green);
+    ASSERT_TRUE(BitBlt(dc, 2, 2, 1, 1, 0, 0, 0, PATINVERT));
+    EXPECT_EQ(at(2, 2), 0);
+    SelectObject(dc, old);
+}
+
+TEST(Pixels, GetAndSetPixelInEachFormat) {
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
+        SCOPED_TRACE(bits);
+        BITMAPINFO info = MakeInfo(5, 3, bits);
+        if (bits <= 8) {
+            info.bmiColors[0] = Quad(0, 0, 0);
+            info.bmiColors[1] = Quad(250, 10, 10);
+        }
+        Object bitmap(CreateDIBSection(0, &info, DIB_RGB_COLORS, nullptr));
+        MemoryDc dc(bitmap);
+        // The colour actually set comes back: the nearest the table has, or what the channels
+        // carry (five bits of 0xC4 widen to 0xC6).
+        const COLORREF set = SetPixel(dc, 4, 2, RGB(255, 0, 0xC4));
+        if (bits <= 8)
+            EXPECT_EQ(set, RGB(250, 10, 10));
+        else if (bits == 16)
+            EXPECT_EQ(set, RGB(255, 0, 0xC6));
+        else
+            EXPECT_EQ(set, RGB(255, 0, 0xC4));
+        EXPECT_EQ(GetPixel(dc, 4, 2), set);
+        EXPECT_EQ(GetPixel(dc, 3, 2), RGB(0, 0, 0));
+        EXPECT_EQ(GetPixel(dc, 5, 2), CLR_INVALID);
+        EXPECT_EQ(GetPixel(dc, -1, 0), CLR_INVALID);
+        EXPECT_EQ(SetPixel(dc, 0, 3, 0), CLR_INVALID);
+    }
+    EXPECT_EQ(GetPixel(0, 0, 0), CLR_INVALID);
+}

@@ -1,0 +1,240 @@
+// Stretching, mirroring and clipping: which source pixel lands on which destination pixel.
+#include <climits>
+#include <cmath>
+
+#include "gdi_support.h"
+
+using namespace gdi_test;
+
+namespace {
+
+// An 8-bit top-down section whose table is the same everywhere, so pixels are plain numbers.
+class Canvas {
+  public:
+    Canvas(int w, int h) : w_(w), h_(h) {
+        BITMAPINFO info = MakeInfo(w, -h, 8);
+        for (int i = 0; i < 256; ++i)
+            info.bmiColors[i] = Quad(uint8_t(i), uint8_t(i), uint8_t(255 - i));
+        bitmap_ = std::make_unique<Object>(CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits_));
+        dc_ = std::make_unique<MemoryDc>(bitmap_->get());
+    }
+    uint8_t& at(int x, int y) { return static_cast<uint8_t*>(bits_)[y * Stride(w_, 8) + x]; }
+    void Fill(uint8_t v) {
+        for (int y = 0; y < h_; ++y)
+            for (int x = 0; x < w_; ++x)
+                at(x, y) = v;
+    }
+    std::vector<int> Row(int y) {
+        std::vector<int> r;
+        for (int x = 0; x < w_; ++x)
+            r.push_back(at(x, y));
+        return r;
+    }
+    std::vector<int> Column(int x) {
+        std::vector<int> c;
+        for (int y = 0; y < h_; ++y)
+            c.push_back(at(x, y));
+        return c;
+    }
+    HDC dc() const { return *dc_; }
+    HBITMAP bitmap() const { return bitmap_->get(); }
+
+  private:
+    int w_, h_;
+    void* bits_ = nullptr;
+    std::unique_ptr<Object> bitmap_;
+    std::unique_ptr<MemoryDc> dc_;
+};
+
+// Source pixel values 10, 11, 12, ... along x and 10, 20, 30, ... along y.
+Canvas Ramp(int w, int h) {
+    Canvas c(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            c.at(x, y) = static_cast<uint8_t>(10 * (y + 1) + x);
+    return c;
+}
+
+}  // namespace
+
+TEST(Stretch, NearestPixelByDestinationCentre) {
+    Canvas src = Ramp(3, 1);
+    Canvas up(7, 1);
+    ASSERT_TRUE(StretchBlt(up.dc(), 0, 0, 7, 1, src.dc(), 0, 0, 3, 1, SRCCOPY));
+    // Centre of destination pixel k is (k + 0.5) * 3 / 7 in the source.
+    EXPECT_EQ(up.Row(0), (std::vector<int>{10, 10, 11, 11, 11, 12, 12}));
+
+    Canvas wide = Ramp(7, 1);
+    Canvas down(3, 1);
+    ASSERT_TRUE(StretchBlt(down.dc(), 0, 0, 3, 1, wide.dc(), 0, 0, 7, 1, SRCCOPY));
+    EXPECT_EQ(down.Row(0), (std::vector<int>{11, 13, 15}));
+
+    Canvas tall = Ramp(1, 4);
+    Canvas twice(1, 8);
+    ASSERT_TRUE(StretchBlt(twice.dc(), 0, 0, 1, 8, tall.dc(), 0, 0, 1, 4, SRCCOPY));
+    EXPECT_EQ(twice.Column(0), (std::vector<int>{10, 10, 20, 20, 30, 30, 40, 40}));
+
+    // The stretch mode does not change the result: every mode is nearest pixel.
+    Canvas halftone(7, 1);
+    SetStretchBltMode(halftone.dc(), HALFTONE);
+    ASSERT_TRUE(StretchBlt(halftone.dc(), 0, 0, 7, 1, src.dc(), 0, 0, 3, 1, SRCCOPY));
+    EXPECT_EQ(halftone.Row(0), up.Row(0));
+}
+
+TEST(Stretch, NegativeExtentsMirror) {
+    Canvas src = Ramp(4, 2);
+    Canvas dst(6, 2);
+    // A destination from x 5 running 4 to the left covers 1..4, mirrored.
+    dst.Fill(0);
+    ASSERT_TRUE(StretchBlt(dst.dc(), 5, 0, -4, 1, src.dc(), 0, 0, 4, 1, SRCCOPY));
+    EXPECT_EQ(dst.Row(0), (std::vector<int>{0, 13, 12, 11, 10, 0}));
+    // A negative source extent mirrors the same way; both negative cancel out.
+    dst.Fill(0);
+    ASSERT_TRUE(StretchBlt(dst.dc(), 0, 0, 4, 1, src.dc(), 4, 0, -4, 1, SRCCOPY));
+    EXPECT_EQ(dst.Row(0), (std::vector<int>{13, 12, 11, 10, 0, 0}));
+    dst.Fill(0);
+    ASSERT_TRUE(StretchBlt(dst.dc(), 4, 0, -4, 1, src.dc(), 4, 0, -4, 1, SRCCOPY));
+    EXPECT_EQ(dst.Row(0), (std::vector<int>{10, 11, 12, 13, 0, 0}));
+    // Vertical mirror.
+    dst.Fill(0);
+    ASSERT_TRUE(StretchBlt(dst.dc(), 0, 2, 1, -2, src.dc(), 0, 0, 1, 2, SRCCOPY));
+    EXPECT_EQ(dst.Column(0), (std::vector<int>{20, 10}));
+    // Mirrored and stretched at once.
+    Canvas wide(8, 1);
+    ASSERT_TRUE(StretchBlt(wide.dc(), 8, 0, -8, 1, src.dc(), 0, 0, 4, 1, SRCCOPY));
+    EXPECT_EQ(wide.Row(0), (std::vector<int>{13, 13, 12, 12, 11, 11, 10, 10}));
+}
+
+TEST(Stretch, ClipsToBothBitmaps) {
+    Canvas src = Ramp(4, 3);
+    Canvas dst(5, 3);
+    dst.Fill(1);
+    // Part of the destination lies left of the bitmap.
+    ASSERT_TRUE(BitBlt(dst.dc(), -2, 0, 4, 1, src.dc(), 0, 0, SRCCOPY));
+    EXPECT_EQ(dst.Row(0), (std::vector<int>{12, 13, 1, 1, 1}));
+    // Part of the source lies outside its bitmap: those destination pixels are left alone.
+    dst.Fill(1);
+    ASSERT_TRUE(BitBlt(dst.dc(), 0, 0, 5, 3, src.dc(), 2, 1, SRCCOPY));
+    EXPECT_EQ(dst.Row(0), (std::vector<int>{22, 23, 1, 1, 1}));
+    EXPECT_EQ(dst.Row(1), (std::vector<int>{32, 33, 1, 1, 1}));
+    EXPECT_EQ(dst.Row(2), (std::vector<int>{1, 1, 1, 1, 1}));
+    dst.Fill(1);
+    ASSERT_TRUE(BitBlt(dst.dc(), 1, 1, 3, 2, src.dc(), -1, -1, SRCCOPY));
+    EXPECT_EQ(dst.Row(1), (std::vector<int>{1, 1, 1, 1, 1}));
+    EXPECT_EQ(dst.Row(2), (std::vector<int>{1, 1, 10, 11, 1}));
+    // Extents far beyond the bitmaps are clipped, not walked.
+    dst.Fill(1);
+    ASSERT_TRUE(StretchBlt(dst.dc(), INT_MIN / 2, 0, INT_MAX, 1, src.dc(), 0, 0, 4, 1, SRCCOPY));
+    EXPECT_EQ(dst.Row(0)[4], 12);  // the middle of the huge extent reads the middle of the source
+    ASSERT_TRUE(StretchBlt(dst.dc(), 0, 0, 1, 1, src.dc(), INT_MIN, 0, INT_MAX, 1, SRCCOPY));
+    ASSERT_TRUE(StretchBlt(dst.dc(), 0, 0, -INT_MAX, -INT_MAX, src.dc(), INT_MAX, INT_MAX, INT_MIN,
+                           INT_MIN, SRCCOPY));
+    // Zero extents draw nothing.
+    dst.Fill(1);
+    ASSERT_TRUE(StretchBlt(dst.dc(), 0, 0, 0, 3, src.dc(), 0, 0, 4, 3, SRCCOPY));
+    ASSERT_TRUE(StretchBlt(dst.dc(), 0, 0, 3, 3, src.dc(), 0, 0, 0, 3, SRCCOPY));
+    EXPECT_EQ(dst.Row(0), (std::vector<int>{1, 1, 1, 1, 1}));
+}
+
+TEST(Stretch, OverlappingCopyWithinOneBitmap) {
+    Canvas c = Ramp(6, 3);
+    ASSERT_TRUE(BitBlt(c.dc(), 1, 1, 5, 2, c.dc(), 0, 0, SRCCOPY));
+    EXPECT_EQ(c.Row(1), (std::vector<int>{20, 10, 11, 12, 13, 14}));
+    EXPECT_EQ(c.Row(2), (std::vector<int>{30, 20, 21, 22, 23, 24}));
+    ASSERT_TRUE(BitBlt(c.dc(), 0, 0, 5, 3, c.dc(), 1, 0, SRCCOPY));
+    EXPECT_EQ(c.Row(0), (std::vector<int>{11, 12, 13, 14, 15, 15}));
+}
+
+TEST(Stretch, StretchDIBitsMeasuresBottomUpSourcesFromTheBottom) {
+    // A 1 x 4 bottom-up DIB: stored scan lines 40, 30, 20, 10, i.e. 10 at the top.
+    BITMAPINFO info = MakeInfo(1, 4, 8);
+    for (int i = 0; i < 256; ++i)
+        info.bmiColors[i] = Quad(uint8_t(i), uint8_t(i), uint8_t(255 - i));
+    const uint8_t bits[16] = {40, 0, 0, 0, 30, 0, 0, 0, 20, 0, 0, 0, 10, 0, 0, 0};
+    Canvas dst(1, 4);
+    dst.Fill(1);
+    EXPECT_EQ(StretchDIBits(dst.dc(), 0, 0, 1, 4, 0, 0, 1, 4, bits, &info, DIB_RGB_COLORS, SRCCOPY),
+              4);
+    EXPECT_EQ(dst.Column(0), (std::vector<int>{10, 20, 30, 40}));
+    dst.Fill(1);
+    ASSERT_GT(StretchDIBits(dst.dc(), 0, 0, 1, 2, 0, 0, 1, 2, bits, &info, DIB_RGB_COLORS, SRCCOPY),
+              0);
+    EXPECT_EQ(dst.Column(0), (std::vector<int>{30, 40, 1, 1}));  // the bottom two rows
+    // A top-down DIB is measured from the top.
+    info.bmiHeader.biHeight = -4;
+    dst.Fill(1);
+    ASSERT_GT(StretchDIBits(dst.dc(), 0, 0, 1, 2, 0, 0, 1, 2, bits, &info, DIB_RGB_COLORS, SRCCOPY),
+              0);
+    EXPECT_EQ(dst.Column(0), (std::vector<int>{40, 30, 1, 1}));
+    // Stretched and mirrored from a DIB, with a raster operation.
+    info.bmiHeader.biHeight = 4;
+    dst.Fill(0xFF);
+    ASSERT_GT(StretchDIBits(dst.dc(), 0, 4, 1, -4, 0, 0, 1, 2, bits, &info, DIB_RGB_COLORS, SRCAND),
+              0);
+    EXPECT_EQ(dst.Column(0), (std::vector<int>{40, 40, 30, 30}));
+    EXPECT_EQ(
+        StretchDIBits(dst.dc(), 0, 0, 1, 1, 0, 0, 1, 1, nullptr, &info, DIB_RGB_COLORS, SRCCOPY),
+        0);
+}
+
+TEST(Stretch, ConvertsWhileStretching) {
+    // 24-bit source to a 32-bit destination, scaled by two, then a 16-bit one scaled down.
+    BITMAPINFO info = MakeInfo(2, 1, 24);
+    void* bits = nullptr;
+    Object src(CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits));
+    const uint8_t row[6] = {0x10, 0x20, 0x30, 0xA0, 0xB0, 0xC0};
+    std::memcpy(bits, row, 6);
+    MemoryDc srcDc(src);
+    BITMAPINFO info32 = MakeInfo(4, 2, 32);
+    Object dst(CreateDIBSection(0, &info32, DIB_RGB_COLORS, nullptr));
+    MemoryDc dstDc(dst);
+    ASSERT_TRUE(StretchBlt(dstDc, 0, 0, 4, 2, srcDc, 0, 0, 2, 1, SRCCOPY));
+    EXPECT_EQ(GetPixel(dstDc, 1, 1), RGB(0x30, 0x20, 0x10));
+    EXPECT_EQ(GetPixel(dstDc, 2, 0), RGB(0xC0, 0xB0, 0xA0));
+    BITMAPINFO info16 = MakeInfo(1, 1, 16, BI_BITFIELDS);
+    SetMasks(info16, 0xF800, 0x07E0, 0x001F);
+    Object small(CreateDIBSection(0, &info16, DIB_RGB_COLORS, nullptr));
+    MemoryDc smallDc(small);
+    ASSERT_TRUE(StretchBlt(smallDc, 0, 0, 1, 1, dstDc, 0, 0, 4, 2, SRCCOPY));
+    // Centre of the one pixel reads source (2, 1): C0 B0 A0 in 565, widened again.
+    EXPECT_EQ(GetPixel(smallDc, 0, 0), RGB(0xC6, 0xB2, 0xA5));
+}
+
+// Random rectangles, extents of both signs and partly outside both bitmaps, against a direct
+// per-pixel reading: each destination pixel inside the destination bitmap whose centre maps
+// into the source bitmap takes that source pixel; every other pixel keeps its value.
+TEST(Stretch, RandomRectanglesMatchAPerPixelReading) {
+    std::mt19937 rng(2024);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 300; ++round) {
+        const int sw = pick(1, 9), sh = pick(1, 9), dw = pick(1, 12), dh = pick(1, 12);
+        Canvas src(sw, sh), dst(dw, dh);
+        for (int y = 0; y < sh; ++y)
+            for (int x = 0; x < sw; ++x)
+                src.at(x, y) = static_cast<uint8_t>(1 + y * sw + x);
+        dst.Fill(0);
+        int ex = pick(-14, 14), ey = pick(-14, 14), sex = pick(-11, 11), sey = pick(-11, 11);
+        if (ex == 0) ex = 1;
+        if (ey == 0) ey = -1;
+        if (sex == 0) sex = 2;
+        if (sey == 0) sey = -2;
+        const int x = pick(-6, 12), y = pick(-6, 12), sx = pick(-4, 10), sy = pick(-4, 10);
+        ASSERT_TRUE(StretchBlt(dst.dc(), x, y, ex, ey, src.dc(), sx, sy, sex, sey, SRCCOPY));
+        for (int py = 0; py < dh; ++py) {
+            for (int px = 0; px < dw; ++px) {
+                // Position along the extent, counted from where the extent starts.
+                const double u = ex > 0 ? px - x + 0.5 : x - px - 0.5;
+                const double v = ey > 0 ? py - y + 0.5 : y - py - 0.5;
+                int want = 0;
+                if (u > 0 && u < std::abs(ex) && v > 0 && v < std::abs(ey)) {
+                    const int j = static_cast<int>(std::floor(u * std::abs(sex) / std::abs(ex)));
+                    const int i = static_cast<int>(std::floor(v * std::abs(sey) / std::abs(ey)));
+                    const int qx = sex > 0 ? sx + j : sx - 1 - j;
+                    const int qy = sey > 0 ? sy + i : sy - 1 - i;
+                    if (qx >= 0 && qx < sw && qy >= 0 && qy < sh) want = src.at(qx, qy);
+                }
+                ASSERT_EQ(dst.at(px, py), want) << "round " << round << " at " << px << "," << py;
+            }
+        }
+    }
+}
