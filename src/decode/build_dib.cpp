@@ -88,26 +88,19 @@ HBITMAP BuildDib(DecodedImage& img, HDC dc, uint16_t dither) {
     img.imageWidth = static_cast<int16_t>(h.biWidth);
     img.imageHeight = static_cast<int16_t>(h.biHeight);
 
-    // A spare row's worth of bytes after the pixels, so converters that read a little past the
-    // last row stay inside the block.
-    const size_t size = platform::GlobalSize(img.pixelHandle);
-    if (size < 1) return failAfterPalette(kNoMemory);
-    platform::GlobalUnlock(img.pixelHandle);
-    img.pixels = nullptr;
-    if (!platform::GlobalReAlloc(img.pixelHandle, size + static_cast<size_t>(h.biHeight), GMEM_MOVEABLE))
-        return failAfterPalette(kNoMemory);
-    img.pixels = static_cast<uint8_t*>(platform::GlobalLock(img.pixelHandle));
-    if (!img.pixels) return failAfterPalette(kNoHugeMemory);
+    if (platform::GlobalSize(img.pixelHandle) < 1) return failAfterPalette(kNoMemory);
 
+    // The DIB section takes the pixel block over as its pixel memory: the rows already have
+    // the DIB layout, so nothing is copied.
     void* bits = nullptr;
-    HBITMAP bitmap = platform::CreateDIBSection(dc, &img.bitInfo, DIB_RGB_COLORS, &bits);
-    if (bitmap && platform::SetDIBits(dc, bitmap, 0, static_cast<uint32_t>(h.biHeight), img.pixels,
-                                      &img.bitInfo, DIB_RGB_COLORS) > 0) {
-        img.dibBits = static_cast<uint8_t*>(bits);
+    platform::GlobalUnlock(img.pixelHandle);
+    HBITMAP bitmap = platform::CreateDIBSection(dc, &img.bitInfo, DIB_RGB_COLORS, &bits, img.pixelHandle, 0);
+    if (bitmap) {
+        img.pixelHandle = 0;
+        img.pixels = img.dibBits = static_cast<uint8_t*>(bits);
         platform::GdiFlush();
     } else {
-        if (bitmap) platform::DeleteObject(bitmap);
-        bitmap = 0;
+        img.pixels = static_cast<uint8_t*>(platform::GlobalLock(img.pixelHandle));
         img.errorCode = kNoDibHandle;
     }
 

@@ -87,6 +87,33 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, uint32_t usage, void** 
     return handle;
 }
 
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, uint32_t usage, void** bits,
+                         HGLOBAL section, uint32_t offset) {
+    if (!section) return CreateDIBSection(dc, info, usage, bits);
+    if (bits) *bits = nullptr;
+    auto dcObject = gdi::LookupDc(dc);
+    gdi::DibLayout layout;
+    if (offset != 0 || !gdi::ParseDibInfo(info, usage, dcObject.get(), layout)) return 0;
+    const size_t size = static_cast<size_t>(layout.stride) * static_cast<size_t>(layout.height);
+    if (GlobalSize(section) < size) return 0;
+    auto bitmap = std::make_shared<Bitmap>();
+    bitmap->pixels = TakeGlobalStorage(section, nullptr);
+    if (!bitmap->pixels) return 0;
+    bitmap->width = layout.width;
+    bitmap->height = layout.height;
+    bitmap->bitCount = layout.format.bitCount;
+    bitmap->stride = layout.stride;
+    bitmap->topDown = layout.topDown;
+    bitmap->sizeBytes = size;
+    bitmap->dibSection = true;
+    bitmap->colors = layout.format.table;
+    bitmap->masks = layout.format.masks;
+    void* memory = bitmap->pixels.get();
+    const HBITMAP handle = Register(std::move(bitmap));
+    if (handle && bits) *bits = memory;
+    return handle;
+}
+
 int SetDIBits(HDC dc, HBITMAP bitmap, uint32_t start, uint32_t lines, const void* bits,
               const BITMAPINFO* info, uint32_t usage) {
     auto target = gdi::LookupBitmap(bitmap);

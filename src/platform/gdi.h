@@ -38,6 +38,11 @@ int GetDIBits(HDC dc, HBITMAP bitmap, uint32_t start, uint32_t lines, void* bits
 
 // ---- Bitmaps --------------------------------------------------------------------------------
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, uint32_t usage, void** bits);
+// With a section: the bitmap's pixels are the storage of a global memory block that already
+// holds the rows in the DIB's layout (offset must be 0). The block is taken over on success,
+// its handle then no longer valid, and left alone on failure.
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, uint32_t usage, void** bits,
+                         HGLOBAL section, uint32_t offset);
 // Writes rows [start, start + lines) of packed DIB bits into a bitmap, converting the format.
 int SetDIBits(HDC dc, HBITMAP bitmap, uint32_t start, uint32_t lines, const void* bits,
               const BITMAPINFO* info, uint32_t usage);

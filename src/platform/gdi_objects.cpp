@@ -1,5 +1,7 @@
 #include "platform/gdi_objects.h"
 
+#include <cstdlib>
+
 #include <new>
 
 namespace platform::gdi {
@@ -49,11 +51,8 @@ std::shared_ptr<Bitmap> AllocateBitmap(int width, int height, int bitCount, bool
     const int64_t size = stride * height;
     if (stride > INT32_MAX || size > INT32_MAX) return nullptr;
     auto bitmap = std::make_shared<Bitmap>();
-    try {
-        bitmap->pixels = std::make_unique<uint8_t[]>(static_cast<size_t>(size));
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    bitmap->pixels.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(size), 1)));
+    if (!bitmap->pixels) return nullptr;
     bitmap->width = width;
     bitmap->height = height;
     bitmap->bitCount = bitCount;

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/global_memory.h"
 #include "platform/handles.h"
 #include "platform/wintypes.h"
 
@@ -44,7 +45,7 @@ struct Bitmap : GdiObject {
     bool systemPalette = false;
     std::vector<RGBQUAD> colors;  // 2^bitCount entries for 1, 4 and 8 bits (unless systemPalette)
     std::array<uint32_t, 3> masks{};  // red, green, blue for 16 and 32 bits
-    std::unique_ptr<uint8_t[]> pixels;
+    BlockStorage pixels;
     size_t sizeBytes = 0;
     HDC selectedInto = 0;
 

@@ -68,4 +68,13 @@ size_t GlobalSize(HGLOBAL h) {
 HGLOBAL GlobalFree(HGLOBAL h) { return RemoveHandle(h, HandleKind::Memory) ? 0 : h; }
 
 }  // extern "C"
+
+BlockStorage TakeGlobalStorage(HGLOBAL h, size_t* size) {
+    auto b = block(h);
+    if (!b || !RemoveHandle(h, HandleKind::Memory)) return nullptr;
+    if (size) *size = b->size;
+    BlockStorage storage(b->data);
+    b->data = nullptr;
+    return storage;
+}
 }  // namespace platform

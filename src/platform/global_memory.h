@@ -3,6 +3,11 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdlib.h>
+
+#ifdef __cplusplus
+#include <memory>
+#endif
 
 #include "platform/wintypes.h"
 
@@ -23,6 +28,17 @@ HGLOBAL GlobalFree(HGLOBAL block);  // 0 on success, the block itself on failure
 
 #ifdef __cplusplus
 }  // extern "C"
+
+// Storage of the kind global blocks hold, freed with free().
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+using BlockStorage = std::unique_ptr<uint8_t[], FreeDeleter>;
+
+// Takes the storage out of a block, whose handle then ceases to exist: an object that adopts a
+// block's memory (a DIB section made over a pixel block) avoids copying it. Null for a handle
+// that is not a live block; `size` receives the block's size.
+BlockStorage TakeGlobalStorage(HGLOBAL block, size_t* size);
 
 // Owns a block and frees it unless released.
 class GlobalBlock {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "gdi_support.h"
+#include "platform/global_memory.h"
 
 using namespace gdi_test;
 
@@ -443,4 +444,33 @@ TEST(DibTransfer, ImageMagickReadsWhatGetDIBitsWrites) {
         std::filesystem::remove(bmp);
         std::filesystem::remove(ppm);
     }
+}
+
+// A DIB section made over a memory block takes the block's storage as its pixels.
+TEST(DibSection, TakesOverAMemoryBlock) {
+    BITMAPINFO info = MakeInfo(5, 3, 24, BI_RGB);
+    const size_t size = static_cast<size_t>(Stride(5, 24)) * 3;
+    HGLOBAL block = platform::GlobalAlloc(GHND, size);
+    auto* p = static_cast<uint8_t*>(platform::GlobalLock(block));
+    p[0] = 10, p[1] = 20, p[2] = 30;  // bottom row, first pixel (blue, green, red)
+    platform::GlobalUnlock(block);
+
+    HGLOBAL tooSmall = platform::GlobalAlloc(GHND, size - 1);
+    void* bits = nullptr;
+    EXPECT_EQ(platform::CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits, tooSmall, 0), 0u);
+    EXPECT_EQ(platform::GlobalSize(tooSmall), size - 1);  // refused and left alone
+    platform::GlobalFree(tooSmall);
+    EXPECT_EQ(platform::CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits, block, 4), 0u);
+
+    HBITMAP bmp = platform::CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits, block, 0);
+    ASSERT_NE(bmp, 0u);
+    EXPECT_EQ(bits, p);                          // no copy
+    EXPECT_EQ(platform::GlobalSize(block), 0u);  // the block's handle is gone
+    EXPECT_EQ(platform::GlobalLock(block), nullptr);
+    HDC dc = platform::CreateCompatibleDC(0);
+    HGDIOBJ old = platform::SelectObject(dc, bmp);
+    EXPECT_EQ(platform::GetPixel(dc, 0, 2), RGB(30, 20, 10));
+    platform::SelectObject(dc, old);
+    platform::DeleteDC(dc);
+    EXPECT_TRUE(platform::DeleteObject(bmp));
 }
