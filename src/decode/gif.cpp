@@ -1,6 +1,7 @@
 // GIF reader: one image of a GIF87a or GIF89a file per call, delivered as 8-bit palette
 // indices, plus what the control needs to play the frames of an animation.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "decode/loader_error.h"
@@ -44,103 +45,82 @@ int32_t ReadColourTable(DecodedImage& img, ByteReader& in, uint8_t flags) {
     return 0;
 }
 
-// Passes over data sub-blocks. A data byte of 0 ends the skipping too: the zero bytes left
-// behind are then ignored by the block loop, which keeps a loop count of 0 harmless.
+// Passes over data sub-blocks by their lengths, up to the empty one that ends them. Data bytes
+// are never taken for block lengths, so extensions whose data hold 0 bytes (loop counts, colour
+// profiles) are passed over whole.
 void SkipSubBlocks(ByteReader& in) {
     for (;;) {
         const int length = in.getc();
         if (length == ByteReader::kEof || length == 0) return;
-        const auto rest = in.data().subspan(in.tell());
-        const size_t available = std::min(static_cast<size_t>(length), rest.size());
-        const void* zero = std::memchr(rest.data(), 0, available);
-        if (false) {
-            in.skip(static_cast<size_t>(static_cast<const uint8_t*>(zero) - rest.data()) + 1);
-            return;
-        }
         if (!in.skip(static_cast<size_t>(length))) return;
     }
 }
 
-// LZW codes, least significant bit first, from the image's data sub-blocks. A sub-block is
-// only read when its bits are needed, so the file position after the image is where the
-// data that was actually used ends.
-class CodeReader {
-public:
-    explicit CodeReader(ByteReader& in) : in_(in) {}
-
-    // The next code of `size` bits, or -1 when the data has ended (a 0 length byte, the end
-    // of the file or a sub-block cut short).
-    int get(int size) {
-        while (count_ < size) {
-            if (left_ == 0 && !nextBlock()) return -1;
-            while (left_ != 0 && count_ <= 56) {
-                bits_ |= static_cast<uint64_t>(*block_++) << count_;
-                count_ += 8;
-                --left_;
-            }
-        }
-        const int code = static_cast<int>(bits_ & ((uint64_t{1} << size) - 1));
-        bits_ >>= size;
-        count_ -= size;
-        return code;
-    }
-
-private:
-    bool nextBlock() {
-        const int length = in_.getc();
-        if (length == ByteReader::kEof || length == 0) return false;
-        const auto block = in_.take(static_cast<size_t>(length));
-        if (block.empty()) {
-            in_.skip(in_.remaining());  // a short read consumes what there was
-            return false;
-        }
-        block_ = block.data();
-        left_ = block.size();
-        return true;
-    }
-
-    ByteReader& in_;
-    const uint8_t* block_ = nullptr;
-    size_t left_ = 0;
-    uint64_t bits_ = 0;
-    int count_ = 0;
+// LZW codes come least significant bit first from the image's data sub-blocks. A sub-block is
+// read whole, and only when its bits are needed, so the file position after the image is where
+// the data that was actually used ends. The state is passed by value so the decoding loop can
+// keep it in registers: its byte stores into rows could otherwise alias it.
+struct CodeBits {
+    const uint8_t* block = nullptr;  // unread bytes of the current sub-block
+    size_t left = 0;
+    uint64_t bits = 0;  // pending bits, the next code in the lowest ones
+    int count = 0;
+    bool ended = false;  // a 0 length byte, the end of the file or a sub-block cut short
 };
 
-// Collects decoded pixels in a row buffer and copies each complete row into the picture, so a
-// row that the data never completes is never written.
-class RowSink {
-public:
-    RowSink(DecodedImage& img, uint8_t* buffer, bool interlaced)
+inline uint64_t Load64(const uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        uint64_t v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    } else {
+        uint64_t v = 0;
+        for (int i = 7; i >= 0; --i)
+            v = v << 8 | p[i];
+        return v;
+    }
+}
+
+// Tops the pending bits up to at least `need`, crossing into the next sub-block when the
+// current one runs out.
+[[gnu::noinline]] CodeBits RefillAcrossBlocks(ByteReader& in, CodeBits s, int need) {
+    while (s.count < need) {
+        if (s.left == 0) {
+            const int length = in.getc();
+            if (length == ByteReader::kEof || length == 0) {
+                s.ended = true;
+                return s;
+            }
+            const auto block = in.take(static_cast<size_t>(length));
+            if (block.empty()) {
+                in.skip(in.remaining());  // a short read consumes what there was
+                s.ended = true;
+                return s;
+            }
+            s.block = block.data();
+            s.left = block.size();
+        }
+        while (s.left != 0 && s.count <= 56) {
+            s.bits |= static_cast<uint64_t>(*s.block++) << s.count;
+            s.count += 8;
+            --s.left;
+        }
+    }
+    return s;
+}
+
+// Places complete rows into the picture, following the interlace passes.
+class RowPlacer {
+  public:
+    RowPlacer(DecodedImage& img, bool interlaced)
         : img_(img),
-          buffer_(buffer),
           width_(img.header.biWidth),
           height_(img.header.biHeight),
           interlaced_(interlaced) {}
 
-    // Room left in the current row.
-    int room() const { return width_ - x_; }
-    // Where the next pixels go; the caller writes at most room() bytes there and commits them.
-    uint8_t* cursor() { return buffer_ + x_; }
-    void commit(int n) {
-        x_ += n;
-        if (x_ == width_) finishRow();
-    }
-
-    void write(const uint8_t* src, int n) {
-        while (n > 0) {
-            const int part = std::min(n, room());
-            std::memcpy(cursor(), src, static_cast<size_t>(part));
-            src += part;
-            n -= part;
-            commit(part);
-        }
-    }
-
-private:
-    void finishRow() {
+    [[gnu::noinline]] void place(const uint8_t* row) {
         // Rows past the picture land on its bottom row.
-        std::memcpy(img_.row(std::min(y_, height_ - 1)), buffer_, static_cast<size_t>(width_));
-        x_ = 0;
+        std::memcpy(img_.row(std::min(y_, height_ - 1)), row, static_cast<size_t>(width_));
         if (!interlaced_) {
             if (y_ < height_) ++y_;
             return;
@@ -153,12 +133,11 @@ private:
         }
     }
 
+  private:
     DecodedImage& img_;
-    uint8_t* buffer_;
     const int width_;
     const int height_;
     const bool interlaced_;
-    int x_ = 0;
     int y_ = 0;
     int pass_ = 0;
 };
@@ -186,9 +165,11 @@ int32_t DecodeImage(DecodedImage& img, ByteReader& in, bool interlaced) {
     const int32_t height = img.header.biHeight;
     if (int32_t rc = CheckImageSize(width, height, img.rowStride)) return rc;
 
+    // Pixels are collected a row at a time so that a row the data never completes is never
+    // written into the picture.
     platform::GlobalBlock rowBlock(
         platform::GlobalAlloc(GMEM_ZEROINIT, static_cast<size_t>(std::max(width, img.rowStride))));
-    auto* rowBuffer = static_cast<uint8_t*>(platform::GlobalLock(rowBlock.get()));
+    auto* const rowBuffer = static_cast<uint8_t*>(platform::GlobalLock(rowBlock.get()));
     if (!rowBuffer) return kNoMemory;
 
     const int minCodeSize = in.getc();
@@ -198,19 +179,37 @@ int32_t DecodeImage(DecodedImage& img, ByteReader& in, bool interlaced) {
     LzwTables t;
     const int clear = 1 << minCodeSize;
     const int end = clear + 1;
-    for (int i = 0; i < clear; ++i) t.length[i] = 1;
+    for (int i = 0; i < clear; ++i)
+        t.length[i] = 1;
 
     int next = clear + 2;
     int codeSize = minCodeSize + 1;
     int limit = 1 << codeSize;
     int oldCode = -1;  // unset after a clear code and at the start
     int firstChar = 0;
-
-    CodeReader codes(in);
-    RowSink sink(img, rowBuffer, interlaced);
+    int x = 0;
+    CodeBits codeBits;
+    RowPlacer rows(img, interlaced);
     for (;;) {
-        const int code = codes.get(codeSize);
-        if (code < 0 || code == end) break;
+        if (codeBits.count < codeSize) {
+            if (codeBits.left >= 8) {
+                // Whole bytes up to 63 bits; the mask drops the part of a byte not taken.
+                const int take = (63 - codeBits.count) >> 3;
+                codeBits.bits |= Load64(codeBits.block) << codeBits.count;
+                codeBits.count += take * 8;
+                codeBits.bits &= (uint64_t{1} << codeBits.count) - 1;
+                codeBits.block += take;
+                codeBits.left -= static_cast<size_t>(take);
+            } else {
+                codeBits = RefillAcrossBlocks(in, codeBits, codeSize);
+                if (codeBits.ended) break;
+            }
+        }
+        const int code = static_cast<int>(codeBits.bits & static_cast<uint64_t>(limit - 1));
+        codeBits.bits >>= codeSize;
+        codeBits.count -= codeSize;
+
+        if (code == end) break;
         if (code == clear) {
             next = clear + 2;
             codeSize = minCodeSize + 1;
@@ -228,18 +227,34 @@ int32_t DecodeImage(DecodedImage& img, ByteReader& in, bool interlaced) {
             length = t.length[code];
         }
 
-        // Expand straight into the row when the string fits, else through the stack.
-        uint8_t* out = length <= sink.room() ? sink.cursor() : t.stack;
+        // Straight into the row when the string fits, else through the stack.
+        const bool fits = length <= width - x;
+        uint8_t* const out = fits ? rowBuffer + x : t.stack;
         if (code == next) {
             out[length - 1] = static_cast<uint8_t>(firstChar);
             firstChar = ExpandCode(t, oldCode, length - 1, out);
         } else {
             firstChar = ExpandCode(t, code, length, out);
         }
-        if (out == t.stack)
-            sink.write(t.stack, length);
-        else
-            sink.commit(length);
+        if (fits) {
+            x += length;
+            if (x == width) {
+                rows.place(rowBuffer);
+                x = 0;
+            }
+        } else {
+            for (const uint8_t* src = t.stack; length > 0;) {
+                const int part = std::min(length, width - x);
+                std::memcpy(rowBuffer + x, src, static_cast<size_t>(part));
+                src += part;
+                length -= part;
+                x += part;
+                if (x == width) {
+                    rows.place(rowBuffer);
+                    x = 0;
+                }
+            }
+        }
 
         if (next < kMaxCodes && oldCode >= 0) {
             t.prefix[next] = static_cast<uint16_t>(oldCode);

@@ -1,0 +1,903 @@
+// The GIF reader against files built here with an independent LZW encoder, and against
+// ImageMagick on the public GIF suite.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "decode/loader_error.h"
+#include "decode/readers.h"
+#include "oracle.h"
+
+// Designated initializers below leave the other fields at their defaults on purpose.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace {
+
+using decode::ByteReader;
+using decode::DecodedImage;
+using Bytes = std::vector<uint8_t>;
+
+// ---------------------------------------------------------------------------------------------
+// Building GIF files
+
+class BitWriter {
+  public:
+    void put(int code, int size) {
+        acc_ |= static_cast<uint32_t>(code) << count_;
+        count_ += size;
+        while (count_ >= 8) {
+            out_.push_back(static_cast<uint8_t>(acc_));
+            acc_ >>= 8;
+            count_ -= 8;
+        }
+    }
+    Bytes finish() {
+        if (count_ > 0) out_.push_back(static_cast<uint8_t>(acc_));
+        count_ = 0;
+        acc_ = 0;
+        return out_;
+    }
+
+  private:
+    Bytes out_;
+    uint32_t acc_ = 0;
+    int count_ = 0;
+};
+
+struct LzwOptions {
+    bool clearAtStart = true;
+    bool endCode = true;
+    bool clearWhenFull = true;    // false: keep coding with a full table (a deferred clear)
+    int* lastCodeUses = nullptr;  // counts the times code 4095 was written
+};
+
+// A plain dictionary encoder. It tracks the code width the way a decoder sees it (the decoder
+// defines each entry one code later than the encoder), so it never depends on the reader.
+Bytes LzwEncode(const Bytes& pixels, int minCodeSize, LzwOptions options = {}) {
+    const int clear = 1 << minCodeSize;
+    const int end = clear + 1;
+    BitWriter bits;
+    int width = 0, limit = 0, defined = 0;
+    bool haveOld = false;
+    auto resetWidth = [&] {
+        defined = clear + 2;
+        width = minCodeSize + 1;
+        limit = 1 << width;
+        haveOld = false;
+    };
+    auto emit = [&](int code) {
+        bits.put(code, width);
+        if (code == clear) {
+            resetWidth();
+            return;
+        }
+        if (haveOld && defined < 4096 && ++defined == limit && width < 12) {
+            ++width;
+            limit <<= 1;
+        }
+        haveOld = true;
+    };
+    std::map<std::pair<int, int>, int> dict;
+    int free = clear + 2;
+    resetWidth();
+    if (options.clearAtStart) emit(clear);
+    int current = -1;
+    for (uint8_t p : pixels) {
+        if (current < 0) {
+            current = p;
+            continue;
+        }
+        auto it = dict.find({current, p});
+        if (it != dict.end()) {
+            current = it->second;
+            continue;
+        }
+        emit(current);
+        if (current == 4095 && options.lastCodeUses) ++*options.lastCodeUses;
+        if (free < 4096) {
+            dict[{current, p}] = free++;
+        } else if (options.clearWhenFull) {
+            emit(clear);
+            dict.clear();
+            free = clear + 2;
+        }
+        current = p;
+    }
+    if (current >= 0) emit(current);
+    if (options.endCode) emit(end);
+    return bits.finish();
+}
+
+// Raw codes at given widths, for streams no encoder would write.
+Bytes PackCodes(const std::vector<std::pair<int, int>>& codes) {
+    BitWriter bits;
+    for (auto [code, size] : codes)
+        bits.put(code, size);
+    return bits.finish();
+}
+
+struct Rgb {
+    uint8_t r, g, b;
+};
+
+std::vector<Rgb> TestPalette(int entries) {
+    std::vector<Rgb> p;
+    for (int i = 0; i < entries; ++i)
+        p.push_back({static_cast<uint8_t>(i * 7 + 1), static_cast<uint8_t>(200 - i),
+                     static_cast<uint8_t>(i ^ 0x5A)});
+    return p;
+}
+
+class GifBuilder {
+  public:
+    explicit GifBuilder(int screenWidth, int screenHeight, const std::vector<Rgb>& global = {},
+                        const char* signature = "GIF89a") {
+        bytes_.assign(signature, signature + 6);
+        word(screenWidth);
+        word(screenHeight);
+        bytes_.push_back(global.empty() ? 0 : static_cast<uint8_t>(0x80 | tableBits(global)));
+        bytes_.push_back(0);  // background
+        bytes_.push_back(0);  // pixel ratio
+        table(global);
+    }
+
+    GifBuilder& gce(int disposal, int delay, bool transparent, int index) {
+        const uint8_t flags = static_cast<uint8_t>((disposal & 7) << 2 | (transparent ? 1 : 0));
+        raw({0x21, 0xF9, 4, flags, static_cast<uint8_t>(delay), static_cast<uint8_t>(delay >> 8),
+             static_cast<uint8_t>(index), 0});
+        return *this;
+    }
+
+    struct Image {
+        int left = 0, top = 0, width = 0, height = 0;
+        Bytes pixels;  // top row first
+        int minCodeSize = 8;
+        bool interlaced = false;
+        std::vector<Rgb> local;
+        LzwOptions lzw;
+        size_t blockSize = 255;
+        Bytes data;  // when set, used as the coded data instead of encoding pixels
+    };
+
+    GifBuilder& image(const Image& im) {
+        descriptorOffsets.push_back(bytes_.size());
+        bytes_.push_back(',');
+        word(im.left);
+        word(im.top);
+        word(im.width);
+        word(im.height);
+        uint8_t flags = im.interlaced ? 0x40 : 0;
+        if (!im.local.empty()) flags |= static_cast<uint8_t>(0x80 | tableBits(im.local));
+        bytes_.push_back(flags);
+        table(im.local);
+        bytes_.push_back(static_cast<uint8_t>(im.minCodeSize));
+        Bytes coded = im.data;
+        if (coded.empty()) {
+            Bytes ordered = im.interlaced ? Interlace(im.pixels, im.width, im.height) : im.pixels;
+            coded = LzwEncode(ordered, im.minCodeSize, im.lzw);
+        }
+        subBlocks(coded, im.blockSize);
+        terminatorOffsets.push_back(bytes_.size());
+        bytes_.push_back(0);
+        return *this;
+    }
+
+    GifBuilder& subBlocks(const Bytes& data, size_t blockSize = 255) {
+        for (size_t i = 0; i < data.size(); i += blockSize) {
+            const size_t n = std::min(blockSize, data.size() - i);
+            bytes_.push_back(static_cast<uint8_t>(n));
+            bytes_.insert(bytes_.end(), data.begin() + i, data.begin() + i + n);
+        }
+        return *this;
+    }
+
+    GifBuilder& raw(const Bytes& b) {
+        bytes_.insert(bytes_.end(), b.begin(), b.end());
+        return *this;
+    }
+    GifBuilder& trailer() { return raw({';'}); }
+    size_t size() const { return bytes_.size(); }
+    const Bytes& bytes() const { return bytes_; }
+
+    // Rows in the order of the four interlace passes.
+    static Bytes Interlace(const Bytes& pixels, int width, int height) {
+        Bytes out;
+        const int first[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
+        for (int pass = 0; pass < 4; ++pass)
+            for (int y = first[pass]; y < height; y += step[pass])
+                out.insert(out.end(), pixels.begin() + y * width, pixels.begin() + (y + 1) * width);
+        return out;
+    }
+
+    std::vector<size_t> descriptorOffsets;
+    std::vector<size_t> terminatorOffsets;
+
+  private:
+    static int tableBits(const std::vector<Rgb>& t) {
+        int bits = 0;
+        while ((2 << bits) < static_cast<int>(t.size()))
+            ++bits;
+        return bits;
+    }
+    void table(const std::vector<Rgb>& t) {
+        if (t.empty()) return;
+        const size_t entries = size_t{2} << tableBits(t);
+        for (size_t i = 0; i < entries; ++i) {
+            const Rgb c = i < t.size() ? t[i] : Rgb{0, 0, 0};
+            raw({c.r, c.g, c.b});
+        }
+    }
+    void word(int v) {
+        bytes_.push_back(static_cast<uint8_t>(v));
+        bytes_.push_back(static_cast<uint8_t>(v >> 8));
+    }
+
+    Bytes bytes_;
+};
+
+Bytes Pattern(int width, int height, int colours, uint32_t salt = 1) {
+    Bytes p(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            p[static_cast<size_t>(y) * width + x] =
+                static_cast<uint8_t>(((x * 3 + y * 5 + (x * y) / 7) ^ salt) % colours);
+    return p;
+}
+
+Bytes Noise(size_t n, int colours, uint32_t salt) {
+    std::mt19937 rng(salt);
+    Bytes p(n);
+    for (auto& v : p)
+        v = static_cast<uint8_t>(rng() % colours);
+    return p;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Running the reader
+
+struct Frame {
+    int32_t rc = 0;
+    int width = 0, height = 0;
+    Bytes pixels;   // top row first, width bytes a row
+    Bytes padding;  // the bytes of every row past the picture's width
+};
+
+Frame Read(DecodedImage& img, const Bytes& file, int32_t startOffset = 0) {
+    ByteReader in(file);
+    decode::LoadOptions options;
+    options.startOffset = startOffset;
+    Frame f;
+    f.rc = decode::ReadGif(img, in, options);
+    if (f.rc != 0) {
+        EXPECT_EQ(img.pixelHandle, 0u) << "the reader keeps nothing on failure";
+        return f;
+    }
+    f.width = img.header.biWidth;
+    f.height = img.header.biHeight;
+    EXPECT_NE(img.pixels, nullptr);
+    for (int r = 0; r < f.height; ++r) {
+        const uint8_t* row = img.row(r);
+        f.pixels.insert(f.pixels.end(), row, row + f.width);
+        f.padding.insert(f.padding.end(), row + f.width, row + img.rowStride);
+    }
+    decode::ReleasePixels(img);
+    return f;
+}
+
+Frame Read(const Bytes& file, int32_t startOffset = 0) {
+    DecodedImage img;
+    return Read(img, file, startOffset);
+}
+
+Bytes Row(const Bytes& pixels, int width, int y) {
+    return Bytes(pixels.begin() + y * width, pixels.begin() + (y + 1) * width);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(GifLayout, TwoColourFileIsEightBitWithBlackUnusedEntries) {
+    const std::vector<Rgb> palette = {{10, 20, 30}, {250, 240, 230}};
+    for (int width : {1, 3, 8, 9, 13}) {
+        SCOPED_TRACE(width);
+        const int height = 4;
+        Bytes px = Pattern(width, height, 2);
+        GifBuilder b(40, 30, palette, "GIF87a");
+        b.image({.left = 5,
+                 .top = 6,
+                 .width = width,
+                 .height = height,
+                 .pixels = px,
+                 .minCodeSize = 2});
+        b.trailer();
+
+        DecodedImage img;
+        img.rgbPalette.fill(0x77);  // left over from an earlier picture
+        Frame f = Read(img, b.bytes());
+        ASSERT_EQ(f.rc, 0);
+        EXPECT_EQ(img.header.biBitCount, 8);
+        EXPECT_EQ(img.builtBitCount, 8);
+        EXPECT_EQ(img.header.biSize, 40u);
+        EXPECT_EQ(img.rowStride, (width + 3) / 4 * 4);
+        EXPECT_EQ(img.bitInfo.bmiHeader.biWidth, width);
+        EXPECT_EQ(f.width, width);
+        EXPECT_EQ(f.height, height);
+        EXPECT_EQ(f.pixels, px);
+        EXPECT_TRUE(std::all_of(f.padding.begin(), f.padding.end(), [](uint8_t v) { return !v; }));
+        EXPECT_EQ(img.rgbPalette[0], 10);
+        EXPECT_EQ(img.rgbPalette[2], 30);
+        EXPECT_EQ(img.rgbPalette[3], 250);
+        EXPECT_EQ(img.rgbPalette[5], 230);
+        EXPECT_TRUE(std::all_of(img.rgbPalette.begin() + 6, img.rgbPalette.end(),
+                                [](uint8_t v) { return v == 0; }));
+        EXPECT_EQ(img.transparentIndex, -1);
+        EXPECT_EQ(img.gif.screenWidth, 40);
+        EXPECT_EQ(img.gif.screenHeight, 30);
+        EXPECT_EQ(img.gif.frameLeft, 5);
+        EXPECT_EQ(img.gif.frameTop, 6);
+        EXPECT_EQ(img.gif.frameDisposal, 4);
+        EXPECT_EQ(img.gif.frameDescriptorOffset, static_cast<int32_t>(b.descriptorOffsets[0]));
+        EXPECT_EQ(img.gif.nextFrameOffset, 0);
+    }
+}
+
+TEST(GifLzw, EveryCodeSizeTableGrowthAndFullTables) {
+    struct Case {
+        int minCodeSize, width, height;
+        LzwOptions lzw;
+        size_t blockSize;
+        bool allNoise = false;
+    };
+    int lastCodeUses = 0;
+    const std::vector<Case> cases = {
+        {2, 7, 5, {}, 255},
+        {3, 64, 64, {}, 255},
+        {4, 100, 90, {}, 17},
+        {5, 33, 200, {.clearAtStart = false}, 255},
+        {6, 120, 120, {}, 1},
+        {7, 250, 100, {}, 255},
+        {8, 300, 300, {}, 255},
+        // A full table with no clear: codes keep their 12 bits and the table stays as it is.
+        {8, 400, 400, {.clearWhenFull = false}, 255},
+        {2, 500, 300, {.clearWhenFull = false}, 254},
+        // Noise keeps using the last entry long after it was made.
+        {2, 512, 512, {.clearWhenFull = false, .lastCodeUses = &lastCodeUses}, 255, true},
+        // No end code: the data simply runs out.
+        {4, 50, 50, {.endCode = false}, 255},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "min " << c.minCodeSize << " " << c.width << "x"
+                                        << c.height << " block " << c.blockSize);
+        const int colours = 1 << c.minCodeSize;
+        // Half smooth, half noise: long strings and a quickly filled table.
+        Bytes px = Pattern(c.width, c.height, colours, c.minCodeSize);
+        const size_t smooth = c.allNoise ? 0 : px.size() / 2;
+        Bytes noise = Noise(px.size() - smooth, colours, static_cast<uint32_t>(c.width));
+        std::copy(noise.begin(), noise.end(), px.begin() + smooth);
+        GifBuilder b(c.width, c.height, TestPalette(colours));
+        b.image({.width = c.width,
+                 .height = c.height,
+                 .pixels = px,
+                 .minCodeSize = c.minCodeSize,
+                 .lzw = c.lzw,
+                 .blockSize = c.blockSize});
+        b.trailer();
+        Frame f = Read(b.bytes());
+        ASSERT_EQ(f.rc, 0);
+        EXPECT_EQ(f.pixels, px);
+    }
+    EXPECT_GE(lastCodeUses, 3) << "the last table entry is hardly used";
+}
+
+TEST(GifLzw, KwKwKAndClearInTheMiddle) {
+    // min 2: clear 4, end 5. 1, 6 (= next: "1 1"), 7 (= next: "1 1 1"), clear, 2, 6 (= next
+    // after a clear with an old code: "2 2"), end.
+    Bytes data = PackCodes({{4, 3}, {1, 3}, {6, 3}, {7, 3}, {4, 4}, {2, 3}, {6, 3}, {5, 3}});
+    GifBuilder b(9, 1, TestPalette(4));
+    b.image({.width = 9, .height = 1, .minCodeSize = 2, .data = data}).trailer();
+    Frame f = Read(b.bytes());
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.pixels, (Bytes{1, 1, 1, 1, 1, 1, 2, 2, 2}));
+}
+
+TEST(GifErrors, EachLoaderCode) {
+    auto withData = [](const Bytes& data, int minCodeSize = 2) {
+        GifBuilder b(4, 1, TestPalette(4));
+        b.image({.width = 4, .height = 1, .minCodeSize = minCodeSize, .data = data}).trailer();
+        return b.bytes();
+    };
+    // -20007: a code above the next free code (clear 4, end 5, next 6).
+    EXPECT_EQ(Read(withData(PackCodes({{4, 3}, {7, 3}}))).rc, decode::kGifBadCode);
+    EXPECT_EQ(Read(withData(PackCodes({{1, 3}, {2, 3}, {7, 3}, {5, 4}}))).rc, 0)
+        << "next has grown to 7 after two codes";
+    EXPECT_EQ(Read(withData(PackCodes({{1, 3}, {2, 3}, {0, 3}, {0, 4}, {10, 4}}))).rc,
+              decode::kGifBadCode);
+    // -20008: the next free code with no old code, at the start and after a clear.
+    EXPECT_EQ(Read(withData(PackCodes({{6, 3}}))).rc, decode::kGifBadFirstCode);
+    EXPECT_EQ(Read(withData(PackCodes({{1, 3}, {4, 3}, {6, 3}}))).rc, decode::kGifBadFirstCode);
+    // -20009: minimum code size outside 2..8, and no byte at all.
+    for (int bad : {0, 1, 9, 12, 255}) {
+        EXPECT_EQ(Read(withData(PackCodes({{4, 3}, {5, 3}}), bad)).rc, decode::kGifBadBit) << bad;
+    }
+    GifBuilder noMin(4, 1, TestPalette(4));
+    noMin.raw({',', 0, 0, 0, 0, 4, 0, 1, 0, 0});
+    EXPECT_EQ(Read(noMin.bytes()).rc, decode::kGifBadBit);
+
+    // -20010: short header or a signature other than GIF; the version is not looked at.
+    GifBuilder good(2, 2, TestPalette(2));
+    good.image({.width = 2, .height = 2, .pixels = {0, 1, 1, 0}, .minCodeSize = 2}).trailer();
+    EXPECT_EQ(Read(Bytes(good.bytes().begin(), good.bytes().begin() + 12)).rc, decode::kBadHeader);
+    EXPECT_EQ(Read(Bytes{}).rc, decode::kBadHeader);
+    Bytes wrong = good.bytes();
+    wrong[2] = 'X';
+    EXPECT_EQ(Read(wrong).rc, decode::kBadHeader);
+    Bytes oddVersion = good.bytes();
+    oddVersion[3] = '0';
+    oddVersion[5] = 'z';
+    EXPECT_EQ(Read(oddVersion).rc, 0);
+
+    // -20003: short global table, graphic control extension, descriptor and local table.
+    EXPECT_EQ(Read(Bytes(good.bytes().begin(), good.bytes().begin() + 18)).rc, decode::kReadError);
+    GifBuilder shortGce(2, 2);
+    shortGce.raw({0x21, 0xF9, 4, 1, 0});
+    EXPECT_EQ(Read(shortGce.bytes()).rc, decode::kReadError);
+    GifBuilder shortDescriptor(2, 2);
+    shortDescriptor.raw({',', 0, 0, 0, 0, 2, 0});
+    EXPECT_EQ(Read(shortDescriptor.bytes()).rc, decode::kReadError);
+    GifBuilder shortLocal(2, 2);
+    shortLocal.raw({',', 0, 0, 0, 0, 2, 0, 2, 0, 0x81, 1, 2, 3});
+    EXPECT_EQ(Read(shortLocal.bytes()).rc, decode::kReadError);
+
+    // -20002: a side of 0 or above 32767, refused before anything is allocated.
+    for (auto [w, h] : {std::pair{0, 5}, {5, 0}, {0, 0}, {32768, 1}, {1, 65535}}) {
+        GifBuilder b(2, 2, TestPalette(2));
+        b.image({.width = w, .height = h, .minCodeSize = 2, .data = PackCodes({{4, 3}, {5, 3}})});
+        EXPECT_EQ(Read(b.bytes()).rc, decode::kNoMemory) << w << "x" << h;
+    }
+
+    // -20011: no image from the start offset to the end.
+    GifBuilder empty(2, 2, TestPalette(2));
+    empty.gce(0, 10, false, 0).trailer();
+    EXPECT_EQ(Read(empty.bytes()).rc, decode::kNoBitmap);
+    DecodedImage img;
+    img.gif.nextFrameOffset = 99;
+    EXPECT_EQ(Read(img, good.bytes(), static_cast<int32_t>(good.size() - 1)).rc, decode::kNoBitmap);
+    EXPECT_EQ(img.gif.nextFrameOffset, 0);
+    EXPECT_EQ(Read(img, good.bytes(), 1 << 30).rc, decode::kNoBitmap) << "offset past the end";
+}
+
+TEST(GifFrames, WalkStopsAtTheNextFrameAndEndsWithZero) {
+    const auto palette = TestPalette(16);
+    const Bytes a = Pattern(6, 4, 16, 1), bpx = Pattern(3, 5, 16, 2), c = Pattern(8, 2, 16, 3);
+    GifBuilder b(10, 10, palette);
+    b.raw({0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0});
+    b.gce(1, 5, false, 0).image({.width = 6, .height = 4, .pixels = a, .minCodeSize = 4});
+    const size_t secondGce = b.size();
+    b.gce(2, 6554, false, 0);  // 65540 ms wraps to 4
+    b.image({.left = 7, .top = 5, .width = 3, .height = 5, .pixels = bpx, .minCodeSize = 4});
+    b.raw({0x21, 0xFE, 3, 'a', 'b', 'c', 0});  // a comment between frames
+    b.image({.left = 1, .top = 2, .width = 8, .height = 2, .pixels = c, .minCodeSize = 4});
+    b.trailer();
+    ASSERT_EQ(b.bytes()[b.terminatorOffsets[0] + 1], 0x21);
+    ASSERT_EQ(secondGce, b.terminatorOffsets[0] + 1);
+
+    DecodedImage img;
+    Frame f = Read(img, b.bytes());
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.pixels, a);
+    EXPECT_EQ(img.gif.frameDelay, 50);
+    EXPECT_EQ(img.gif.frameDisposal, 1);
+    EXPECT_EQ(img.gif.frameDescriptorOffset, static_cast<int32_t>(b.descriptorOffsets[0]));
+    // The end code sits in the last sub-block, so the data ends just before the terminator.
+    EXPECT_EQ(img.gif.nextFrameOffset, static_cast<int32_t>(b.terminatorOffsets[0]));
+
+    f = Read(img, b.bytes(), img.gif.nextFrameOffset);
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.pixels, bpx);
+    EXPECT_EQ(img.gif.frameDelay, 4);
+    EXPECT_EQ(img.gif.frameDisposal, 2);
+    EXPECT_EQ(img.gif.frameLeft, 7);
+    EXPECT_EQ(img.gif.frameTop, 5);
+    EXPECT_EQ(img.gif.frameDescriptorOffset, static_cast<int32_t>(b.descriptorOffsets[1]));
+    EXPECT_EQ(img.gif.nextFrameOffset, static_cast<int32_t>(b.terminatorOffsets[1]));
+
+    // No graphic control extension: disposal 4, the delay of the frame before.
+    f = Read(img, b.bytes(), img.gif.nextFrameOffset);
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.pixels, c);
+    EXPECT_EQ(img.gif.frameDisposal, 4);
+    EXPECT_EQ(img.gif.frameDelay, 4);
+    EXPECT_EQ(img.gif.frameDescriptorOffset, static_cast<int32_t>(b.descriptorOffsets[2]));
+    EXPECT_EQ(img.gif.nextFrameOffset, 0) << "the last frame runs into the end of the file";
+
+    EXPECT_EQ(Read(img, b.bytes(), static_cast<int32_t>(b.terminatorOffsets[2])).rc,
+              decode::kNoBitmap);
+
+    // Straight at a descriptor: its graphic control extension is not read.
+    DecodedImage again;
+    again.gif.frameDelay = 1234;
+    f = Read(again, b.bytes(), static_cast<int32_t>(b.descriptorOffsets[1]));
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.pixels, bpx);
+    EXPECT_EQ(again.gif.frameDisposal, 4);
+    EXPECT_EQ(again.gif.frameDelay, 1234);
+    EXPECT_EQ(again.gif.nextFrameOffset, static_cast<int32_t>(b.terminatorOffsets[1]));
+}
+
+TEST(GifFrames, ImageDescriptorRightAfterTheDataEndsTheFrame) {
+    GifBuilder b(4, 4, TestPalette(4));
+    b.image({.width = 2, .height = 2, .pixels = {1, 2, 3, 0}, .minCodeSize = 2});
+    b.image({.width = 2, .height = 2, .pixels = {3, 3, 3, 3}, .minCodeSize = 2});
+    DecodedImage img;
+    Frame f = Read(img, b.bytes());  // no trailer either
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.pixels, (Bytes{1, 2, 3, 0}));
+    EXPECT_EQ(img.gif.nextFrameOffset, static_cast<int32_t>(b.terminatorOffsets[0]));
+    f = Read(img, b.bytes(), img.gif.nextFrameOffset);
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.pixels, (Bytes{3, 3, 3, 3}));
+    EXPECT_EQ(img.gif.nextFrameOffset, 0);
+}
+
+TEST(GifTransparency, WhiteEntryCarriedOverAndResetOnlyAtTheStart) {
+    const auto palette = TestPalette(4);
+    const Bytes px = {0, 1, 2, 3};
+    GifBuilder b(2, 2, palette);
+    b.gce(0, 0, true, 2).image({.width = 2, .height = 2, .pixels = px, .minCodeSize = 2});
+    b.image({.width = 2, .height = 2, .pixels = px, .minCodeSize = 2});  // no extension
+    const auto local = TestPalette(8);
+    b.gce(0, 0, true, 5)
+        .image({.width = 2, .height = 2, .pixels = px, .minCodeSize = 3, .local = local});
+    b.gce(0, 0, false, 1).image({.width = 2, .height = 2, .pixels = px, .minCodeSize = 2});
+    b.trailer();
+
+    auto entry = [](const DecodedImage& img, int i) {
+        return std::array<uint8_t, 3>{img.rgbPalette[i * 3], img.rgbPalette[i * 3 + 1],
+                                      img.rgbPalette[i * 3 + 2]};
+    };
+    const std::array<uint8_t, 3> white = {255, 255, 255};
+    DecodedImage img;
+    ASSERT_EQ(Read(img, b.bytes()).rc, 0);
+    EXPECT_EQ(img.transparentIndex, 2);
+    EXPECT_EQ(entry(img, 2), white);
+    EXPECT_EQ(img.gif.transparentColor,
+              (std::array<uint8_t, 3>{palette[2].r, palette[2].g, palette[2].b}));
+    EXPECT_EQ(entry(img, 1), (std::array<uint8_t, 3>{palette[1].r, palette[1].g, palette[1].b}));
+
+    // A frame without its own extension keeps the transparency of the frame before, and the
+    // global table read again has the same entry turned white.
+    ASSERT_EQ(Read(img, b.bytes(), img.gif.nextFrameOffset).rc, 0);
+    EXPECT_EQ(img.transparentIndex, 2);
+    EXPECT_EQ(entry(img, 2), white);
+    EXPECT_EQ(img.gif.transparentColor[0], palette[2].r);
+
+    // A local table gets the rule too (and the global entry 2 is white once more first).
+    ASSERT_EQ(Read(img, b.bytes(), img.gif.nextFrameOffset).rc, 0);
+    EXPECT_EQ(img.transparentIndex, 5);
+    EXPECT_EQ(entry(img, 5), white);
+    EXPECT_EQ(entry(img, 2), (std::array<uint8_t, 3>{local[2].r, local[2].g, local[2].b}));
+    EXPECT_EQ(img.gif.transparentColor,
+              (std::array<uint8_t, 3>{local[5].r, local[5].g, local[5].b}));
+
+    // An extension without the flag changes nothing about the index already set.
+    ASSERT_EQ(Read(img, b.bytes(), img.gif.nextFrameOffset).rc, 0);
+    EXPECT_EQ(img.transparentIndex, 5);
+    EXPECT_EQ(img.gif.lastGraphicControl[1] & 1, 0);
+    EXPECT_EQ(entry(img, 1), (std::array<uint8_t, 3>{palette[1].r, palette[1].g, palette[1].b}));
+
+    // Offset 0 starts over; a non-zero offset does not.
+    GifBuilder plain(2, 2, palette);
+    plain.image({.width = 2, .height = 2, .pixels = px, .minCodeSize = 2}).trailer();
+    DecodedImage carried;
+    ASSERT_EQ(Read(carried, b.bytes()).rc, 0);
+    ASSERT_EQ(Read(carried, plain.bytes(), static_cast<int32_t>(plain.descriptorOffsets[0])).rc, 0);
+    EXPECT_EQ(carried.transparentIndex, 2);
+    EXPECT_EQ(entry(carried, 2), white);
+    ASSERT_EQ(Read(carried, plain.bytes()).rc, 0);
+    EXPECT_EQ(carried.transparentIndex, -1);
+    EXPECT_EQ(entry(carried, 2),
+              (std::array<uint8_t, 3>{palette[2].r, palette[2].g, palette[2].b}));
+}
+
+TEST(GifInterlace, EveryRowLandsOnceAtAnyHeight) {
+    for (int height : {1, 2, 3, 4, 5, 7, 8, 9, 16, 29}) {
+        SCOPED_TRACE(height);
+        const int width = 5;
+        Bytes px = Pattern(width, height, 32, static_cast<uint32_t>(height));
+        for (int y = 0; y < height; ++y)
+            px[y * width] = static_cast<uint8_t>(y + 1);  // unique rows
+        GifBuilder b(width, height, TestPalette(32));
+        b.image(
+            {.width = width, .height = height, .pixels = px, .minCodeSize = 5, .interlaced = true});
+        b.trailer();
+        Frame f = Read(b.bytes());
+        ASSERT_EQ(f.rc, 0);
+        EXPECT_EQ(f.pixels, px);
+    }
+}
+
+TEST(GifInterlace, RowsBeyondThePictureGoToTheBottomRow) {
+    // Height 1, interlaced: after the first row the passes run out of the picture, so the
+    // second row of data is written as the bottom row.
+    GifBuilder one(3, 1, TestPalette(4));
+    one.image(
+        {.width = 3, .height = 1, .minCodeSize = 2, .data = LzwEncode({1, 1, 1, 2, 3, 2}, 2)});
+    Frame f = Read(one.bytes());
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.pixels, (Bytes{2, 3, 2}));
+
+    // Not interlaced: an extra complete row replaces the bottom row; an extra partial row
+    // never reaches the picture.
+    const Bytes px = {1, 1, 2, 2, 3, 3};
+    for (auto [extra, bottom] : {std::pair{Bytes{0, 3}, Bytes{0, 3}}, {Bytes{0}, Bytes{3, 3}}}) {
+        Bytes data = px;
+        data.insert(data.end(), extra.begin(), extra.end());
+        GifBuilder b(2, 3, TestPalette(4));
+        b.image({.width = 2, .height = 3, .minCodeSize = 2, .data = LzwEncode(data, 2)});
+        f = Read(b.bytes());
+        ASSERT_EQ(f.rc, 0);
+        EXPECT_EQ(Row(f.pixels, 2, 0), (Bytes{1, 1}));
+        EXPECT_EQ(Row(f.pixels, 2, 1), (Bytes{2, 2}));
+        EXPECT_EQ(Row(f.pixels, 2, 2), bottom);
+    }
+}
+
+TEST(GifTruncated, RowsDecodedSoFarStayAndTheRestIsZero) {
+    const int width = 16, height = 12;
+    Bytes px = Pattern(width, height, 15, 9);
+    for (auto& v : px)
+        ++v;  // never 0, so rows never reached are told apart
+    for (bool interlaced : {false, true}) {
+        SCOPED_TRACE(interlaced);
+        GifBuilder b(width, height, TestPalette(16));
+        b.image({.width = width,
+                 .height = height,
+                 .pixels = px,
+                 .minCodeSize = 4,
+                 .interlaced = interlaced,
+                 .blockSize = 8});
+        const size_t dataStart = b.descriptorOffsets[0] + 10 + 1;
+        int lastRows = -1;
+        for (size_t cut = dataStart; cut <= b.size(); ++cut) {
+            SCOPED_TRACE(cut);
+            Frame f = Read(Bytes(b.bytes().begin(), b.bytes().begin() + cut));
+            ASSERT_EQ(f.rc, 0);
+            int rows = 0;
+            for (int y = 0; y < height; ++y) {
+                const Bytes got = Row(f.pixels, width, y);
+                if (got == Row(px, width, y)) {
+                    ++rows;
+                } else {
+                    EXPECT_EQ(got, Bytes(width, 0)) << "row " << y << " partly written";
+                }
+            }
+            EXPECT_GE(rows, lastRows);
+            lastRows = rows;
+            if (!interlaced) {
+                for (int y = 0; y < rows; ++y)
+                    EXPECT_EQ(Row(f.pixels, width, y), Row(px, width, y));
+            }
+        }
+        EXPECT_EQ(lastRows, height);
+    }
+
+    // A sub-block cut short is not used at all: all the data in one block, cut anywhere.
+    GifBuilder one(width, height, TestPalette(16));
+    one.image({.width = width, .height = height, .pixels = px, .minCodeSize = 4});
+    ASSERT_EQ(one.terminatorOffsets[0], one.size() - 1);
+    ASSERT_LT(LzwEncode(px, 4).size(), 255u) << "one sub-block";
+    Frame f = Read(Bytes(one.bytes().begin(), one.bytes().end() - 2));
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.pixels, Bytes(px.size(), 0));
+    f = Read(Bytes(one.bytes().begin(), one.bytes().end() - 1));
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.pixels, px);
+
+    // A 0 length byte in the middle of the data ends the image quietly too.
+    GifBuilder early(width, height, TestPalette(16));
+    Bytes coded = LzwEncode(px, 4);
+    early.raw({',', 0, 0, 0, 0, width, 0, height, 0, 0, 4});
+    early.subBlocks(Bytes(coded.begin(), coded.begin() + 40), 40);
+    early.raw({0});
+    early.subBlocks(Bytes(coded.begin() + 40, coded.end()));
+    early.raw({0, ';'});
+    f = Read(early.bytes());
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(Row(f.pixels, width, 0), Row(px, width, 0));
+    EXPECT_EQ(Row(f.pixels, width, height - 1), Bytes(width, 0));
+}
+
+TEST(GifBlocks, ExtensionsAndStrayBytesArePassedOver) {
+    const Bytes px = Pattern(4, 3, 4);
+    auto fileWith = [&](const Bytes& before) {
+        GifBuilder b(4, 3, TestPalette(4));
+        b.raw(before).image({.width = 4, .height = 3, .pixels = px, .minCodeSize = 2}).trailer();
+        return b.bytes();
+    };
+    const std::vector<std::pair<const char*, Bytes>> cases = {
+        // Loop count 0: data bytes of 0 are data, not the end of the blocks.
+        {"loop 0",
+         {0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0}},
+        {"loop 256",
+         {0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 1, 0}},
+        {"plain text", {0x21, 0x01, 12, 0, 0, 0, 0, 8, 0, 8, 0, 4, 4, 1, 2, 3, 'h', 'i', 'x', 0}},
+        {"comment", {0x21, 0xFE, 5, 'h', 'e', 'l', 'l', 'o', 2, 'a', 'b', 0}},
+        {"unknown label", {0x21, 0x99, 2, 7, 7, 1, 9, 0}},
+        {"label 0", {0x21, 0x00, 2, 7, 7, 0}},
+        {"zero bytes", {0, 0, 0}},
+        {"stray byte", {0x42, 3, 1, 2, 3, 0}},
+        {"empty comment", {0x21, 0xFE, 0}},
+        // Identifier and header bytes are skipped by count, so a 0 among them does not end
+        // anything, and a sub-block whose length byte is ',' is not taken for an image.
+        {"application id ending in 0",
+         {0x21, 0xFF, 11, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 1, 2, 0, ',', 'x'}},
+        {"plain text header ending in 0",
+         {0x21, 0x01, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, ',', 'x'}},
+    };
+    for (auto [name, before] : cases) {
+        SCOPED_TRACE(name);
+        if (before.back() == 'x') {
+            before.insert(before.end(), 43, 'x');
+            before.push_back(0);
+        }
+        Frame f = Read(fileWith(before));
+        ASSERT_EQ(f.rc, 0);
+        EXPECT_EQ(f.pixels, px);
+    }
+    // A graphic control extension's six bytes are taken as they stand, whatever its size byte.
+    DecodedImage img;
+    ASSERT_EQ(Read(img, fileWith({0x21, 0xF9, 9, 0x0D, 3, 0, 1, 0})).rc, 0);
+    EXPECT_EQ(img.gif.lastGraphicControl, (std::array<uint8_t, 6>{9, 0x0D, 3, 0, 1, 0}));
+    EXPECT_EQ(img.gif.frameDisposal, 3);
+    EXPECT_EQ(img.gif.frameDelay, 30);
+    EXPECT_EQ(img.transparentIndex, 1);
+
+    // Sub-blocks are skipped by their lengths: an image descriptor inside a comment's data,
+    // after a 0 data byte, is passed over with the rest of the comment.
+    GifBuilder hidden(4, 3, TestPalette(4));
+    hidden.image({.width = 2, .height = 1, .pixels = {3, 1}, .minCodeSize = 2});
+    const Bytes hiddenImage(hidden.bytes().begin() + hidden.descriptorOffsets[0],
+                            hidden.bytes().end());
+    Bytes comment = {0x21, 0xFE, static_cast<uint8_t>(hiddenImage.size() + 2), 'A', 0};
+    comment.insert(comment.end(), hiddenImage.begin(), hiddenImage.end());
+    comment.push_back(0);
+    Frame f = Read(fileWith(comment));
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.pixels, px);
+
+    // A sub-block skip that meets the end of the file leaves no image.
+    GifBuilder cut(4, 3, TestPalette(4));
+    cut.raw({0x21, 0xFE, 200, 'x'});
+    EXPECT_EQ(Read(cut.bytes()).rc, decode::kNoBitmap);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The public GIF suite against ImageMagick
+
+std::filesystem::path SuiteFolder() {
+    return std::filesystem::path(LUMORA_TESTDATA) / "gif";
+}
+
+Bytes LoadFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Files where a difference from ImageMagick is what this reader is meant to do.
+const std::map<std::string, std::string> kKnownDifferences = {
+    {"adf6f850b13dff73ebb22862c6ab028b.gif",
+     "the last frame has a code above the next free code: -20007 ends the walk a frame early"},
+    {"issue_2811.gif", "minimum code size 11: -20009"},
+    {"test_extents_transparency.gif",
+     "two GIF files joined end to end: the second header is not a block, its bytes are skipped "
+     "as sub-blocks by their lengths, and the walk ends after the first file's frame"},
+    {"max-codes.gif", "minimum code size 11: -20009"},
+    {"set_hsts.gif", "minimum code size 1: -20009"},
+};
+
+struct Mismatch {
+    int frame, x, y;
+};
+
+// Our frame (palette indices through rgbPalette) against ImageMagick's; pixels ImageMagick
+// holds transparent are compared only for where the transparency falls.
+std::string Compare(const Frame& f, const DecodedImage& img, const oracle::RgbImage& ref,
+                    bool checkTransparency) {
+    if (f.width != ref.width || f.height != ref.height)
+        return "size " + std::to_string(f.width) + "x" + std::to_string(f.height) + " vs " +
+               std::to_string(ref.width) + "x" + std::to_string(ref.height);
+    int bad = 0;
+    std::string first;
+    for (int y = 0; y < f.height; ++y) {
+        for (int x = 0; x < f.width; ++x) {
+            const int index = f.pixels[static_cast<size_t>(y) * f.width + x];
+            const uint8_t* ours = &img.rgbPalette[index * 3];
+            const uint8_t* theirs = ref.pixel(x, y);
+            bool ok;
+            if (!ref.opaque(x, y))
+                ok = !checkTransparency || index == img.transparentIndex;
+            else
+                ok = std::equal(ours, ours + 3, theirs) &&
+                     (!checkTransparency || index != img.transparentIndex || ref.alpha.empty());
+            if (!ok && bad++ == 0)
+                first = "pixel " + std::to_string(x) + "," + std::to_string(y) + " index " +
+                        std::to_string(index) + " ours " + std::to_string(ours[0]) + "," +
+                        std::to_string(ours[1]) + "," + std::to_string(ours[2]) + " theirs " +
+                        std::to_string(theirs[0]) + "," + std::to_string(theirs[1]) + "," +
+                        std::to_string(theirs[2]) + (ref.opaque(x, y) ? "" : " (transparent)");
+        }
+    }
+    return bad ? std::to_string(bad) + " pixels differ, first " + first : "";
+}
+
+TEST(GifSuite, FramesMatchImageMagick) {
+    const auto folder = SuiteFolder();
+    if (!std::filesystem::is_directory(folder))
+        GTEST_SKIP() << "no public test pictures at " << folder;
+    if (!oracle::ToolAvailable("convert")) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().extension() == ".gif") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    int compared = 0, framesCompared = 0;
+    for (const auto& path : files) {
+        const std::string name = path.filename().string();
+        const Bytes file = LoadFile(path);
+        const auto ref = oracle::ImageMagickFrames(path.string());
+        // The walk as the control does it; each frame then once more straight from its
+        // descriptor with a fresh decode area, which leaves out transparency altogether.
+        DecodedImage walk;
+        int32_t offset = 0;
+        std::vector<std::string> problems;
+        int frames = 0;
+        for (int n = 0; n < 1000; ++n) {
+            Frame f = Read(walk, file, offset);
+            if (f.rc != 0) {
+                if (n < static_cast<int>(ref.size()))
+                    problems.push_back("frame " + std::to_string(n) + " rc " +
+                                       std::to_string(f.rc));
+                break;
+            }
+            ++frames;
+            if (n < static_cast<int>(ref.size())) {
+                if (n == 0) {
+                    const std::string d = Compare(f, walk, ref[0], true);
+                    if (!d.empty()) problems.push_back("first frame: " + d);
+                }
+                DecodedImage fresh;
+                Frame g = Read(fresh, file, walk.gif.frameDescriptorOffset);
+                const std::string d =
+                    g.rc ? "rc " + std::to_string(g.rc) : Compare(g, fresh, ref[n], false);
+                if (!d.empty()) problems.push_back("frame " + std::to_string(n) + ": " + d);
+                ++framesCompared;
+            }
+            if (walk.gif.nextFrameOffset == 0) break;
+            offset = walk.gif.nextFrameOffset;
+        }
+        // More frames than ImageMagick is fine: it gives up on damaged files where the walk
+        // still finds images.
+        if (frames < static_cast<int>(ref.size()))
+            problems.push_back(std::to_string(frames) + " frames, ImageMagick " +
+                               std::to_string(ref.size()));
+        if (!ref.empty()) ++compared;
+        const auto known = kKnownDifferences.find(name);
+        if (known != kKnownDifferences.end()) {
+            EXPECT_FALSE(problems.empty()) << name << " now matches ImageMagick: " << known->second;
+            continue;
+        }
+        for (const auto& p : problems)
+            ADD_FAILURE() << name << ": " << p;
+    }
+    std::printf("%d files, %d frames compared with ImageMagick\n", compared, framesCompared);
+}
+
+}  // namespace
