@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <cstring>
+#include <span>
 
 #include "decode/loader_error.h"
 #include "decode/readers.h"
@@ -20,7 +22,9 @@ constexpr uint32_t kMinInfoHeaderSize = 16;  // OS/2 2.x headers may stop after 
 constexpr uint32_t kMaxInfoHeaderSize = 124;
 constexpr uint32_t kBiAlphaBitFields = 6;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 uint32_t Le32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
@@ -59,7 +63,8 @@ struct Channel {
 
 struct BitFields {
     Channel red, green, blue, alpha;
-    BitFields(const std::array<uint32_t, 4>& m) : red(m[0]), green(m[1]), blue(m[2]), alpha(m[3]) {}
+    explicit BitFields(const std::array<uint32_t, 4>& m)
+        : red(m[0]), green(m[1]), blue(m[2]), alpha(m[3]) {}
 };
 
 // What the headers say, checked.
@@ -73,7 +78,9 @@ struct Layout {
     size_t fileRowBytes = 0;
 };
 
-int64_t PaddedRow(int64_t bits) { return (bits + 31) / 32 * 4; }
+int64_t PaddedRow(int64_t bits) {
+    return (bits + 31) / 32 * 4;
+}
 
 // 2-bit pixels are widened to nibbles: the bitmap has no 2-bit format.
 void ExpandTwoBitRow(std::span<const uint8_t> src, uint8_t* dst, int64_t width) {
@@ -128,7 +135,8 @@ template <typename RowFn>
 void ConvertRows(DecodedImage& img, ByteReader& in, const Layout& l, RowFn convert) {
     for (int64_t i = 0; i < l.height && !in.eof(); ++i) {
         const int64_t r = l.topDown ? i : l.height - 1 - i;
-        convert(in.take(std::min(l.fileRowBytes, in.remaining())), img.row(static_cast<int32_t>(r)));
+        convert(in.take(std::min(l.fileRowBytes, in.remaining())),
+                img.row(static_cast<int32_t>(r)));
     }
 }
 
@@ -142,7 +150,8 @@ void DecodeRle(DecodedImage& img, ByteReader& in, const Layout& l) {
     int64_t y = 0;  // rows from the first in the file
     auto put = [&](uint8_t* row, int64_t at, uint8_t v) {
         uint8_t& b = row[at >> 1];
-        b = (at & 1) ? static_cast<uint8_t>((b & 0xF0) | v) : static_cast<uint8_t>((b & 0x0F) | v << 4);
+        b = (at & 1) ? static_cast<uint8_t>((b & 0xF0) | v)
+                     : static_cast<uint8_t>((b & 0x0F) | v << 4);
     };
     while (y < l.height) {
         const int count = in.getc();
@@ -157,7 +166,8 @@ void DecodeRle(DecodedImage& img, ByteReader& in, const Layout& l) {
                 std::memset(row + x, value, static_cast<size_t>(n));
             } else {
                 const uint8_t hi = static_cast<uint8_t>(value >> 4), lo = value & 0x0F;
-                for (int64_t i = 0; i < n; ++i) put(row, x + i, (i & 1) ? lo : hi);
+                for (int64_t i = 0; i < n; ++i)
+                    put(row, x + i, (i & 1) ? lo : hi);
             }
             x += n;
             continue;
@@ -240,30 +250,46 @@ int32_t ReadBmp(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
     }
 
     switch (l.bitCount) {
-        case 1: case 2: case 4: case 8: case 16: case 24: case 32: break;
-        default: return kBadHeader;
+        case 1:
+        case 2:
+        case 4:
+        case 8:
+        case 16:
+        case 24:
+        case 32:
+            break;
+        default:
+            return kBadHeader;
     }
     const bool bitFields = l.compression == BI_BITFIELDS || l.compression == kBiAlphaBitFields;
     switch (l.compression) {
-        case BI_RGB: break;
-        case BI_RLE8: if (l.bitCount != 8) return kBadHeader; break;
-        case BI_RLE4: if (l.bitCount != 4) return kBadHeader; break;
+        case BI_RGB:
+            break;
+        case BI_RLE8:
+            if (l.bitCount != 8) return kBadHeader;
+            break;
+        case BI_RLE4:
+            if (l.bitCount != 4) return kBadHeader;
+            break;
         case BI_BITFIELDS:
         case kBiAlphaBitFields:
             if (!IsWindowsHeaderSize(headerSize)) return kBadHeader;
             if (l.bitCount != 16 && l.bitCount != 32) return kBadHeader;
             break;
-        default: return kBadHeader;  // JPEG, PNG, Huffman, RLE24 and anything unknown
+        default:
+            return kBadHeader;  // JPEG, PNG, Huffman, RLE24 and anything unknown
     }
 
     if (bitFields) {
         if (headerSize >= 52) {  // the masks are part of the header
-            for (int i = 0; i < 4; ++i) l.masks[i] = Le32(&h[40 + 4 * i]);
-        } else {                 // they follow a 40-byte header
+            for (int i = 0; i < 4; ++i)
+                l.masks[i] = Le32(&h[40 + 4 * i]);
+        } else {  // they follow a 40-byte header
             const int count = l.compression == kBiAlphaBitFields ? 4 : 3;
             const auto m = in.take(4 * static_cast<size_t>(count));
             if (m.empty()) return kBadHeader;
-            for (int i = 0; i < count; ++i) l.masks[i] = Le32(m.data() + 4 * i);
+            for (int i = 0; i < count; ++i)
+                l.masks[i] = Le32(m.data() + 4 * i);
         }
     } else if (l.bitCount == 16) {
         l.masks = {0x7C00, 0x03E0, 0x001F, 0};
@@ -271,7 +297,8 @@ int32_t ReadBmp(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
         l.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
     }
     if (l.bitCount == 16)
-        for (uint32_t& m : l.masks) m &= 0xFFFF;
+        for (uint32_t& m : l.masks)
+            m &= 0xFFFF;
 
     // The block: 2-bit pictures become 4-bit, 16-bit ones 24-bit; 32-bit rows stay 4 bytes a
     // pixel.
