@@ -33,10 +33,14 @@ bool ParseInt(const char* text, long lo, long hi, long& out) {
 // What a load that built no bitmap says, for codes outside the loader's table.
 const char* SignalText(int32_t code) {
     switch (code) {
-        case decode::kIconSignal: return "Icon or cursor: shown by the control";
-        case decode::kMetafileSignal: return "Windows metafile: played by the control";
-        case decode::kEnhMetafileSignal: return "Enhanced metafile: played by the control";
-        default: return "No picture";
+        case decode::kIconSignal:
+            return "Icon or cursor: shown by the control";
+        case decode::kMetafileSignal:
+            return "Windows metafile: played by the control";
+        case decode::kEnhMetafileSignal:
+            return "Enhanced metafile: played by the control";
+        default:
+            return "No picture";
     }
 }
 
@@ -52,7 +56,8 @@ void PrintInfo(const decode::DecodedImage& img) {
         std::printf("frameDescriptorOffset\t%d\nnextFrameOffset\t%d\n", g.frameDescriptorOffset,
                     g.nextFrameOffset);
     }
-    for (int32_t offset : img.tiffPageOffsets) std::printf("pageOffset\t%d\n", offset);
+    for (int32_t offset : img.tiffPageOffsets)
+        std::printf("pageOffset\t%d\n", offset);
 }
 
 }  // namespace
@@ -67,31 +72,46 @@ int DecodeCommand(int argc, char** argv) {
         auto value = [&](long lo, long hi) -> long {
             long v = 0;
             if (i + 1 >= argc || !ParseInt(argv[i + 1], lo, hi, v)) {
-                Usage((arg + " needs a number from " + std::to_string(lo) + " to " + std::to_string(hi)).c_str());
+                Usage((arg + " needs a number from " + std::to_string(lo) + " to " +
+                       std::to_string(hi))
+                          .c_str());
                 std::exit(2);
             }
             ++i;
             return v;
         };
-        if (arg == "-o" && i + 1 < argc) out = argv[++i];
-        else if (arg == "--info") info = true;
-        else if (arg == "--dither") options.dither = static_cast<uint16_t>(value(0, 2));
+        if (arg == "-o" && i + 1 < argc)
+            out = argv[++i];
+        else if (arg == "--info")
+            info = true;
+        else if (arg == "--dither")
+            options.dither = static_cast<uint16_t>(value(0, 2));
         else if (arg == "--display-depth") {
             const long depth = value(1, 32);
             if (!platform::SetDisplayDepth(static_cast<int>(depth)))
                 return Usage("--display-depth takes 1, 4, 8, 16, 24 or 32");
-        }
-        else if (arg == "--offset") options.startOffset = static_cast<int32_t>(value(0, INT32_MAX));
-        else if (arg == "--pcd-size") options.pcdSize = static_cast<int32_t>(value(0, 4));
-        else if (arg == "--eps-preview") options.epsPreview = true;
-        else if (arg == "--dcm-image") img.dicomImage = static_cast<int32_t>(value(0, INT32_MAX));
-        else if (arg == "--dct") options.dctMethod = static_cast<uint16_t>(value(0, 2));
-        else if (arg == "--jpeg-dither") options.jpegDither = static_cast<uint16_t>(value(0, 2));
-        else if (arg == "--fancy-upsampling") options.fancyUpsampling = true;
-        else if (arg == "--two-pass") options.twoPassQuantize = true;
-        else if (!arg.empty() && arg[0] == '-') return Usage(("unknown option " + arg).c_str());
-        else if (file.empty()) file = arg;
-        else return Usage("only one FILE");
+        } else if (arg == "--offset")
+            options.startOffset = static_cast<int32_t>(value(0, INT32_MAX));
+        else if (arg == "--pcd-size")
+            options.pcdSize = static_cast<int32_t>(value(0, 4));
+        else if (arg == "--eps-preview")
+            options.epsPreview = true;
+        else if (arg == "--dcm-image")
+            img.dicomImage = static_cast<int32_t>(value(0, INT32_MAX));
+        else if (arg == "--dct")
+            options.dctMethod = static_cast<uint16_t>(value(0, 2));
+        else if (arg == "--jpeg-dither")
+            options.jpegDither = static_cast<uint16_t>(value(0, 2));
+        else if (arg == "--fancy-upsampling")
+            options.fancyUpsampling = true;
+        else if (arg == "--two-pass")
+            options.twoPassQuantize = true;
+        else if (!arg.empty() && arg[0] == '-')
+            return Usage(("unknown option " + arg).c_str());
+        else if (file.empty())
+            file = arg;
+        else
+            return Usage("only one FILE");
     }
     if (file.empty()) return Usage("no FILE");
 
@@ -100,7 +120,8 @@ int DecodeCommand(int argc, char** argv) {
     int status = 0;
     if (!bitmap) {
         const decode::LoaderErrorInfo* e = decode::FindLoaderError(img.errorCode);
-        std::fprintf(stderr, "Error %d: %s\n", img.errorCode, e ? e->message : SignalText(img.errorCode));
+        std::fprintf(stderr, "Error %d: %s\n", img.errorCode,
+                     e ? e->message : SignalText(img.errorCode));
         status = 2;
     } else {
         BITMAP bm{};

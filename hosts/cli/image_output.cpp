@@ -37,8 +37,8 @@ bool ReadDib(HBITMAP bitmap, int bitCount, PackedDib& dib) {
     const int bits = dib.info.bmiHeader.biBitCount;
     const size_t stride = ((static_cast<size_t>(bm.bmWidth) * bits + 31) / 32) * 4;
     dib.bits.resize(stride * static_cast<size_t>(bm.bmHeight));
-    const int rows = platform::GetDIBits(dc, bitmap, 0, static_cast<uint32_t>(bm.bmHeight), dib.bits.data(),
-                                         &dib.info, DIB_RGB_COLORS);
+    const int rows = platform::GetDIBits(dc, bitmap, 0, static_cast<uint32_t>(bm.bmHeight),
+                                         dib.bits.data(), &dib.info, DIB_RGB_COLORS);
     platform::ReleaseDC(0, dc);
     dib.info.bmiHeader.biSizeImage = static_cast<uint32_t>(dib.bits.size());
     dib.colours = bits <= 8 ? 1 << bits : 0;
@@ -54,7 +54,9 @@ std::string WriteBmp(const PackedDib& dib, FILE* f) {
     BITMAPINFOHEADER h = dib.info.bmiHeader;
     h.biClrUsed = static_cast<uint32_t>(dib.colours);
     bool ok = std::fwrite(&fh, sizeof fh, 1, f) == 1 && std::fwrite(&h, 40, 1, f) == 1;
-    if (dib.colours) ok = ok && std::fwrite(dib.info.bmiColors, 4, dib.colours, f) == static_cast<size_t>(dib.colours);
+    if (dib.colours)
+        ok = ok &&
+             std::fwrite(dib.info.bmiColors, 4, dib.colours, f) == static_cast<size_t>(dib.colours);
     ok = ok && std::fwrite(dib.bits.data(), 1, dib.bits.size(), f) == dib.bits.size();
     return ok ? "" : "write failed";
 }
@@ -67,7 +69,8 @@ std::vector<uint8_t> TopDownRgb(const PackedDib& dib) {
     for (int y = 0; y < h; ++y) {
         const uint8_t* s = dib.bits.data() + (h - 1 - y) * stride;
         uint8_t* d = rgb.data() + static_cast<size_t>(y) * w * 3;
-        for (int x = 0; x < w; ++x, s += 3, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
+        for (int x = 0; x < w; ++x, s += 3, d += 3)
+            d[0] = s[2], d[1] = s[1], d[2] = s[0];
     }
     return rgb;
 }
@@ -88,14 +91,15 @@ std::string WritePng(const PackedDib& dib, FILE* f) {
     const auto rgb = TopDownRgb(dib);
     const int w = dib.info.bmiHeader.biWidth, h = dib.info.bmiHeader.biHeight;
     std::vector<png_bytep> rows(h);
-    for (int y = 0; y < h; ++y) rows[y] = const_cast<png_bytep>(rgb.data() + static_cast<size_t>(y) * w * 3);
+    for (int y = 0; y < h; ++y)
+        rows[y] = const_cast<png_bytep>(rgb.data() + static_cast<size_t>(y) * w * 3);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         return "write failed";
     }
     png_init_io(png, f);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -105,7 +109,8 @@ std::string WritePng(const PackedDib& dib, FILE* f) {
 std::string Extension(const std::string& path) {
     const size_t dot = path.rfind('.');
     std::string ext = dot == std::string::npos ? "" : path.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return ext;
 }
 
@@ -113,13 +118,15 @@ std::string Extension(const std::string& path) {
 
 std::string WriteBitmapFile(HBITMAP bitmap, const std::string& path) {
     const std::string ext = Extension(path);
-    if (ext != "bmp" && ext != "png" && ext != "ppm") return "output must end in .bmp, .png or .ppm";
+    if (ext != "bmp" && ext != "png" && ext != "ppm")
+        return "output must end in .bmp, .png or .ppm";
     PackedDib dib;
     if (!ReadDib(bitmap, ext == "bmp" ? 0 : 24, dib)) return "cannot read the bitmap";
     File f(std::fopen(path.c_str(), "wb"));
     if (!f) return "cannot create " + path;
-    std::string error = ext == "bmp" ? WriteBmp(dib, f.get()) : ext == "png" ? WritePng(dib, f.get())
-                                                                             : WritePpm(dib, f.get());
+    std::string error = ext == "bmp"   ? WriteBmp(dib, f.get())
+                        : ext == "png" ? WritePng(dib, f.get())
+                                       : WritePpm(dib, f.get());
     if (std::fclose(f.release()) != 0 && error.empty()) error = "write failed";
     return error;
 }

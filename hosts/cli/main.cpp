@@ -5,7 +5,8 @@
 #include "decode_command.h"
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "decode") == 0) return cli::DecodeCommand(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], "decode") == 0)
+        return cli::DecodeCommand(argc - 2, argv + 2);
     std::fputs("usage: lumora decode FILE [-o OUT] [options]\n", stderr);
     return 2;
 }

@@ -78,7 +78,8 @@ HBITMAP BuildDib(DecodedImage& img, HDC dc, uint16_t dither) {
         const int n = h.biBitCount <= 8 ? 1 << h.biBitCount : 256;
         LOGPALETTE log{};
         FillPalette(img, log, n, img.rgbPalette.data(), kImageColours);
-        if (int32_t rc = SelectNewPalette(dc, log, img.paletteHandle, previous)) return Fail(img, rc);
+        if (int32_t rc = SelectNewPalette(dc, log, img.paletteHandle, previous))
+            return Fail(img, rc);
     }
     auto failAfterPalette = [&](int32_t code) {
         if (makePalette) RestorePalette(dc, previous);
@@ -94,7 +95,8 @@ HBITMAP BuildDib(DecodedImage& img, HDC dc, uint16_t dither) {
     // the DIB layout, so nothing is copied.
     void* bits = nullptr;
     platform::GlobalUnlock(img.pixelHandle);
-    HBITMAP bitmap = platform::CreateDIBSection(dc, &img.bitInfo, DIB_RGB_COLORS, &bits, img.pixelHandle, 0);
+    HBITMAP bitmap =
+        platform::CreateDIBSection(dc, &img.bitInfo, DIB_RGB_COLORS, &bits, img.pixelHandle, 0);
     if (bitmap) {
         img.pixelHandle = 0;
         img.pixels = img.dibBits = static_cast<uint8_t*>(bits);
@@ -117,8 +119,9 @@ HBITMAP BuildDib(DecodedImage& img, HDC dc, uint16_t dither) {
         }
         // A monochrome mask: transparent pixels white (1), everything else black (0).
         img.maskBitmap = platform::CreateBitmap(h.biWidth, h.biHeight, 1, 1, nullptr);
-        if (!img.maskBitmap || platform::SetDIBits(dc, img.maskBitmap, 0, static_cast<uint32_t>(h.biHeight),
-                                                   img.pixels, &img.bitInfo, DIB_RGB_COLORS) <= 0) {
+        if (!img.maskBitmap ||
+            platform::SetDIBits(dc, img.maskBitmap, 0, static_cast<uint32_t>(h.biHeight),
+                                img.pixels, &img.bitInfo, DIB_RGB_COLORS) <= 0) {
             if (img.maskBitmap) platform::DeleteObject(img.maskBitmap);
             img.maskBitmap = 0;
             img.errorCode = kNoDibHandle;

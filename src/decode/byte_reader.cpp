@@ -17,7 +17,8 @@ int32_t ReadWord(ByteReader& in, int bigEndian) {
 int32_t ReadLong(ByteReader& in, int bigEndian) {
     // Unsigned arithmetic: the sum wraps exactly as the 32-bit original, without overflow.
     uint32_t v[4];
-    for (uint32_t& b : v) b = static_cast<uint32_t>(in.getc());
+    for (uint32_t& b : v)
+        b = static_cast<uint32_t>(in.getc());
     const uint32_t sum = bigEndian ? (v[0] << 24) + (v[1] << 16) + (v[2] << 8) + v[3]
                                    : (v[3] << 24) + (v[2] << 16) + (v[1] << 8) + v[0];
     return static_cast<int32_t>(sum);

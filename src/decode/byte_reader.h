@@ -11,7 +11,7 @@
 namespace decode {
 
 class ByteReader {
-public:
+  public:
     static constexpr int kEof = -1;
 
     explicit ByteReader(std::span<const uint8_t> data) : data_(data) {}
@@ -52,7 +52,7 @@ public:
         return pos <= data_.size();
     }
 
-private:
+  private:
     std::span<const uint8_t> data_;
     size_t pos_ = 0;
 };

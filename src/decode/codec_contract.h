@@ -11,9 +11,10 @@
 extern "C" {
 #endif
 
-typedef int32_t (*ReadJPGProc)(const char* fileName, HDC dc, uint16_t dither, int32_t fancyUpsampling,
-                               int32_t twoPassQuantize, uint16_t jpegDither, uint16_t dctMethod,
-                               uint8_t* rgbPalette, BITMAPINFOHEADER* header);
+typedef int32_t (*ReadJPGProc)(const char* fileName, HDC dc, uint16_t dither,
+                               int32_t fancyUpsampling, int32_t twoPassQuantize,
+                               uint16_t jpegDither, uint16_t dctMethod, uint8_t* rgbPalette,
+                               BITMAPINFOHEADER* header);
 typedef int32_t (*ReadPNGProc)(const char* fileName, HDC dc, uint8_t* rgbPalette,
                                BITMAPINFOHEADER* header);
 typedef int32_t (*ReadDCMProc)(const char* fileName, uint8_t* rgbPalette, BITMAPINFOHEADER* header,

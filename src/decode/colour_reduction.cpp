@@ -49,8 +49,10 @@ void SortCells(ColorCell** a, int n, int c) {
     const uint8_t pivot = a[n / 2]->coord[c];
     int i = 0, j = n - 1;
     while (i <= j) {
-        while (a[i]->coord[c] < pivot) ++i;
-        while (a[j]->coord[c] > pivot) --j;
+        while (a[i]->coord[c] < pivot)
+            ++i;
+        while (a[j]->coord[c] > pivot)
+            --j;
         if (i <= j) {
             std::swap(a[i], a[j]);
             ++i;
@@ -81,16 +83,19 @@ int SplitBoxes(std::array<ColorBox, 256>& boxes, int boxCount, int wanted,
         ColorBox& box = boxes[chosen];
         const int n = box.cellCount;
         int k = 0;
-        for (ColorCell* cell = box.first; cell && k < n; cell = cell->next) sortArray[k++] = cell;
+        for (ColorCell* cell = box.first; cell && k < n; cell = cell->next)
+            sortArray[k++] = cell;
         SortCells(sortArray.data(), n, channel);
-        for (int i = 0; i + 1 < n; ++i) sortArray[i]->next = sortArray[i + 1];
+        for (int i = 0; i + 1 < n; ++i)
+            sortArray[i]->next = sortArray[i + 1];
         sortArray[n - 1]->next = nullptr;
         box.first = sortArray[0];
 
         const uint32_t half = box.pixelCount / 2;
         int m = 0;
         uint32_t sum = 0;
-        while (m < n - 1 && sum + sortArray[m]->count <= half) sum += sortArray[m++]->count;
+        while (m < n - 1 && sum + sortArray[m]->count <= half)
+            sum += sortArray[m++]->count;
         if (m == 0) sum = sortArray[m++]->count;
 
         ColorBox& upper = boxes[boxCount];
@@ -151,11 +156,13 @@ int32_t MedianCutPalette(DecodedImage& img, int32_t& wanted) {
         ++all.cellCount;
     }
     all.pixelCount = static_cast<uint32_t>(h.biWidth) * static_cast<uint32_t>(h.biHeight);
-    for (int c = 0; c < 3; ++c) all.extent[c] = 255;
+    for (int c = 0; c < 3; ++c)
+        all.extent[c] = 255;
 
     const int boxCount = all.cellCount ? SplitBoxes(boxes, 1, wanted, sortArray) : 1;
 
-    for (int i = boxCount; i < wanted; ++i) std::memset(&img.rgbPalette[3 * i], 0, 3);
+    for (int i = boxCount; i < wanted; ++i)
+        std::memset(&img.rgbPalette[3 * i], 0, 3);
     for (int i = 0; i < boxCount; ++i) {
         const ColorBox& box = boxes[i];
         if (!box.cellCount) continue;
@@ -163,9 +170,11 @@ int32_t MedianCutPalette(DecodedImage& img, int32_t& wanted) {
         int n = 0;
         for (ColorCell* cell = box.first; cell && n < box.cellCount; cell = cell->next, ++n) {
             cell->paletteIndex = static_cast<uint8_t>(i);
-            for (int c = 0; c < 3; ++c) sum[c] += cell->coord[c];
+            for (int c = 0; c < 3; ++c)
+                sum[c] += cell->coord[c];
         }
-        for (int c = 0; c < 3; ++c) img.rgbPalette[3 * i + c] = static_cast<uint8_t>(sum[c] * 16 / n);
+        for (int c = 0; c < 3; ++c)
+            img.rgbPalette[3 * i + c] = static_cast<uint8_t>(sum[c] * 16 / n);
     }
     wanted = boxCount;
     return 0;
@@ -181,8 +190,8 @@ constexpr uint8_t kBayer[8][8] = {
 };
 
 // Index bit 0 red, bit 1 green, bit 2 blue.
-constexpr uint8_t kEightColours[8][3] = {{0, 0, 0},     {255, 0, 0},   {0, 255, 0},
-                                         {255, 255, 0}, {0, 0, 255},   {255, 0, 255},
+constexpr uint8_t kEightColours[8][3] = {{0, 0, 0},     {255, 0, 0},    {0, 255, 0},
+                                         {255, 255, 0}, {0, 0, 255},    {255, 0, 255},
                                          {0, 255, 255}, {255, 255, 255}};
 
 }  // namespace
@@ -191,7 +200,8 @@ int32_t OrderedDither(DecodedImage& img) {
     BITMAPINFOHEADER& h = img.header;
     const int32_t w = h.biWidth;
     const int32_t stride = ((w + 7) / 8) * 4;
-    platform::GlobalBlock out(platform::GlobalAlloc(GHND, static_cast<size_t>(h.biHeight + 1) * stride));
+    platform::GlobalBlock out(
+        platform::GlobalAlloc(GHND, static_cast<size_t>(h.biHeight + 1) * stride));
     if (!out) return kNoMemory;
     auto* dst = static_cast<uint8_t*>(platform::GlobalLock(out.get()));
     if (!dst) return kNoMemory;
@@ -241,7 +251,8 @@ int32_t OrderedDither(DecodedImage& img) {
     img.bitInfo.bmiHeader = h;
     img.rowStride = stride;
     img.builtBitCount = 4;
-    for (int i = 0; i < 8; ++i) std::memcpy(&img.rgbPalette[3 * i], kEightColours[i], 3);
+    for (int i = 0; i < 8; ++i)
+        std::memcpy(&img.rgbPalette[3 * i], kEightColours[i], 3);
     return 0;
 }
 

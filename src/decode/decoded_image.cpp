@@ -40,8 +40,10 @@ int32_t InitDibHeader(DecodedImage& img) {
 }
 
 int32_t CheckImageSize(int64_t width, int64_t height, int64_t rowBytes) {
-    if (width < 1 || height < 1 || width > kMaxDimension || height > kMaxDimension) return kNoMemory;
-    if (rowBytes < 1 || static_cast<uint64_t>(rowBytes) * static_cast<uint64_t>(height) > kMaxPixelBlock)
+    if (width < 1 || height < 1 || width > kMaxDimension || height > kMaxDimension)
+        return kNoMemory;
+    if (rowBytes < 1 ||
+        static_cast<uint64_t>(rowBytes) * static_cast<uint64_t>(height) > kMaxPixelBlock)
         return kNoMemory;
     return 0;
 }

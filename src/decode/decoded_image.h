@@ -17,8 +17,8 @@ struct GifFrameInfo {
     uint16_t screenHeight = 0;
     uint16_t frameLeft = 0;
     uint16_t frameTop = 0;
-    uint16_t frameDelay = 0;      // milliseconds; kept from the previous frame when absent
-    uint8_t frameDisposal = 4;    // 4 when the frame has no graphic control extension
+    uint16_t frameDelay = 0;    // milliseconds; kept from the previous frame when absent
+    uint8_t frameDisposal = 4;  // 4 when the frame has no graphic control extension
     std::array<uint8_t, 3> transparentColor{};  // red, green, blue as the file had them
     int32_t frameDescriptorOffset = 0;
     int32_t nextFrameOffset = 0;  // 0 when the end of the file was reached
@@ -36,7 +36,7 @@ struct DecodedImage {
     std::array<uint8_t, 768> rgbPalette{};  // 256 entries of red, green, blue
     BITMAPINFO bitInfo{};                   // header copy and colour table for the DIB
     HGLOBAL pixelHandle = 0;
-    uint8_t* pixels = nullptr;              // locked address of pixelHandle
+    uint8_t* pixels = nullptr;  // locked address of pixelHandle
     int32_t rowStride = 0;
     int8_t builtBitCount = 0;
     int32_t errorCode = 0;
@@ -57,7 +57,8 @@ struct DecodedImage {
 
     // Buffer row of picture row r (r = 0 at the top): rows are stored bottom-up.
     uint8_t* row(int32_t r) const {
-        return pixels + static_cast<size_t>(header.biHeight - 1 - r) * static_cast<size_t>(rowStride);
+        return pixels +
+               static_cast<size_t>(header.biHeight - 1 - r) * static_cast<size_t>(rowStride);
     }
 };
 

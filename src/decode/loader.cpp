@@ -135,8 +135,9 @@ HBITMAP LoadJpeg(DecodedImage& img, const std::string& fileName, HDC dc, const L
     platform::Module module("LMJPEG32.DLL");
     auto read = reinterpret_cast<ReadJPGProc>(module.GetProcAddress("ReadJPG"));
     if (!read) return Failure(img, kNoJpegModule);
-    const int32_t result = read(fileName.c_str(), dc, o.dither, o.fancyUpsampling, o.twoPassQuantize,
-                                o.jpegDither, o.dctMethod, img.rgbPalette.data(), &img.header);
+    const int32_t result =
+        read(fileName.c_str(), dc, o.dither, o.fancyUpsampling, o.twoPassQuantize, o.jpegDither,
+             o.dctMethod, img.rgbPalette.data(), &img.header);
     return TakeModuleBlock(img, result, dc, o);
 }
 
@@ -161,12 +162,13 @@ HBITMAP LoadDicom(DecodedImage& img, const std::string& fileName, HDC dc, const 
     return TakeModuleBlock(img, result, dc, o);
 }
 
-HBITMAP ContentTest(DecodedImage& img, const std::string& fileName, const std::string& ext,
-                    HDC dc, const LoadOptions& options) {
+HBITMAP ContentTest(DecodedImage& img, const std::string& fileName, const std::string& ext, HDC dc,
+                    const LoadOptions& options) {
     platform::MappedFile file(fileName);
     if (!file.is_open()) return Failure(img, kCouldNotOpen);
     const auto bytes = file.bytes();
-    const bool jpegMarker = bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+    const bool jpegMarker =
+        bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
     if (jpegMarker || ext == "jpg" || ext == "jpe") return LoadJpeg(img, fileName, dc, options);
 
     // Each reader starts from the area as the caller handed it, so nothing a failed attempt
@@ -204,12 +206,17 @@ HBITMAP LoadImageFile(DecodedImage& img, const std::string& fileName, HDC dc,
 
     img.format = entry->format;
     switch (entry->route) {
-        case Route::Reader: return LoadWithReader(img, *entry, fileName, dc, options);
-        case Route::Png: return LoadPng(img, fileName, dc, options);
-        case Route::Dicom: return LoadDicom(img, fileName, dc, options);
-        case Route::Signal: return Failure(img, entry->signal);
+        case Route::Reader:
+            return LoadWithReader(img, *entry, fileName, dc, options);
+        case Route::Png:
+            return LoadPng(img, fileName, dc, options);
+        case Route::Dicom:
+            return LoadDicom(img, fileName, dc, options);
+        case Route::Signal:
+            return Failure(img, entry->signal);
         case Route::Jpeg:
-        case Route::ContentTest: break;
+        case Route::ContentTest:
+            break;
     }
     return ContentTest(img, fileName, ext, dc, options);
 }

@@ -7,8 +7,8 @@ namespace decode {
 
 enum LoaderError : int32_t {
     kNoError = 0,
-    kMetafileSignal = -1,         // a Windows metafile: the control plays it itself
-    kEnhMetafileSignal = -2,      // an enhanced metafile: likewise
+    kMetafileSignal = -1,     // a Windows metafile: the control plays it itself
+    kEnhMetafileSignal = -2,  // an enhanced metafile: likewise
     kCouldNotOpen = -20001,
     kNoMemory = -20002,
     kReadError = -20003,
@@ -27,7 +27,7 @@ enum LoaderError : int32_t {
     kNoPngModule = -20016,
     kJpgSaveUnsupported = -20017,
     kWriteError = -20018,
-    kIconSignal = -20020,         // an icon or cursor: the control loads it itself
+    kIconSignal = -20020,  // an icon or cursor: the control loads it itself
     kNoDicomModule = -20022,
 };
 

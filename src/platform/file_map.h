@@ -9,7 +9,7 @@
 namespace platform {
 
 class MappedFile {
-public:
+  public:
     MappedFile() = default;
     explicit MappedFile(const std::string& path);
     MappedFile(const MappedFile&) = delete;
@@ -18,7 +18,7 @@ public:
     bool is_open() const { return open_; }
     std::span<const uint8_t> bytes() const { return {data_, size_}; }
 
-private:
+  private:
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
     bool open_ = false;

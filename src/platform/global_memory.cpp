@@ -16,7 +16,9 @@ struct MemoryBlock {
     ~MemoryBlock() { std::free(data); }
 };
 
-std::shared_ptr<MemoryBlock> block(HGLOBAL h) { return Lookup<MemoryBlock>(h, HandleKind::Memory); }
+std::shared_ptr<MemoryBlock> block(HGLOBAL h) {
+    return Lookup<MemoryBlock>(h, HandleKind::Memory);
+}
 
 }  // namespace
 
@@ -65,7 +67,9 @@ size_t GlobalSize(HGLOBAL h) {
     return b ? b->size : 0;
 }
 
-HGLOBAL GlobalFree(HGLOBAL h) { return RemoveHandle(h, HandleKind::Memory) ? 0 : h; }
+HGLOBAL GlobalFree(HGLOBAL h) {
+    return RemoveHandle(h, HandleKind::Memory) ? 0 : h;
+}
 
 }  // extern "C"
 

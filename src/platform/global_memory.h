@@ -42,7 +42,7 @@ BlockStorage TakeGlobalStorage(HGLOBAL block, size_t* size);
 
 // Owns a block and frees it unless released.
 class GlobalBlock {
-public:
+  public:
     GlobalBlock() = default;
     explicit GlobalBlock(HGLOBAL h) : handle_(h) {}
     GlobalBlock(const GlobalBlock&) = delete;
@@ -65,7 +65,7 @@ public:
     }
     explicit operator bool() const { return handle_ != 0; }
 
-private:
+  private:
     HGLOBAL handle_ = 0;
 };
 

@@ -30,7 +30,8 @@ Table& table() {
 Slot* find(Table& t, HANDLE32 handle) {
     const uint32_t index = handle & kIndexMask;
     const uint32_t generation = (handle >> kIndexBits) & kGenerationMask;
-    if (handle == 0 || (handle & 0x80000000u) || index == 0 || index >= t.slots.size()) return nullptr;
+    if (handle == 0 || (handle & 0x80000000u) || index == 0 || index >= t.slots.size())
+        return nullptr;
     Slot& slot = t.slots[index];
     if (!slot.object || slot.generation != generation) return nullptr;
     return &slot;

@@ -11,7 +11,7 @@ std::string ModulePath(const std::string& moduleName);
 
 // An open module, closed when it goes out of scope.
 class Module {
-public:
+  public:
     explicit Module(const std::string& moduleName);
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;
@@ -20,7 +20,7 @@ public:
     // The address of an entry point, or null.
     void* GetProcAddress(const char* entryPoint) const;
 
-private:
+  private:
     void* handle_ = nullptr;
 };
 

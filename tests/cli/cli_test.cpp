@@ -25,12 +25,15 @@ CommandResult Lumora(const std::string& args) {
     std::string out;
     std::array<char, 4096> buf;
     size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+        out.append(buf.data(), n);
     const int status = pclose(p);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
-std::string Sample(const char* name) { return std::string(LUMORA_SOURCE_DIR) + "/samples/" + name; }
+std::string Sample(const char* name) {
+    return std::string(LUMORA_SOURCE_DIR) + "/samples/" + name;
+}
 
 std::string ReadAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -63,7 +66,8 @@ TEST(DecodeCommand, InfoLinesOfAGifFrameWalk) {
     const int next = std::stoi(first.out.substr(at + 16));
     ASSERT_GT(next, 0);
     // The next frame starts where the first one's data ended.
-    const CommandResult second = Lumora("decode --info --offset " + std::to_string(next) + " " + Sample("spin.gif"));
+    const CommandResult second =
+        Lumora("decode --info --offset " + std::to_string(next) + " " + Sample("spin.gif"));
     EXPECT_EQ(second.status, 0);
     EXPECT_NE(second.out.find("frameDescriptorOffset\t"), std::string::npos);
     EXPECT_EQ(first.out.find("pageOffset"), std::string::npos);
@@ -77,12 +81,16 @@ TEST(DecodeCommand, WritesTheDibAsBuiltAndRgbFiles) {
     const fs::path ppm = Temp("rle.ppm");
     ASSERT_EQ(Lumora("decode " + Sample("sunset8rle.bmp") + " -o " + ppm.string()).status, 0);
     const fs::path oracle = Temp("oracle.ppm");
-    ASSERT_EQ(std::system(("convert " + Sample("sunset8rle.bmp") + " -depth 8 ppm:" + oracle.string()).c_str()), 0);
+    ASSERT_EQ(
+        std::system(
+            ("convert " + Sample("sunset8rle.bmp") + " -depth 8 ppm:" + oracle.string()).c_str()),
+        0);
     EXPECT_EQ(ReadAll(ppm), ReadAll(oracle));
 
     const fs::path png = Temp("gif.png");
     ASSERT_EQ(Lumora("decode " + Sample("spin.gif") + " -o " + png.string()).status, 0);
-    const std::string cmd = "compare -metric AE '" + Sample("spin.gif") + "[0]' " + png.string() + " null: 2>&1";
+    const std::string cmd =
+        "compare -metric AE '" + Sample("spin.gif") + "[0]' " + png.string() + " null: 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     char buf[64] = {};
     ASSERT_NE(fgets(buf, sizeof buf, p), nullptr);

@@ -36,10 +36,12 @@ void SetRgb(DecodedImage& img, int x, int y, uint8_t r, uint8_t g, uint8_t b) {
     p[0] = b, p[1] = g, p[2] = r;
 }
 
-uint8_t Nibble(const uint8_t* row, int x) { return x & 1 ? row[x / 2] & 15 : row[x / 2] >> 4; }
+uint8_t Nibble(const uint8_t* row, int x) {
+    return x & 1 ? row[x / 2] & 15 : row[x / 2] >> 4;
+}
 
 class DisplayDepth : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { platform::SetDisplayDepth(32); }
 };
 
@@ -51,15 +53,16 @@ fs::path TempDir() {
 
 fs::path WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     fs::path p = TempDir() / name;
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return p;
 }
 
 // The classic smallest GIF: 1 x 1, a two-colour table, pixel index 0.
-const std::vector<uint8_t> kTinyGif = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
-                                       0x00, 0x00, 0x12, 0x34, 0x56, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00,
-                                       0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01,
-                                       0x00, 0x3B};
+const std::vector<uint8_t> kTinyGif = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01,
+                                       0x00, 0x80, 0x00, 0x00, 0x12, 0x34, 0x56, 0x00, 0x00,
+                                       0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01,
+                                       0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
 
 // A 2 x 1 24-bit bitmap: blue then red.
 std::vector<uint8_t> TinyBmp() {
@@ -84,8 +87,8 @@ TEST(DecodeArea, InitDibHeaderNormalisesBitCountAndStride) {
     const struct {
         int bits, normal;
         int strides[4];
-    } cases[] = {{1, 1, {4, 4, 4, 4}},      {4, 4, {4, 4, 4, 8}},      {8, 8, {4, 4, 8, 12}},
-                 {24, 24, {4, 12, 24, 28}}, {2, 4, {4, 4, 4, 8}},      {5, 8, {4, 4, 8, 12}},
+    } cases[] = {{1, 1, {4, 4, 4, 4}},      {4, 4, {4, 4, 4, 8}},     {8, 8, {4, 4, 8, 12}},
+                 {24, 24, {4, 12, 24, 28}}, {2, 4, {4, 4, 4, 8}},     {5, 8, {4, 4, 8, 12}},
                  {16, 24, {4, 12, 24, 28}}, {32, 24, {4, 12, 24, 28}}};
     const int widths[] = {1, 3, 8, 9};
     for (const auto& c : cases) {
@@ -181,7 +184,8 @@ TEST(LoaderErrors, EveryCodeHasItsStatusAndMessage) {
 
 TEST(ColourReduction, MedianCutSplitsByPixelCountAndAveragesCells) {
     DecodedImage img = MakeImage(4, 1, 24);
-    for (int x = 0; x < 3; ++x) SetRgb(img, x, 0, 255, 0, 0);
+    for (int x = 0; x < 3; ++x)
+        SetRgb(img, x, 0, 255, 0, 0);
     SetRgb(img, 3, 0, 0, 0, 255);
     img.rgbPalette.fill(99);
     int32_t wanted = 4;
@@ -197,19 +201,22 @@ TEST(ColourReduction, MedianCutSplitsByPixelCountAndAveragesCells) {
 TEST(ColourReduction, MedianCutOfOneColourAndOfFewColours) {
     DecodedImage one = MakeImage(5, 3, 24);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x) SetRgb(one, x, y, 0x37, 0x9A, 0xFF);
+        for (int x = 0; x < 5; ++x)
+            SetRgb(one, x, y, 0x37, 0x9A, 0xFF);
     int32_t wanted = 256;
     ASSERT_EQ(MedianCutPalette(one, wanted), 0);
     EXPECT_EQ(wanted, 1);
     EXPECT_EQ(one.rgbPalette[0], 0x30);
     EXPECT_EQ(one.rgbPalette[1], 0x90);
     EXPECT_EQ(one.rgbPalette[2], 0xF0);
-    for (int i = 3; i < 768; ++i) ASSERT_EQ(one.rgbPalette[i], 0) << i;
+    for (int i = 3; i < 768; ++i)
+        ASSERT_EQ(one.rgbPalette[i], 0) << i;
     ReleasePixels(one);
 
     // Twenty distinct 4-bit cells, 16 wanted: the palette is full.
     DecodedImage many = MakeImage(20, 1, 24);
-    for (int x = 0; x < 20; ++x) SetRgb(many, x, 0, static_cast<uint8_t>(x * 16), x >= 16 ? 128 : 0, 0);
+    for (int x = 0; x < 20; ++x)
+        SetRgb(many, x, 0, static_cast<uint8_t>(x * 16), x >= 16 ? 128 : 0, 0);
     wanted = 16;
     ASSERT_EQ(MedianCutPalette(many, wanted), 0);
     EXPECT_EQ(wanted, 16);
@@ -229,7 +236,8 @@ TEST(ColourReduction, OrderedDitherThresholdsAndNibbles) {
     // Width 9 (odd), 24-bit: white, black, and grey 128 against the threshold matrix.
     DecodedImage img = MakeImage(9, 8, 24);
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 9; ++x) SetRgb(img, x, y, 128, 128, 128);
+        for (int x = 0; x < 9; ++x)
+            SetRgb(img, x, y, 128, 128, 128);
     SetRgb(img, 0, 0, 255, 255, 255);
     SetRgb(img, 2, 0, 0, 0, 0);
     SetRgb(img, 4, 0, 255, 0, 0);  // matrix 2: red only
@@ -243,13 +251,14 @@ TEST(ColourReduction, OrderedDitherThresholdsAndNibbles) {
     EXPECT_EQ(Nibble(top, 2), 0);
     EXPECT_EQ(Nibble(top, 3), 0);  // 4 x 40 = 160 > 128
     EXPECT_EQ(Nibble(top, 4), 1);
-    EXPECT_EQ(Nibble(top, 5), 0);  // 4 x 34 = 136
-    EXPECT_EQ(Nibble(top, 6), 7);  // 4 x 10 = 40
-    EXPECT_EQ(Nibble(top, 8), 7);  // x 8 wraps to matrix column 0
-    EXPECT_EQ(top[4] & 15, 0);     // the odd width leaves the last low nibble 0
+    EXPECT_EQ(Nibble(top, 5), 0);         // 4 x 34 = 136
+    EXPECT_EQ(Nibble(top, 6), 7);         // 4 x 10 = 40
+    EXPECT_EQ(Nibble(top, 8), 7);         // x 8 wraps to matrix column 0
+    EXPECT_EQ(top[4] & 15, 0);            // the odd width leaves the last low nibble 0
     EXPECT_EQ(Nibble(img.row(7), 1), 7);  // 4 x 31 = 124 < 128
     EXPECT_EQ(Nibble(img.row(7), 0), 0);  // 4 x 63 = 252
-    const uint8_t eight[] = {0, 0, 0, 255, 0, 0, 0, 255, 0, 255, 255, 0, 0, 0, 255, 255, 0, 255, 0, 255, 255, 255, 255, 255};
+    const uint8_t eight[] = {0, 0, 0,   255, 0, 0,   0, 255, 0,   255, 255, 0,
+                             0, 0, 255, 255, 0, 255, 0, 255, 255, 255, 255, 255};
     EXPECT_EQ(std::memcmp(img.rgbPalette.data(), eight, sizeof eight), 0);
     ReleasePixels(img);
 }
@@ -328,7 +337,8 @@ TEST_F(DisplayDepth, BuildDibOnAPaletteDisplay) {
     HDC dc = platform::GetDC(0);
     DecodedImage img = MakeImage(16, 16, 24);
     for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) SetRgb(img, x, y, static_cast<uint8_t>(x * 16), static_cast<uint8_t>(y * 16), 77);
+        for (int x = 0; x < 16; ++x)
+            SetRgb(img, x, y, static_cast<uint8_t>(x * 16), static_cast<uint8_t>(y * 16), 77);
     HBITMAP bmp = BuildDib(img, dc, 0);
     ASSERT_NE(bmp, 0u);
     EXPECT_EQ(img.builtBitCount, 24);  // pixels stay true colour; only a palette is made
@@ -364,7 +374,8 @@ TEST_F(DisplayDepth, BuildDibMakesAMaskOfTheTransparentIndex) {
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x) {
             const bool transparent = (x == 1 && y == 0) || (x == 2 && y == 1);
-            EXPECT_EQ(platform::GetPixel(mem, x, y), transparent ? RGB(255, 255, 255) : RGB(0, 0, 0))
+            EXPECT_EQ(platform::GetPixel(mem, x, y),
+                      transparent ? RGB(255, 255, 255) : RGB(0, 0, 0))
                 << x << "," << y;
         }
     platform::SelectObject(mem, old);
@@ -385,7 +396,7 @@ TEST(LoaderDispatch, ExtensionRules) {
 }
 
 class Loader : public ::testing::Test {
-protected:
+  protected:
     HBITMAP Load(const fs::path& p) {
         img = DecodedImage{};
         return LoadImageFile(img, p.string(), dc, LoadOptions{});
@@ -467,8 +478,10 @@ TEST_F(Loader, MissingCodecModulesGiveTheirCodes) {
     EXPECT_EQ(img.errorCode, kNoPngModule);
     EXPECT_EQ(Load(WriteFile("s.dcm", {1})), 0u);
     EXPECT_EQ(img.errorCode, kNoDicomModule);
-    if (old) ::setenv("LUMORA_CODEC_PATH", saved.c_str(), 1);
-    else ::unsetenv("LUMORA_CODEC_PATH");
+    if (old)
+        ::setenv("LUMORA_CODEC_PATH", saved.c_str(), 1);
+    else
+        ::unsetenv("LUMORA_CODEC_PATH");
 }
 
 TEST_F(Loader, ModulesOpenTheFileByTheNameAsGiven) {
@@ -476,7 +489,8 @@ TEST_F(Loader, ModulesOpenTheFileByTheNameAsGiven) {
     const fs::path dir = TempDir() / "Mixed Case";
     fs::create_directories(dir);
     const fs::path png = dir / "Logo.PNG";
-    fs::copy_file(fs::path(LUMORA_SOURCE_DIR) / "samples" / "logo.png", png, fs::copy_options::overwrite_existing);
+    fs::copy_file(fs::path(LUMORA_SOURCE_DIR) / "samples" / "logo.png", png,
+                  fs::copy_options::overwrite_existing);
     HBITMAP b = Load(png);
     ASSERT_NE(b, 0u) << img.errorCode;
     EXPECT_EQ(img.format, "png");
