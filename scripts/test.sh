@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh
+bash scripts/build.sh -DLUMORA_BENCH=ON
 cd build
 ctest --output-on-failure -j"$(nproc)"
