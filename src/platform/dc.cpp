@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "platform/gdi.h"
+#include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 
 namespace platform {
@@ -26,9 +27,12 @@ HDC RegisterDc(bool memory) {
         dc->brushObject = gdi::LookupBrush(dc->brush);
         dc->palette = gdi::StockPalette();
         dc->paletteObject = gdi::LookupPalette(dc->palette);
-        if (!dc->brushObject || !dc->paletteObject) return 0;
+        dc->pen = gdi::StockPen(BLACK_PEN);
+        dc->penObject = gdi::LookupPen(dc->pen);
+        if (!dc->brushObject || !dc->paletteObject || !dc->penObject) return 0;
         ++dc->brushObject->selections;
         ++dc->paletteObject->selections;
+        ++dc->penObject->selections;
     }
     Dc* raw = dc.get();
     const HDC handle = InsertHandle(HandleKind::Dc, dc);
@@ -60,6 +64,10 @@ int ReleaseDC(uint32_t /*window*/, HDC dc) {
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     auto target = gdi::LookupDc(dc);
     if (!target) return 0;
+    if (HandleKindOf(object) == HandleKind::Region) {
+        const int kind = SelectClipRgn(dc, object);
+        return kind == RGN_ERROR ? 0 : static_cast<HGDIOBJ>(kind);
+    }
     std::lock_guard lock(ObjectMutex());
     switch (HandleKindOf(object)) {
         case HandleKind::Bitmap: {
@@ -91,6 +99,16 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
             ++brush->selections;
             return previous;
         }
+        case HandleKind::Pen: {
+            auto pen = gdi::LookupPen(object);
+            if (!pen) return 0;
+            const HGDIOBJ previous = target->pen;
+            if (target->penObject) --target->penObject->selections;
+            target->pen = object;
+            target->penObject = pen;
+            ++pen->selections;
+            return previous;
+        }
         default:
             return 0;
     }
@@ -105,6 +123,8 @@ HGDIOBJ GetCurrentObject(HDC dc, uint32_t objectType) {
             return target->bitmap;
         case OBJ_BRUSH:
             return target->brush;
+        case OBJ_PEN:
+            return target->pen;
         case OBJ_PAL:
             return target->palette;
         default:
@@ -115,7 +135,7 @@ HGDIOBJ GetCurrentObject(HDC dc, uint32_t objectType) {
 bool DeleteObject(HGDIOBJ object) {
     const HandleKind kind = HandleKindOf(object);
     if (kind != HandleKind::Bitmap && kind != HandleKind::Palette && kind != HandleKind::Brush &&
-        kind != HandleKind::Pen && kind != HandleKind::Font)
+        kind != HandleKind::Pen && kind != HandleKind::Font && kind != HandleKind::Region)
         return false;
     std::lock_guard lock(ObjectMutex());
     auto found = gdi::LookupObject(object, kind);

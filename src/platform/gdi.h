@@ -60,7 +60,9 @@ bool DeleteDC(HDC dc);
 // The display's own DC: drawing on it lands on a display-sized surface nobody looks at.
 HDC GetDC(uint32_t window);
 int ReleaseDC(uint32_t window, HDC dc);
-HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);  // bitmap or brush; the previous one, 0 on failure
+// Bitmap, brush or pen: the previous one, 0 on failure. A region becomes the clip region (a
+// copy) and the region's kind is returned.
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 HGDIOBJ GetCurrentObject(HDC dc, uint32_t objectType);
 bool DeleteObject(HGDIOBJ object);  // fails for an object selected into a DC and for stock objects
 
@@ -84,7 +86,7 @@ uint32_t GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
 
 // ---- Brushes and stock objects -------------------------------------------------------------------
 enum StockObject { WHITE_BRUSH = 0, LTGRAY_BRUSH = 1, GRAY_BRUSH = 2, DKGRAY_BRUSH = 3, BLACK_BRUSH = 4,
-                   NULL_BRUSH = 5, DEFAULT_PALETTE = 15 };
+                   NULL_BRUSH = 5, WHITE_PEN = 6, BLACK_PEN = 7, NULL_PEN = 8, DEFAULT_PALETTE = 15 };
 HGDIOBJ GetStockObject(int object);
 HBRUSH CreateSolidBrush(COLORREF color);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);

@@ -18,6 +18,7 @@ Dc::~Dc() {
         if (bitmapObject->selectedInto == self) bitmapObject->selectedInto = 0;
     }
     if (brushObject) --brushObject->selections;
+    if (penObject) --penObject->selections;
     if (paletteObject) --paletteObject->selections;
 }
 
@@ -45,6 +46,14 @@ std::shared_ptr<Dc> LookupDc(HDC handle) {
     return Lookup<Dc>(handle, HandleKind::Dc);
 }
 
+std::shared_ptr<Pen> LookupPen(HPEN handle) {
+    return std::static_pointer_cast<Pen>(LookupObject(handle, HandleKind::Pen));
+}
+
+std::shared_ptr<Region> LookupRegion(HRGN handle) {
+    return std::static_pointer_cast<Region>(LookupObject(handle, HandleKind::Region));
+}
+
 std::shared_ptr<Bitmap> AllocateBitmap(int width, int height, int bitCount, bool topDown) {
     if (width <= 0 || height <= 0) return nullptr;
     const int64_t stride = ((static_cast<int64_t>(width) * bitCount + 31) / 32) * 4;
@@ -66,6 +75,7 @@ namespace {
 
 struct StockTable {
     HGDIOBJ brushes[6] = {};
+    HPEN pens[3] = {};  // white, black, null
     HPALETTE palette = 0;
     HBITMAP bitmap = 0;
 };
@@ -78,6 +88,14 @@ HBRUSH MakeStockBrush(COLORREF color, bool hollow) {
     return RegisterObject(HandleKind::Brush, brush);
 }
 
+HPEN MakeStockPen(COLORREF color, int style) {
+    auto pen = std::make_shared<Pen>();
+    pen->stock = true;
+    pen->color = color;
+    pen->style = style;
+    return RegisterObject(HandleKind::Pen, pen);
+}
+
 const StockTable& Stock() {
     static const StockTable table = [] {
         StockTable t;
@@ -87,6 +105,9 @@ const StockTable& Stock() {
         t.brushes[3] = MakeStockBrush(RGB(64, 64, 64), false);
         t.brushes[4] = MakeStockBrush(RGB(0, 0, 0), false);
         t.brushes[5] = MakeStockBrush(RGB(0, 0, 0), true);
+        t.pens[0] = MakeStockPen(RGB(255, 255, 255), 0);
+        t.pens[1] = MakeStockPen(RGB(0, 0, 0), 0);
+        t.pens[2] = MakeStockPen(RGB(0, 0, 0), 5);  // PS_NULL
         auto palette = std::make_shared<Palette>();
         palette->stock = true;
         for (const RGBQUAD& q : StaticColors())
@@ -105,6 +126,7 @@ const StockTable& Stock() {
 HGDIOBJ StockObject(int index) {
     const StockTable& t = Stock();
     if (index >= 0 && index <= 5) return t.brushes[index];
+    if (index >= 6 && index <= 8) return t.pens[index - 6];
     if (index == 15) return t.palette;
     return 0;
 }
@@ -112,6 +134,10 @@ HGDIOBJ StockObject(int index) {
 HBITMAP StockBitmap() {
     return Stock().bitmap;
 }
+HPEN StockPen(int index) {
+    return index >= 6 && index <= 8 ? Stock().pens[index - 6] : 0;
+}
+
 HPALETTE StockPalette() {
     return Stock().palette;
 }

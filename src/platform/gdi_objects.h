@@ -64,6 +64,50 @@ struct Palette : GdiObject {
 struct Brush : GdiObject {
     COLORREF color = 0;
     bool hollow = false;  // NULL_BRUSH: paints nothing
+    bool hatched = false;
+    int hatch = 0;  // HS_* when hatched
+};
+
+// The 8 x 8 hatch pattern: bit x of row y is set where the hatch line is. Rows and columns
+// count from the device origin, so neighbouring fills line up.
+uint8_t HatchRow(int hatch, int y);
+
+struct Pen : GdiObject {
+    int style = 0;  // PS_*
+    int width = 1;  // logical units; 0 and 1 both mean one pixel
+    COLORREF color = 0;
+};
+
+// A region as disjoint rectangles in device coordinates (empty rectangles are never stored).
+struct Region : GdiObject {
+    std::vector<RECT> rects;
+};
+
+// The logical-to-device transform: device = (logical - windowOrg) * viewportExt / windowExt
+// + viewportOrg on each axis.
+struct Mapping {
+    int mode = 1;  // MM_TEXT
+    int32_t windowOrgX = 0, windowOrgY = 0, windowExtX = 1, windowExtY = 1;
+    int32_t viewportOrgX = 0, viewportOrgY = 0, viewportExtX = 1, viewportExtY = 1;
+};
+
+// What SaveDC keeps and RestoreDC puts back.
+struct DcState {
+    HBITMAP bitmap = 0;
+    HBRUSH brush = 0;
+    HPEN pen = 0;
+    HPALETTE palette = 0;
+    bool paletteBackground = false;
+    COLORREF bkColor = 0;
+    COLORREF textColor = 0;
+    int stretchMode = 0;
+    int rop2 = 0;
+    int bkMode = 0;
+    int polyFillMode = 0;
+    Mapping mapping;
+    POINT position{};
+    bool hasClip = false;
+    std::vector<RECT> clip;
 };
 
 struct Dc {
@@ -79,6 +123,17 @@ struct Dc {
     COLORREF bkColor = RGB(255, 255, 255);
     COLORREF textColor = RGB(0, 0, 0);
     int stretchMode = 1;  // BLACKONWHITE
+    HPEN pen = 0;
+    std::shared_ptr<Pen> penObject;
+    int rop2 = 13;         // R2_COPYPEN
+    int bkMode = 2;        // OPAQUE
+    int polyFillMode = 1;  // ALTERNATE
+    Mapping mapping;
+    POINT position{};  // logical
+    // The clip region in device coordinates; without one everything on the surface is drawn.
+    bool hasClip = false;
+    std::vector<RECT> clip;
+    std::vector<DcState> saved;  // SaveDC levels 1 .. saved.size()
 
     Dc() = default;
     Dc(const Dc&) = delete;
@@ -95,6 +150,8 @@ std::shared_ptr<Bitmap> LookupBitmap(HBITMAP handle);
 std::shared_ptr<Palette> LookupPalette(HPALETTE handle);
 std::shared_ptr<Brush> LookupBrush(HBRUSH handle);
 std::shared_ptr<Dc> LookupDc(HDC handle);
+std::shared_ptr<Pen> LookupPen(HPEN handle);
+std::shared_ptr<Region> LookupRegion(HRGN handle);
 
 // A bitmap with zeroed pixel memory of the given geometry, or null when the size is not
 // acceptable or memory is short.
@@ -107,7 +164,8 @@ inline int DibStride(int width, int bitCount) {
 
 // Stock objects are made on first use, all at once.
 HGDIOBJ StockObject(int index);
-HBITMAP StockBitmap();  // the 1 x 1 monochrome bitmap a memory DC starts with
+HBITMAP StockBitmap();     // the 1 x 1 monochrome bitmap a memory DC starts with
+HPEN StockPen(int index);  // WHITE_PEN, BLACK_PEN or NULL_PEN
 HPALETTE StockPalette();
 
 // ---- The display device ---------------------------------------------------------------------

@@ -24,6 +24,7 @@ enum class HandleKind : uint8_t {
     EnhMetaFile,
     Icon,
     Window,
+    Region,
 };
 
 // Registers an object and returns its handle (0 when the table is full).

@@ -19,11 +19,11 @@ struct Axis {
     bool contiguous = false;  // source[i] == source[0] + i
 };
 
-bool MapAxis(int d, int dExtent, int dLimit, int s, int sExtent, int sLimit, bool withSource,
-             Axis& axis) {
+bool MapAxis(int d, int dExtent, int dMin, int dLimit, int s, int sExtent, int sLimit,
+             bool withSource, Axis& axis) {
     const int64_t lo = std::min<int64_t>(d, int64_t{d} + dExtent);
     const int64_t hi = std::max<int64_t>(d, int64_t{d} + dExtent);
-    const int64_t c0 = std::max<int64_t>(lo, 0);
+    const int64_t c0 = std::max<int64_t>(lo, dMin);
     const int64_t c1 = std::min<int64_t>(hi, dLimit);
     if (c0 >= c1) return false;
     if (!withSource) {
@@ -181,11 +181,11 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
 
     Axis ax, ay;
     try {
-        if (!MapAxis(r.dx, r.dw, dst.width, r.sx, r.sw, usesSource ? src->width : 0, usesSource,
-                     ax))
+        if (!MapAxis(r.dx, r.dw, std::max(0, r.clipLeft), std::min(dst.width, r.clipRight), r.sx,
+                     r.sw, usesSource ? src->width : 0, usesSource, ax))
             return 0;
-        if (!MapAxis(r.dy, r.dh, dst.height, r.sy, r.sh, usesSource ? src->height : 0, usesSource,
-                     ay))
+        if (!MapAxis(r.dy, r.dh, std::max(0, r.clipTop), std::min(dst.height, r.clipBottom), r.sy,
+                     r.sh, usesSource ? src->height : 0, usesSource, ay))
             return 0;
     } catch (const std::bad_alloc&) {
         return -1;
@@ -200,8 +200,8 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
     const uint8_t firstMask = static_cast<uint8_t>(0xFF >> ((static_cast<size_t>(x0) * bpp) % 8));
     const uint8_t lastMask = endBit % 8 ? static_cast<uint8_t>(0xFF << (8 - endBit % 8)) : 0xFF;
 
-    std::vector<uint8_t> patternRow, sourceRow, sourceCopy;
-    std::vector<uint32_t> values;
+    std::vector<uint8_t> patternRow, sourceRow, sourceCopy, keptRow;
+    std::vector<uint32_t> values, hatchValues;
     Surface source = usesSource ? *src : Surface{};
     bool bytewise = false;  // the source row can be combined byte for byte as it stands
     FusedCopy fused = nullptr;
@@ -210,6 +210,8 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
             patternRow.resize(static_cast<size_t>(dst.stride));
             std::vector<uint32_t> fill(static_cast<size_t>(dst.width), r.pattern);
             WritePixels(patternRow.data(), bpp, 0, dst.width, fill.data());
+            if (r.hatch) hatchValues.resize(static_cast<size_t>(n));
+            if (r.hatch && !r.hatchOpaque) keptRow.resize(static_cast<size_t>(dst.stride));
         }
         if (usesSource) {
             if (source.bits == dst.bits) {
@@ -268,8 +270,22 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
                 s = sourceRow.data() + firstByte;
             }
         }
+        const uint8_t hatchBits = r.hatch && usesPattern ? r.hatch[y & 7] : 0;
+        const auto hatchSet = [&](int x) { return (hatchBits >> (7 - (x & 7))) & 1; };
+        if (r.hatch && usesPattern) {
+            for (int k = 0; k < n; ++k)
+                hatchValues[k] = hatchSet(x0 + k) ? r.pattern : r.hatchBack;
+            WritePixels(patternRow.data(), bpp, x0, n, hatchValues.data());
+            if (!r.hatchOpaque)
+                std::memcpy(keptRow.data() + firstByte, row + firstByte, endByte - firstByte);
+        }
         RopBytes(rop, row + firstByte, s, usesPattern ? patternRow.data() + firstByte : nullptr,
                  endByte - firstByte, firstMask, lastMask);
+        if (r.hatch && usesPattern && !r.hatchOpaque) {
+            // A transparent hatch leaves the destination alone between its lines.
+            for (int x = x0; x < x0 + n; ++x)
+                if (!hatchSet(x)) WritePixel(row, bpp, x, ReadPixel(keptRow.data(), bpp, x));
+        }
         if (canonicalise) Canonicalise(row, *dst.format, x0, n);
     }
     return ay.count;

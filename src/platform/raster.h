@@ -4,6 +4,7 @@
 // combines source, pattern and destination by a ternary raster operation.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 
 #include "platform/gdi_objects.h"
@@ -36,6 +37,13 @@ struct BlitRequest {
     int sx = 0, sy = 0, sw = 0, sh = 0;  // source rectangle, rows counted from the top
     uint8_t rop = 0xCC;                  // truth table of the raster operation
     uint32_t pattern = 0;                // brush as a destination pixel value
+    // Destination pixels outside [clipLeft, clipRight) x [clipTop, clipBottom) stay untouched.
+    int clipLeft = INT32_MIN, clipTop = INT32_MIN, clipRight = INT32_MAX, clipBottom = INT32_MAX;
+    // A hatched brush: rows of 8 bits from the device origin; set bits take pattern, clear
+    // bits hatchBack.
+    const uint8_t* hatch = nullptr;
+    uint32_t hatchBack = 0;
+    bool hatchOpaque = true;  // false: clear bits leave the destination alone
 };
 
 // Source and converter may be null when the operation does not read the source. Returns the

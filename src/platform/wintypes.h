@@ -17,6 +17,8 @@ typedef HANDLE32 HDC;
 typedef HANDLE32 HBITMAP;
 typedef HANDLE32 HPALETTE;
 typedef HANDLE32 HBRUSH;
+typedef HANDLE32 HPEN;
+typedef HANDLE32 HRGN;
 typedef uint32_t COLORREF;  // 0x00BBGGRR
 
 typedef struct BITMAPFILEHEADER_ {
@@ -84,6 +86,16 @@ typedef struct RECT_ {
     int32_t right;
     int32_t bottom;
 } RECT;
+
+typedef struct POINT_ {
+    int32_t x;
+    int32_t y;
+} POINT;
+
+typedef struct SIZE_ {
+    int32_t cx;
+    int32_t cy;
+} SIZE;
 
 #define RGB(r, g, b) ((COLORREF)(((uint32_t)(uint8_t)(r)) | ((uint32_t)(uint8_t)(g) << 8) | ((uint32_t)(uint8_t)(b) << 16)))
 #define GetRValue(c) ((uint8_t)((c)&0xFF))

@@ -1,0 +1,312 @@
+// Pens, lines and binary raster operations.
+#include <random>
+
+#include "draw_support.h"
+
+namespace {
+
+using namespace draw_test;
+
+std::vector<POINT> BlackPixels(const Board& board) {
+    std::vector<POINT> out;
+    for (int y = 0; y < board.Height(); ++y)
+        for (int x = 0; x < board.Width(); ++x)
+            if (board.At(x, y) == kBlack) out.push_back(POINT{x, y});
+    return out;
+}
+
+TEST(Lines, EveryOctantLeavesOutTheEndPixel) {
+    // From (0,0) to (5,2) the ideal line passes y = 0.4, 0.8, 1.2, 1.6 at x = 1..4.
+    const int base[5][2] = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}};
+    struct Octant {
+        int sx, sy;
+        bool swap;
+    };
+    const Octant octants[] = {{1, 1, false},   {1, 1, true},   {-1, 1, true}, {-1, 1, false},
+                              {-1, -1, false}, {-1, -1, true}, {1, -1, true}, {1, -1, false}};
+    for (const Octant& o : octants) {
+        Board board(17, 17);
+        const auto place = [&](int a, int b) {
+            return o.swap ? POINT{8 + o.sx * b, 8 + o.sy * a} : POINT{8 + o.sx * a, 8 + o.sy * b};
+        };
+        const POINT end = place(5, 2);
+        POINT previous{};
+        ASSERT_TRUE(MoveToEx(board, 8, 8, nullptr));
+        ASSERT_TRUE(LineTo(board, end.x, end.y));
+        std::vector<POINT> expected;
+        for (const auto& p : base)
+            expected.push_back(place(p[0], p[1]));
+        std::vector<POINT> got = BlackPixels(board);
+        ASSERT_EQ(got.size(), expected.size()) << "octant " << o.sx << o.sy << o.swap;
+        for (const POINT& p : expected)
+            EXPECT_EQ(board.At(p.x, p.y), kBlack) << p.x << "," << p.y;
+        EXPECT_EQ(board.At(end.x, end.y), kWhite);
+        ASSERT_TRUE(MoveToEx(board, 0, 0, &previous));
+        EXPECT_EQ(previous.x, end.x);
+        EXPECT_EQ(previous.y, end.y);
+    }
+}
+
+TEST(Lines, PolylineDrawsEachVertexOnceAndLeavesPositionAlone) {
+    Board board(8, 6);
+    Object pen(CreatePen(PS_SOLID, 1, kRed));
+    Selected select(board, pen);
+    ASSERT_EQ(SetROP2(board, R2_NOTXORPEN), R2_COPYPEN);  // white ^ ~red: drawing twice shows
+    MoveToEx(board, 7, 5, nullptr);
+    const POINT path[] = {{1, 1}, {5, 1}, {5, 4}, {1, 4}};
+    ASSERT_TRUE(Polyline(board, path, 4));
+    const std::vector<std::string> expected = {
+        "........", ".rrrrr..", ".....r..", ".....r..", "..rrrr..", "........",
+    };
+    EXPECT_EQ(board.Art(), expected);
+    POINT position{};
+    GetCurrentPositionEx(board, &position);
+    EXPECT_EQ(position.x, 7);
+    EXPECT_EQ(position.y, 5);
+}
+
+// Lengths of the alternating runs of pen and background along row 0.
+std::vector<std::pair<char, int>> Runs(const Board& board, int length) {
+    std::vector<std::pair<char, int>> runs;
+    const std::string row = board.Art()[0].substr(0, static_cast<size_t>(length));
+    for (char c : row) {
+        if (runs.empty() || runs.back().first != c)
+            runs.emplace_back(c, 1);
+        else
+            ++runs.back().second;
+    }
+    return runs;
+}
+
+TEST(Pens, CosmeticDashPatterns) {
+    using Runs_ = std::vector<std::pair<char, int>>;
+    const struct {
+        int style;
+        Runs_ transparent;
+    } cases[] = {
+        {PS_DASH, {{'#', 18}, {'.', 6}, {'#', 18}, {'.', 6}, {'#', 12}}},
+        {PS_DOT, {{'#', 3}, {'.', 3}, {'#', 3}, {'.', 3}, {'#', 3}, {'.', 3}, {'#', 3},
+                  {'.', 3}, {'#', 3}, {'.', 3}, {'#', 3}, {'.', 3}, {'#', 3}, {'.', 3},
+                  {'#', 3}, {'.', 3}, {'#', 3}, {'.', 3}, {'#', 3}, {'.', 3}}},
+        {PS_DASHDOT,
+         {{'#', 9},
+          {'.', 6},
+          {'#', 3},
+          {'.', 6},
+          {'#', 9},
+          {'.', 6},
+          {'#', 3},
+          {'.', 6},
+          {'#', 9},
+          {'.', 3}}},
+        {PS_DASHDOTDOT,
+         {{'#', 9},
+          {'.', 3},
+          {'#', 3},
+          {'.', 3},
+          {'#', 3},
+          {'.', 3},
+          {'#', 9},
+          {'.', 3},
+          {'#', 3},
+          {'.', 3},
+          {'#', 3},
+          {'.', 3},
+          {'#', 9},
+          {'.', 3}}},
+    };
+    for (const auto& c : cases) {
+        Board board(70, 1);
+        Object pen(CreatePen(c.style, 1, kBlack));
+        Selected select(board, pen);
+        SetBkMode(board, TRANSPARENT);
+        MoveToEx(board, 0, 0, nullptr);
+        LineTo(board, 60, 0);
+        EXPECT_EQ(Runs(board, 60), c.transparent) << "style " << c.style;
+        EXPECT_EQ(board.At(60, 0), kWhite);
+
+        // Opaque: the gaps take the background colour.
+        board.Clear(kWhite);
+        SetBkMode(board, OPAQUE);
+        SetBkColor(board, kRed);
+        MoveToEx(board, 0, 0, nullptr);
+        LineTo(board, 60, 0);
+        Runs_ opaque = c.transparent;
+        for (auto& run : opaque)
+            if (run.first == '.') run.first = 'r';
+        EXPECT_EQ(Runs(board, 60), opaque) << "style " << c.style;
+    }
+}
+
+TEST(Pens, PatternRunsOnAcrossPolylineCorners) {
+    Board board(10, 10);
+    Object pen(CreatePen(PS_DOT, 1, kBlack));
+    Selected select(board, pen);
+    SetBkMode(board, TRANSPARENT);
+    const POINT path[] = {{0, 0}, {4, 0}, {4, 6}};
+    Polyline(board, path, 3);
+    // Positions 0-2 on, 3-5 off, 6-8 on: (0..2,0) then (4,2),(4,3),(4,4) after the corner.
+    EXPECT_EQ(board.Art()[0], "###.......");
+    for (int y = 1; y < 6; ++y)
+        EXPECT_EQ(board.At(4, y), y >= 2 && y <= 4 ? kBlack : kWhite) << y;
+}
+
+TEST(Pens, WidePensDrawSolidRoundStrokes) {
+    Board board(12, 9);
+    Object pen(CreatePen(PS_DASH, 3, kBlack));
+    Selected select(board, pen);
+    MoveToEx(board, 2, 4, nullptr);
+    LineTo(board, 8, 4);
+    // A 3-pixel disc on every pixel from 2 to 8, the end included.
+    EXPECT_TRUE(SameRect(board.Changed(), RECT{1, 3, 10, 6}));
+    for (int x = 1; x <= 9; ++x)
+        for (int y = 3; y <= 5; ++y)
+            EXPECT_EQ(board.At(x, y), kBlack) << x << "," << y;
+
+    Board round(12, 12);
+    Object five(CreatePen(PS_SOLID, 5, kBlack));
+    Selected selectFive(round, five);
+    MoveToEx(round, 5, 5, nullptr);
+    LineTo(round, 5, 5);
+    // One disc of diameter 5: a 5 x 5 square without its corners.
+    const std::vector<std::string> disc = {".###.", "#####", "#####", "#####", ".###."};
+    for (int y = 0; y < 5; ++y)
+        EXPECT_EQ(round.Art()[3 + y].substr(3, 5), disc[y]) << y;
+    EXPECT_TRUE(SameRect(round.Changed(), RECT{3, 3, 8, 8}));
+}
+
+TEST(Pens, StockPensSelectionAndDeletion) {
+    Board board(4, 4);
+    const HGDIOBJ black = GetStockObject(BLACK_PEN);
+    ASSERT_NE(black, 0u);
+    EXPECT_NE(GetStockObject(WHITE_PEN), black);
+    EXPECT_NE(GetStockObject(NULL_PEN), 0u);
+    EXPECT_EQ(GetCurrentObject(board, OBJ_PEN), black);
+    EXPECT_FALSE(DeleteObject(black));
+
+    const HPEN pen = CreatePen(PS_SOLID, 1, kRed);
+    ASSERT_NE(pen, 0u);
+    EXPECT_EQ(SelectObject(board, pen), black);
+    EXPECT_FALSE(DeleteObject(pen));  // selected
+    MoveToEx(board, 0, 1, nullptr);
+    LineTo(board, 3, 1);
+    EXPECT_EQ(board.Art()[1], "rrr.");
+    EXPECT_EQ(SelectObject(board, GetStockObject(NULL_PEN)), pen);
+    LineTo(board, 0, 2);
+    EXPECT_TRUE(SameRect(board.Changed(), RECT{0, 1, 3, 2}));
+    EXPECT_TRUE(DeleteObject(pen));
+    EXPECT_EQ(CreatePen(9, 1, 0), 0u);
+    EXPECT_EQ(SelectObject(board, pen), 0u);  // stale
+}
+
+TEST(Pens, ModeSettersCheckTheirRange) {
+    Board board(2, 2);
+    EXPECT_EQ(GetROP2(board), R2_COPYPEN);
+    EXPECT_EQ(SetROP2(board, R2_XORPEN), R2_COPYPEN);
+    EXPECT_EQ(SetROP2(board, 0), 0);
+    EXPECT_EQ(SetROP2(board, 17), 0);
+    EXPECT_EQ(GetROP2(board), R2_XORPEN);
+    EXPECT_EQ(GetBkMode(board), OPAQUE);
+    EXPECT_EQ(SetBkMode(board, TRANSPARENT), OPAQUE);
+    EXPECT_EQ(SetBkMode(board, 3), 0);
+    EXPECT_EQ(GetPolyFillMode(board), ALTERNATE);
+    EXPECT_EQ(SetPolyFillMode(board, WINDING), ALTERNATE);
+    EXPECT_EQ(SetPolyFillMode(board, 0), 0);
+}
+
+// The binary raster operation worked out bit by bit: bit index (P << 1) | D of mode - 1.
+uint32_t Rop2Reference(int mode, uint32_t p, uint32_t d, int bits) {
+    uint32_t out = 0;
+    for (int i = 0; i < bits; ++i) {
+        const unsigned index = (((p >> i) & 1) << 1) | ((d >> i) & 1);
+        out |= ((static_cast<unsigned>(mode - 1) >> index) & 1u) << i;
+    }
+    return out;
+}
+
+// Draws a line across row 0 of a random DIB of the given depth with each mode and checks
+// every pixel value against the reference.
+void CheckRop2(int bits, COLORREF penColor, uint32_t penValue, const RGBQUAD* table,
+               int tableSize) {
+    const int width = 37;
+    std::mt19937 rng(static_cast<unsigned>(bits * 131 + penValue));
+    for (int mode = R2_BLACK; mode <= R2_WHITE; ++mode) {
+        std::vector<uint8_t> storage(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+        auto* info = reinterpret_cast<BITMAPINFO*>(storage.data());
+        info->bmiHeader = MakeInfo(width, -1, bits).bmiHeader;
+        for (int i = 0; i < tableSize; ++i)
+            info->bmiColors[i] = table[i];
+        void* raw = nullptr;
+        Object bitmap(CreateDIBSection(0, info, DIB_RGB_COLORS, &raw));
+        ASSERT_NE(bitmap.get(), 0u);
+        auto* row = static_cast<uint8_t*>(raw);
+        const int stride = Stride(width, bits);
+        std::vector<uint8_t> before = RandomBytes(rng, static_cast<size_t>(stride));
+        if (bits == 32)
+            for (int x = 0; x < width; ++x)
+                before[4 * x + 3] = 0;  // no alpha in a BI_RGB pixel value
+        std::memcpy(row, before.data(), before.size());
+        Object pen(CreatePen(PS_SOLID, 1, penColor));
+        {
+            MemoryDc dc(bitmap);
+            Selected select(dc, pen);
+            SetROP2(dc, mode);
+            MoveToEx(dc, 3, 0, nullptr);
+            LineTo(dc, 30, 0);
+        }
+        const auto read = [&](const uint8_t* r, int x) -> uint32_t {
+            switch (bits) {
+                case 1:
+                    return (r[x / 8] >> (7 - x % 8)) & 1;
+                case 8:
+                    return r[x];
+                case 24:
+                    return r[3 * x] | (r[3 * x + 1] << 8) | (r[3 * x + 2] << 16);
+                default:
+                    return r[4 * x] | (r[4 * x + 1] << 8) | (r[4 * x + 2] << 16) |
+                           (uint32_t{r[4 * x + 3]} << 24);
+            }
+        };
+        const int valueBits = bits == 32 ? 24 : bits;
+        for (int x = 0; x < width; ++x) {
+            const uint32_t d = read(before.data(), x);
+            const uint32_t expected =
+                x >= 3 && x < 30 ? Rop2Reference(mode, penValue, d, valueBits) : d;
+            ASSERT_EQ(read(row, x), expected) << bits << " bits, mode " << mode << ", x " << x;
+        }
+    }
+}
+
+TEST(Rop2, EveryModeOnEveryDepthMatchesTheBitwiseReference) {
+    const RGBQUAD mono[2] = {Quad(0, 0, 0), Quad(255, 255, 255)};
+    CheckRop2(1, kWhite, 1, mono, 2);
+    CheckRop2(1, kBlack, 0, mono, 2);
+    RGBQUAD grey[256];
+    for (int i = 0; i < 256; ++i)
+        grey[i] = Quad(static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
+                       static_cast<uint8_t>(i / 2));
+    CheckRop2(8, RGB(0x5A, 0xFF - 0x5A, 0x5A / 2), 0x5A, grey, 256);
+    CheckRop2(24, RGB(0x12, 0xC4, 0x7E), 0x12C47E, nullptr, 0);
+    CheckRop2(32, RGB(0xF0, 0x0F, 0x99), 0xF00F99, nullptr, 0);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace draw_test;
+
+TEST(Lines, HugeCoordinatesOnlyWalkTheVisiblePart) {
+    Board board(9, 9);
+    MoveToEx(board, -2000000000, -2000000000, nullptr);
+    ASSERT_TRUE(LineTo(board, 2000000000, 2000000000));
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(board.At(i, i), kBlack) << i;
+    EXPECT_TRUE(SameRect(board.Changed(), RECT{0, 0, 9, 9}));
+    Object pen(CreatePen(PS_SOLID, 7, kBlack));
+    Selected select(board, pen);
+    EXPECT_TRUE(Ellipse(board, -2000000000, -5, 2000000000, 5));
+    EXPECT_TRUE(Rectangle(board, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX));
+}
+
+}  // namespace
