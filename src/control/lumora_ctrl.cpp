@@ -1,0 +1,429 @@
+#include "control/lumora_ctrl.h"
+
+#include "platform/gdi.h"
+
+namespace control {
+
+using platform::CTL_E_GETNOTSUPPORTED;
+using platform::CTL_E_INVALIDPROPERTYVALUE;
+using platform::SafeArrayCreateVector;
+using platform::Variant;
+
+void PlayerBlock::ResetFields() {
+    frameCount = 0;
+    nextFrameOffset = 0;
+    frames = FrameTable{};
+    firstLeft = 0;
+    firstTop = 0;
+    canvasWidth = 0;
+    canvasHeight = 0;
+    zoom = 1.0f;
+    thumbnail = 0;
+    transDC = 0;
+    controlDC = 0;
+    hwnd = 0;
+    windowX = 0;
+    windowY = 0;
+    backColor = 0;
+    surface = ComposeSurface{};
+}
+
+CLumoraCtrl::CLumoraCtrl() {
+    SetMemberDefaults();
+}
+
+CLumoraCtrl::~CLumoraCtrl() {
+    StopAnimation();
+    ReleaseImage();
+}
+
+std::string CLumoraCtrl::EventName(platform::DISPID dispid) const {
+    switch (dispid) {
+        case DISPID_PAINT_EVENT:
+            return "Paint";
+        case DISPID_RESIZE_EVENT:
+            return "Resize";
+        default:
+            return OleControl::EventName(dispid);
+    }
+}
+
+void CLumoraCtrl::SetMemberDefaults() {
+    image_ = ImageState{};
+    view_ = ViewState{};
+    options_ = DecoderOptions{};
+    print_ = PrintSettings{};
+    pointer_ = PointerState{};
+    drawing_ = DrawingState{};
+    player_.ResetFields();
+    picture_.CreateEmpty();
+}
+
+void CLumoraCtrl::OnResetState() {
+    ResetStockProps();
+    StopAnimation();
+    ReleaseImage();
+    SetMemberDefaults();
+    SetBackColor(platform::kDefaultBackColor);
+    SetBorderStyle(1);
+    SetAppearance(1);
+}
+
+void CLumoraCtrl::StopAnimation() {
+    if (player_.running.load() == 0) return;
+    player_.running = 0;
+    if (player_.thread.joinable()) player_.thread.join();
+}
+
+void CLumoraCtrl::ReleaseImage() {
+    ComposeSurface& surface = player_.surface;
+    if (surface.dc) {
+        if (surface.displacedBitmap) platform::SelectObject(surface.dc, surface.displacedBitmap);
+        if (surface.displacedPalette)
+            platform::SelectPalette(surface.dc, surface.displacedPalette, false);
+        platform::DeleteDC(surface.dc);
+    }
+    if (surface.bitmap) platform::DeleteObject(surface.bitmap);
+    surface = ComposeSurface{};
+
+    // Frame 0 shares the image bitmap and palette; free them once, through the table.
+    if (player_.frames[0].bitmap && player_.frames[0].bitmap == image_.bitmap) image_.bitmap = 0;
+    if (player_.frames[0].palette && player_.frames[0].palette == image_.palette)
+        image_.palette = 0;
+    for (FrameEntry& frame : player_.frames) {
+        if (frame.bitmap) platform::DeleteObject(frame.bitmap);
+        if (frame.palette) platform::DeleteObject(frame.palette);
+        if (frame.mask) platform::DeleteObject(frame.mask);
+        frame.bitmap = frame.palette = frame.mask = 0;
+    }
+    player_.frameCount = 0;
+    player_.nextFrameOffset = 0;
+
+    // Metafiles and cursors have no platform objects yet; their handles stay 0 until they do.
+    image_.enhMetaFile = 0;
+    pointer_.customCursor = 0;
+    if (image_.palette) platform::DeleteObject(image_.palette);
+    if (image_.bitmap) platform::DeleteObject(image_.bitmap);
+    image_.palette = 0;
+    image_.bitmap = 0;
+    image_.bmpc = 0;
+}
+
+void CLumoraCtrl::RequireUserMode() const {
+    if (!AmbientUserMode()) ThrowError(CTL_E_GETNOTSUPPORTED);
+}
+
+void CLumoraCtrl::Refresh() {
+    InvalidateControl();
+    PaintWindow();
+}
+
+// ---- Image and view ---------------------------------------------------------------------------
+
+void CLumoraCtrl::SetAutoRefresh(bool value) {
+    drawing_.autoRefresh = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetAspect(float value) {
+    image_.aspect = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetAutoBackground(bool value) {
+    image_.autoBackground = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetEPSPreview(bool value) {
+    options_.epsPreview = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetAutoSize(int16_t value) {
+    if (value < 0 || value > 4) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    image_.autoSize = value;
+}
+
+void CLumoraCtrl::SetDither(int16_t value) {
+    if (value < 0 || value > 2) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    options_.dither = value;
+}
+
+void CLumoraCtrl::SetFileName(const std::string& value) {
+    image_.fileName = value;
+}
+
+void CLumoraCtrl::SetPrintZoom(float value) {
+    if (!(value > 0.0f)) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    print_.printZoom = value;
+}
+
+void CLumoraCtrl::SetThumbnail(int16_t value) {
+    if (value < 0) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    image_.thumbnail = value;
+    player_.thumbnail = value;
+}
+
+void CLumoraCtrl::SetDCTMethod(int16_t value) {
+    if (value < 0 || value > 2) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    options_.dctMethod = value;
+}
+
+void CLumoraCtrl::SetJPEGDither(int16_t value) {
+    if (value < 0 || value > 2) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    options_.jpegDither = value;
+}
+
+void CLumoraCtrl::SetPrintX(int16_t value) {
+    print_.printX = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetPrintY(int16_t value) {
+    print_.printY = value;
+    SetModifiedFlag();
+}
+
+int32_t CLumoraCtrl::GetHDC() {
+    RequireUserMode();
+    // Taken again each time: a recreated window has a new DC.
+    if (HasWindow()) view_.controlDC = GetDC();
+    return static_cast<int32_t>(view_.controlDC);
+}
+
+void CLumoraCtrl::SetJPGOptimize(bool value) {
+    options_.jpgOptimize = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetJPGQuality(int16_t value) {
+    if (value < 0 || value > 100) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    options_.jpgQuality = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetJPGSmoothing(int16_t value) {
+    if (value < 0 || value > 100) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    options_.jpgSmoothing = value;
+    SetModifiedFlag();
+}
+
+int32_t CLumoraCtrl::GetTransDC() const {
+    RequireUserMode();
+    return print_.transDC;
+}
+
+void CLumoraCtrl::SetTransDC(int32_t value) {
+    print_.transDC = value;
+    player_.transDC = value;
+    SetModifiedFlag();
+}
+
+int32_t CLumoraCtrl::GetHorzPos() const {
+    RequireUserMode();
+    return view_.horzPos;
+}
+
+void CLumoraCtrl::SetHorzPos(int32_t value) {
+    if (value < 0 || value > view_.horzRange) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    view_.horzPos = value;
+    view_.horzScrollPos = value;
+    SetScrollPos(platform::SB_HORZ, value, true);
+    SetModifiedFlag();
+    InvalidateControl();
+}
+
+int32_t CLumoraCtrl::GetVertPos() const {
+    RequireUserMode();
+    return view_.vertPos;
+}
+
+void CLumoraCtrl::SetVertPos(int32_t value) {
+    if (value < 0 || value > view_.vertRange) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    view_.vertPos = value;
+    view_.vertScrollPos = value;
+    SetScrollPos(platform::SB_VERT, value, true);
+    SetModifiedFlag();
+    InvalidateControl();
+}
+
+int32_t CLumoraCtrl::GetHorzRange() const {
+    RequireUserMode();
+    return view_.horzRange;
+}
+
+int32_t CLumoraCtrl::GetVertRange() const {
+    RequireUserMode();
+    return view_.vertRange;
+}
+
+void CLumoraCtrl::SetZoom(float value) {
+    // The player reads its own copy; a running animation keeps its size.
+    if (player_.running.load() != 0) return;
+    if (!(value > 0.0f)) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    image_.zoom = value;
+    player_.zoom = value;
+}
+
+void CLumoraCtrl::SetMousePointer(int16_t value) {
+    if (value != kCustomPointer && (value < 0 || value > 15))
+        ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    pointer_.mousePointer = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetHourglassOn(bool value) {
+    pointer_.hourglassOn = value;
+    SetModifiedFlag();
+}
+
+Variant CLumoraCtrl::GetOffsets() const {
+    uint32_t count = 0;
+    for (int32_t offset : image_.offsets)
+        if (offset != 0) ++count;
+    auto array = SafeArrayCreateVector(platform::VT_I4, 0, count);
+    if (!array) ThrowError(0x800A4E22, "Error allocating memory");
+    for (uint32_t i = 0; i < count; ++i)
+        array->PutElement(static_cast<int32_t>(i), &image_.offsets[i]);
+    return Variant::Array(std::move(array));
+}
+
+void CLumoraCtrl::SetPosition(int16_t value) {
+    if (value < 0 || value > 8) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    image_.position = value;
+    InvalidateControl();
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetDCMImage(int16_t value) {
+    if (value < 1 || value > image_.dcmImages) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    image_.dcmImage = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetPCDSize(int16_t value) {
+    if (value < 0 || value > 4) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    options_.pcdSize = value;
+    SetModifiedFlag();
+}
+
+// ---- Drawing state ----------------------------------------------------------------------------
+
+float CLumoraCtrl::GetCurrentX() const {
+    RequireUserMode();
+    return drawing_.currentX;
+}
+
+void CLumoraCtrl::SetCurrentX(float value) {
+    drawing_.currentX = value;
+    SetModifiedFlag();
+}
+
+float CLumoraCtrl::GetCurrentY() const {
+    RequireUserMode();
+    return drawing_.currentY;
+}
+
+void CLumoraCtrl::SetCurrentY(float value) {
+    drawing_.currentY = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetDrawWidth(int16_t value) {
+    if (value < 1) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    drawing_.drawWidth = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetFillColor(OLE_COLOR value) {
+    drawing_.fillColor = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetFillStyle(int16_t value) {
+    if (value < 0 || value > 7) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    drawing_.fillStyle = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetDrawMode(int16_t value) {
+    if (value < 1 || value > 16) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    drawing_.drawMode = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetDrawStyle(int16_t value) {
+    if (value < 0 || value > 6) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    drawing_.drawStyle = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetScaleMode(int16_t value) {
+    if (value < 0 || value > 8) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    drawing_.scaleMode = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetScaleHeight(float value) {
+    if (value == 0.0f) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    drawing_.scaleHeight = value;
+    drawing_.scaleMode = 0;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetScaleWidth(float value) {
+    if (value == 0.0f) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    drawing_.scaleWidth = value;
+    drawing_.scaleMode = 0;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetScaleTop(float value) {
+    drawing_.scaleTop = value;
+    drawing_.scaleMode = 0;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetScaleLeft(float value) {
+    drawing_.scaleLeft = value;
+    drawing_.scaleMode = 0;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetFontTransparent(bool value) {
+    drawing_.fontTransparent = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetImageSource(int16_t value) {
+    if (value < 0 || value > 1) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    drawing_.imageSource = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetDrawTo(int16_t value) {
+    if (value < 0 || value > 1) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    drawing_.drawTo = value;
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::SetNumTabs(int16_t value) {
+    if (value < 0 || value > static_cast<int16_t>(kMaxTabStops))
+        ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    drawing_.numTabs = value;
+}
+
+int16_t CLumoraCtrl::GetTabStops(int16_t index) const {
+    if (index < 0 || index >= static_cast<int16_t>(kMaxTabStops))
+        ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    return static_cast<int16_t>(drawing_.tabStops[static_cast<size_t>(index)]);
+}
+
+void CLumoraCtrl::SetTabStops(int16_t index, int16_t value) {
+    if (index < 0 || index >= static_cast<int16_t>(kMaxTabStops))
+        ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    drawing_.tabStops[static_cast<size_t>(index)] = value;
+}
+
+}  // namespace control

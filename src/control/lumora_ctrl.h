@@ -1,0 +1,338 @@
+// The picture control: its state, the property accessors behind _DLumora, persistence and
+// reset. Members whose work lives in another subsystem (loading, layout, drawing, printing,
+// image operations) are defined beside that subsystem.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/ole_control.h"
+#include "platform/picture.h"
+#include "platform/variant.h"
+#include "platform/wintypes.h"
+
+namespace control {
+
+using platform::OLE_COLOR;
+
+// Events of _DLumoraEvents beyond the stock ones.
+enum : platform::DISPID {
+    DISPID_PAINT_EVENT = 1,
+    DISPID_RESIZE_EVENT = 2,
+};
+
+constexpr platform::DISPID DISPID_UNKNOWN = -1;
+
+// Invoke flags, as IDispatch::Invoke takes them.
+enum : uint16_t {
+    DISPATCH_METHOD = 1,
+    DISPATCH_PROPERTYGET = 2,
+    DISPATCH_PROPERTYPUT = 4,
+};
+
+constexpr size_t kMaxFrames = 100;
+constexpr size_t kOffsetTableSize = 100;
+constexpr size_t kMaxTabStops = 100;
+constexpr int16_t kCustomPointer = 99;  // MousePointer value for the MouseIcon cursor
+
+// One decoded frame of an animation, positioned on the canvas.
+struct FrameEntry {
+    HBITMAP bitmap = 0;
+    HPALETTE palette = 0;
+    HBITMAP mask = 0;  // white where transparent; 0 without transparency
+    int16_t left = 0;
+    int16_t top = 0;
+    int16_t width = 0;
+    int16_t height = 0;
+    int16_t delay = 0;  // milliseconds
+    uint8_t disposal = 0;
+    int32_t transparentIndex = -1;
+};
+
+using FrameTable = std::array<FrameEntry, kMaxFrames>;
+
+// The off-screen canvas the player composes on, with what it displaced from its DC.
+struct ComposeSurface {
+    HDC dc = 0;
+    HBITMAP bitmap = 0;
+    HGDIOBJ displacedBitmap = 0;
+    HPALETTE displacedPalette = 0;
+};
+
+// What the player thread reads. The host writes it before the thread starts; the fields the
+// host may change under a running player are atomic.
+struct PlayerBlock {
+    std::atomic<int16_t> running{0};
+    std::thread thread;
+    int16_t frameCount = 0;
+    int32_t nextFrameOffset = 0;
+    FrameTable frames{};
+    int16_t firstLeft = 0;  // frame 0's own position, before the paint shifts it by the scroll
+    int16_t firstTop = 0;
+    int32_t canvasWidth = 0;
+    int32_t canvasHeight = 0;
+    float zoom = 1.0f;
+    int16_t thumbnail = 0;
+    std::atomic<int32_t> transDC{0};
+    HDC controlDC = 0;
+    uint32_t hwnd = 0;
+    std::atomic<int32_t> windowX{0};
+    std::atomic<int32_t> windowY{0};
+    std::atomic<OLE_COLOR> backColor{0};
+    ComposeSurface surface;
+
+    // Every field except the thread and its running flag back to its start value.
+    void ResetFields();
+};
+
+// The drawing fields of the control; the drawing surface works on these.
+struct DrawingState {
+    float currentX = 0.0f;
+    float currentY = 0.0f;
+    int16_t drawMode = 13;
+    int16_t drawWidth = 1;
+    int16_t drawStyle = 0;
+    OLE_COLOR fillColor = 0;
+    int16_t fillStyle = 1;
+    float scaleLeft = 0.0f;
+    float scaleTop = 0.0f;
+    float scaleWidth = 0.0f;
+    float scaleHeight = 0.0f;
+    int16_t scaleMode = 1;
+    int16_t drawTo = 0;
+    int16_t imageSource = 1;
+    bool fontTransparent = true;
+    int16_t numTabs = 0;
+    std::array<int32_t, kMaxTabStops> tabStops{};
+    bool autoRefresh = true;
+};
+
+struct ImageState {
+    std::string fileName;
+    HBITMAP bitmap = 0;
+    HPALETTE palette = 0;
+    HANDLE32 enhMetaFile = 0;
+    int16_t bmpw = 0;
+    int16_t bmph = 0;
+    int16_t bmpc = 0;
+    float aspect = 1.0f;
+    float zoom = 1.0f;
+    int16_t thumbnail = 0;
+    int16_t position = 0;
+    int16_t autoSize = 0;
+    bool autoBackground = false;
+    int16_t dcmImage = 0;
+    int16_t dcmImages = 0;
+    std::array<int32_t, kOffsetTableSize> offsets{};
+    int32_t pendingFrameOffset = 0;
+    int32_t pendingPageOffset = 0;
+};
+
+struct ViewState {
+    int32_t horzPos = 0;
+    int32_t vertPos = 0;
+    int32_t horzRange = 0;
+    int32_t vertRange = 0;
+    int32_t horzPageStep = 0;
+    int32_t vertPageStep = 0;
+    int32_t horzLineStep = 0;
+    int32_t vertLineStep = 0;
+    int32_t horzScrollPos = 0;
+    int32_t vertScrollPos = 0;
+    int16_t clientWidth = 0;
+    int16_t clientHeight = 0;
+    HDC controlDC = 0;
+    bool foreignDC = false;
+    OLE_COLOR backColorSnapshot = 0;
+};
+
+// Options handed unchanged to the readers and the JPEG writer.
+struct DecoderOptions {
+    int16_t dither = 0;
+    int16_t dctMethod = 1;
+    int16_t jpegDither = 1;
+    bool fancyUpsampling = false;
+    bool twoPassQuantize = false;
+    bool epsPreview = false;
+    int16_t pcdSize = 2;
+    int16_t jpgQuality = 0;
+    int16_t jpgSmoothing = 0;
+    bool jpgOptimize = true;
+};
+
+struct PrintSettings {
+    int16_t printX = 0;
+    int16_t printY = 0;
+    float printZoom = 1.0f;
+    int32_t transDC = 0;
+};
+
+struct PointerState {
+    int16_t mousePointer = 0;
+    HANDLE32 customCursor = 0;
+    bool hourglassOn = true;
+};
+
+class CLumoraCtrl : public platform::OleControl {
+  public:
+    CLumoraCtrl();
+    ~CLumoraCtrl() override;
+
+    std::string EventName(platform::DISPID dispid) const override;
+
+    // ---- _DLumora: by name, DISPID and Invoke (defined with the member table) ---------------
+    // DISPID for a member name, any case; DISPID_UNKNOWN when there is none.
+    platform::DISPID GetIDsOfNames(std::string_view name) const;
+    // Arguments in declaration order; for a property put the value comes last.
+    platform::Variant Invoke(platform::DISPID dispid, uint16_t flags,
+                             std::span<const platform::Variant> args);
+    platform::Variant GetProperty(std::string_view name);
+    void SetProperty(std::string_view name, const platform::Variant& value);
+    platform::Variant CallMethod(std::string_view name,
+                                 std::span<const platform::Variant> args = {});
+
+    // ---- Image and view -----------------------------------------------------------------------
+    bool GetFancyUpsampling() const { return options_.fancyUpsampling; }
+    void SetFancyUpsampling(bool value) { options_.fancyUpsampling = value; }
+    bool GetTwoPassQuantize() const { return options_.twoPassQuantize; }
+    void SetTwoPassQuantize(bool value) { options_.twoPassQuantize = value; }
+    bool GetAutoRefresh() const { return drawing_.autoRefresh; }
+    void SetAutoRefresh(bool value);
+    float GetAspect() const { return image_.aspect; }
+    void SetAspect(float value);
+    bool GetAutoBackground() const { return image_.autoBackground; }
+    void SetAutoBackground(bool value);
+    bool GetEPSPreview() const { return options_.epsPreview; }
+    void SetEPSPreview(bool value);
+    int16_t GetAutoSize() const { return image_.autoSize; }
+    void SetAutoSize(int16_t value);
+    int16_t GetDither() const { return options_.dither; }
+    void SetDither(int16_t value);
+    std::string GetFileName() const { return image_.fileName; }
+    void SetFileName(const std::string& value);
+    float GetPrintZoom() const { return print_.printZoom; }
+    void SetPrintZoom(float value);
+    int16_t GetThumbnail() const { return image_.thumbnail; }
+    void SetThumbnail(int16_t value);
+    int16_t GetDCTMethod() const { return options_.dctMethod; }
+    void SetDCTMethod(int16_t value);
+    int16_t GetJPEGDither() const { return options_.jpegDither; }
+    void SetJPEGDither(int16_t value);
+    int16_t GetBmpw() const { return image_.bmpw; }
+    int16_t GetBmph() const { return image_.bmph; }
+    int16_t GetBmpc() const { return image_.bmpc; }
+    int16_t GetPrintX() const { return print_.printX; }
+    void SetPrintX(int16_t value);
+    int16_t GetPrintY() const { return print_.printY; }
+    void SetPrintY(int16_t value);
+    int32_t GetHDC();
+    bool GetJPGOptimize() const { return options_.jpgOptimize; }
+    void SetJPGOptimize(bool value);
+    int16_t GetJPGQuality() const { return options_.jpgQuality; }
+    void SetJPGQuality(int16_t value);
+    int16_t GetJPGSmoothing() const { return options_.jpgSmoothing; }
+    void SetJPGSmoothing(int16_t value);
+    int32_t GetTransDC() const;
+    void SetTransDC(int32_t value);
+    int32_t GetHorzPos() const;
+    void SetHorzPos(int32_t value);
+    int32_t GetVertPos() const;
+    void SetVertPos(int32_t value);
+    int32_t GetHorzRange() const;
+    int32_t GetVertRange() const;
+    float GetZoom() const { return image_.zoom; }
+    void SetZoom(float value);
+    int16_t GetLMOpenPicture() const { return 0; }
+    int16_t GetMousePointer() const { return pointer_.mousePointer; }
+    void SetMousePointer(int16_t value);
+    std::shared_ptr<platform::Dispatch> GetMouseIcon() const { return nullptr; }
+    bool GetHourglassOn() const { return pointer_.hourglassOn; }
+    void SetHourglassOn(bool value);
+    platform::Variant GetOffsets() const;
+    int16_t GetPosition() const { return image_.position; }
+    void SetPosition(int16_t value);
+    int16_t GetDCMImage() const { return image_.dcmImage; }
+    void SetDCMImage(int16_t value);
+    int16_t GetDCMImages() const { return image_.dcmImages; }
+    int16_t GetPCDSize() const { return options_.pcdSize; }
+    void SetPCDSize(int16_t value);
+
+    // ---- Drawing state ------------------------------------------------------------------------
+    float GetCurrentX() const;
+    void SetCurrentX(float value);
+    float GetCurrentY() const;
+    void SetCurrentY(float value);
+    int16_t GetDrawWidth() const { return drawing_.drawWidth; }
+    void SetDrawWidth(int16_t value);
+    OLE_COLOR GetFillColor() const { return drawing_.fillColor; }
+    void SetFillColor(OLE_COLOR value);
+    int16_t GetFillStyle() const { return drawing_.fillStyle; }
+    void SetFillStyle(int16_t value);
+    int16_t GetDrawMode() const { return drawing_.drawMode; }
+    void SetDrawMode(int16_t value);
+    int16_t GetDrawStyle() const { return drawing_.drawStyle; }
+    void SetDrawStyle(int16_t value);
+    int16_t GetScaleMode() const { return drawing_.scaleMode; }
+    void SetScaleMode(int16_t value);
+    float GetScaleHeight() const { return drawing_.scaleHeight; }
+    void SetScaleHeight(float value);
+    float GetScaleWidth() const { return drawing_.scaleWidth; }
+    void SetScaleWidth(float value);
+    float GetScaleTop() const { return drawing_.scaleTop; }
+    void SetScaleTop(float value);
+    float GetScaleLeft() const { return drawing_.scaleLeft; }
+    void SetScaleLeft(float value);
+    bool GetFontTransparent() const { return drawing_.fontTransparent; }
+    void SetFontTransparent(bool value);
+    int16_t GetImageSource() const { return drawing_.imageSource; }
+    void SetImageSource(int16_t value);
+    int16_t GetDrawTo() const { return drawing_.drawTo; }
+    void SetDrawTo(int16_t value);
+    int16_t GetNumTabs() const { return drawing_.numTabs; }
+    void SetNumTabs(int16_t value);
+    int16_t GetTabStops(int16_t index) const;
+    void SetTabStops(int16_t index, int16_t value);
+
+    // ---- Stock methods ------------------------------------------------------------------------
+    void Refresh();
+    void ResetStock() { ResetStockProps(); }
+
+    // ---- State shared with the other subsystems -----------------------------------------------
+    const ImageState& Image() const { return image_; }
+    const ViewState& View() const { return view_; }
+    const DecoderOptions& Options() const { return options_; }
+    const PrintSettings& Print() const { return print_; }
+    const PointerState& Pointer() const { return pointer_; }
+    const DrawingState& Drawing() const { return drawing_; }
+    const PlayerBlock& Player() const { return player_; }
+    const platform::PictureHolder& PictureHolder() const { return picture_; }
+
+    // Stops the player and waits until its thread has ended.
+    void StopAnimation();
+    // Frees every picture object the control holds and zeroes the handles.
+    void ReleaseImage();
+
+  protected:
+    void OnResetState() override;
+    void DoPropExchange(platform::PropExchange& px) override;
+
+  private:
+    void SetMemberDefaults();
+    void RequireUserMode() const;
+
+    ImageState image_;
+    ViewState view_;
+    DecoderOptions options_;
+    PrintSettings print_;
+    PointerState pointer_;
+    DrawingState drawing_;
+    PlayerBlock player_;
+    platform::PictureHolder picture_;
+};
+
+}  // namespace control

@@ -1,0 +1,372 @@
+// The property table through _DLumora by name: defaults, range checks, read-only and write-only
+// members, design-time refusal of run-time-only getters, the modified flag and reset.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "control/dispatch.h"
+#include "control_fixture.h"
+
+using namespace platform;
+using control::CLumoraCtrl;
+using control_test::ExpectControlError;
+using control_test::Get;
+using control_test::Set;
+using control_test::SitedControl;
+
+namespace {
+
+const std::string kInvalidValue = "Invalid property value";
+
+struct Expected {
+    const char* name;
+    Variant value;
+};
+
+// Everything a new control reports that can be read at run time.
+std::vector<Expected> Defaults() {
+    return {
+        {"Zoom", Variant::R4(1.0f)},
+        {"Aspect", Variant::R4(1.0f)},
+        {"PrintZoom", Variant::R4(1.0f)},
+        {"DrawMode", Variant::I2(13)},
+        {"DrawWidth", Variant::I2(1)},
+        {"FillStyle", Variant::I2(1)},
+        {"ScaleMode", Variant::I2(1)},
+        {"ImageSource", Variant::I2(1)},
+        {"DCTMethod", Variant::I2(1)},
+        {"JPEGDither", Variant::I2(1)},
+        {"PCDSize", Variant::I2(2)},
+        {"AutoRefresh", Variant::Bool(true)},
+        {"HourglassOn", Variant::Bool(true)},
+        {"FontTransparent", Variant::Bool(true)},
+        {"JPGOptimize", Variant::Bool(true)},
+        {"FancyUpsampling", Variant::Bool(false)},
+        {"TwoPassQuantize", Variant::Bool(false)},
+        {"AutoBackground", Variant::Bool(false)},
+        {"EPSPreview", Variant::Bool(false)},
+        {"AutoSize", Variant::I2(0)},
+        {"Dither", Variant::I2(0)},
+        {"FileName", Variant::Bstr("")},
+        {"Thumbnail", Variant::I2(0)},
+        {"bmpw", Variant::I2(0)},
+        {"bmph", Variant::I2(0)},
+        {"bmpc", Variant::I2(0)},
+        {"PrintX", Variant::I2(0)},
+        {"PrintY", Variant::I2(0)},
+        {"JPGQuality", Variant::I2(0)},
+        {"JPGSmoothing", Variant::I2(0)},
+        {"TransDC", Variant::I4(0)},
+        {"HorzPos", Variant::I4(0)},
+        {"VertPos", Variant::I4(0)},
+        {"HorzRange", Variant::I4(0)},
+        {"VertRange", Variant::I4(0)},
+        {"CurrentX", Variant::R4(0.0f)},
+        {"CurrentY", Variant::R4(0.0f)},
+        {"FillColor", Variant::I4(0)},
+        {"DrawStyle", Variant::I2(0)},
+        {"ScaleHeight", Variant::R4(0.0f)},
+        {"ScaleWidth", Variant::R4(0.0f)},
+        {"ScaleTop", Variant::R4(0.0f)},
+        {"ScaleLeft", Variant::R4(0.0f)},
+        {"DrawTo", Variant::I2(0)},
+        {"NumTabs", Variant::I2(0)},
+        {"LMOpenPicture", Variant::I2(0)},
+        {"MousePointer", Variant::I2(0)},
+        {"Position", Variant::I2(0)},
+        {"DCMImage", Variant::I2(0)},
+        {"DCMImages", Variant::I2(0)},
+    };
+}
+
+void ExpectDefaults(CLumoraCtrl& c) {
+    for (const Expected& e : Defaults())
+        EXPECT_EQ(Get(c, e.name), e.value) << e.name;
+    EXPECT_EQ(Get(c, "BackColor"), Variant::I4(static_cast<int32_t>(0x80000004u)));
+    EXPECT_EQ(Get(c, "BorderStyle"), Variant::I2(1));
+    EXPECT_EQ(Get(c, "Appearance"), Variant::I2(1));
+    for (int16_t i = 0; i < 100; i += 33)
+        EXPECT_EQ(c.Invoke(79, control::DISPATCH_PROPERTYGET, std::vector{Variant::I2(i)}),
+                  Variant::I2(0));
+    const Variant offsets = Get(c, "Offsets");
+    ASSERT_EQ(offsets.vt(), VT_ARRAY | VT_I4);
+    EXPECT_EQ(offsets.AsArray()->Count(), 0u);
+    EXPECT_EQ(Get(c, "MouseIcon").vt(), VT_DISPATCH);
+    EXPECT_EQ(Get(c, "MouseIcon").AsDispatch(), nullptr);
+}
+
+}  // namespace
+
+TEST(ControlProperties, NewControlReportsItsDefaults) {
+    SitedControl s;
+    ExpectDefaults(s.ctrl);
+    EXPECT_FALSE(s.ctrl.IsModified());
+    // Construction alone gives the members their defaults too.
+    CLumoraCtrl bare;
+    EXPECT_EQ(bare.GetProperty("Zoom"), Variant::R4(1.0f));
+    EXPECT_EQ(bare.GetProperty("PCDSize"), Variant::I2(2));
+    EXPECT_EQ(bare.GetProperty("JPGOptimize"), Variant::Bool(true));
+}
+
+TEST(ControlProperties, RangeChecksRaise380AndKeepTheValue) {
+    struct Case {
+        const char* name;
+        Variant bad;
+    };
+    const std::vector<Case> cases = {
+        {"AutoSize", Variant::I2(5)},       {"AutoSize", Variant::I2(-1)},
+        {"Dither", Variant::I2(3)},         {"Dither", Variant::I2(-1)},
+        {"PrintZoom", Variant::R4(0.0f)},   {"PrintZoom", Variant::R4(-2.0f)},
+        {"Thumbnail", Variant::I2(-1)},     {"DCTMethod", Variant::I2(3)},
+        {"JPEGDither", Variant::I2(3)},     {"JPGQuality", Variant::I2(101)},
+        {"JPGQuality", Variant::I2(-1)},    {"JPGSmoothing", Variant::I2(101)},
+        {"Zoom", Variant::R4(0.0f)},        {"Zoom", Variant::R4(-1.0f)},
+        {"MousePointer", Variant::I2(16)},  {"MousePointer", Variant::I2(-1)},
+        {"MousePointer", Variant::I2(98)},  {"Position", Variant::I2(9)},
+        {"Position", Variant::I2(-1)},      {"DCMImage", Variant::I2(0)},
+        {"DCMImage", Variant::I2(1)},       {"PCDSize", Variant::I2(5)},
+        {"PCDSize", Variant::I2(-1)},       {"DrawWidth", Variant::I2(0)},
+        {"FillStyle", Variant::I2(8)},      {"DrawMode", Variant::I2(0)},
+        {"DrawMode", Variant::I2(17)},      {"DrawStyle", Variant::I2(7)},
+        {"ScaleMode", Variant::I2(9)},      {"ScaleWidth", Variant::R4(0.0f)},
+        {"ScaleHeight", Variant::R4(0.0f)}, {"ImageSource", Variant::I2(2)},
+        {"DrawTo", Variant::I2(2)},         {"NumTabs", Variant::I2(101)},
+        {"NumTabs", Variant::I2(-1)},       {"HorzPos", Variant::I4(1)},
+        {"HorzPos", Variant::I4(-1)},       {"VertPos", Variant::I4(1)},
+    };
+    for (const Case& c : cases) {
+        SitedControl s;
+        const Variant before = Get(s.ctrl, c.name);
+        ExpectControlError([&] { Set(s.ctrl, c.name, c.bad); }, 380, kInvalidValue, c.name);
+        EXPECT_EQ(Get(s.ctrl, c.name), before) << c.name;
+        EXPECT_FALSE(s.ctrl.IsModified()) << c.name;
+    }
+}
+
+TEST(ControlProperties, BoundaryValuesAreAccepted) {
+    SitedControl s;
+    CLumoraCtrl& c = s.ctrl;
+    for (int16_t v = 0; v <= 4; ++v) {
+        Set(c, "AutoSize", Variant::I2(v));
+        EXPECT_EQ(Get(c, "AutoSize"), Variant::I2(v));
+    }
+    Set(c, "JPGQuality", Variant::I2(100));
+    EXPECT_EQ(Get(c, "JPGQuality"), Variant::I2(100));
+    Set(c, "MousePointer", Variant::I2(15));
+    EXPECT_EQ(Get(c, "MousePointer"), Variant::I2(15));
+    Set(c, "MousePointer", Variant::I2(99));
+    EXPECT_EQ(Get(c, "MousePointer"), Variant::I2(99));
+    Set(c, "Zoom", Variant::R4(0.01f));
+    EXPECT_EQ(Get(c, "Zoom"), Variant::R4(0.01f));
+    Set(c, "Position", Variant::I2(8));
+    Set(c, "PCDSize", Variant::I2(4));
+    Set(c, "DrawMode", Variant::I2(16));
+    Set(c, "DrawMode", Variant::I2(1));
+    Set(c, "DrawStyle", Variant::I2(6));
+    Set(c, "FillStyle", Variant::I2(7));
+    Set(c, "DrawWidth", Variant::I2(32767));
+    Set(c, "NumTabs", Variant::I2(100));
+    Set(c, "HorzPos", Variant::I4(0));
+    Set(c, "Thumbnail", Variant::I2(0));
+    EXPECT_EQ(Get(c, "Position"), Variant::I2(8));
+    EXPECT_EQ(Get(c, "PCDSize"), Variant::I2(4));
+    EXPECT_EQ(Get(c, "DrawMode"), Variant::I2(1));
+    EXPECT_EQ(Get(c, "DrawStyle"), Variant::I2(6));
+    EXPECT_EQ(Get(c, "FillStyle"), Variant::I2(7));
+    EXPECT_EQ(Get(c, "DrawWidth"), Variant::I2(32767));
+    EXPECT_EQ(Get(c, "NumTabs"), Variant::I2(100));
+}
+
+TEST(ControlProperties, ReadOnlyMembersRaise383) {
+    SitedControl s;
+    for (const char* name : {"bmpw", "bmph", "bmpc", "hDC", "HorzRange", "VertRange", "Offsets",
+                             "DCMImages", "hWnd"}) {
+        const Variant before = Get(s.ctrl, name);
+        ExpectControlError([&] { Set(s.ctrl, name, Variant::I2(7)); }, 383, "Property is read-only",
+                           name);
+        EXPECT_EQ(Get(s.ctrl, name), before) << name;
+    }
+}
+
+TEST(ControlProperties, WriteOnlyAndDesignTimeGettersRaise394) {
+    SitedControl s;
+    ExpectControlError([&] { Get(s.ctrl, "PrintHDC"); }, 394, "Property is write-only",
+                       "PrintHDC at run time");
+
+    const std::vector<const char*> runTimeOnly = {"hDC",       "TransDC",   "HorzPos",  "VertPos",
+                                                  "HorzRange", "VertRange", "CurrentX", "CurrentY"};
+    s.site.SetAmbientUserMode(false);
+    for (const char* name : runTimeOnly)
+        ExpectControlError([&] { Get(s.ctrl, name); }, 394, "Property is write-only", name);
+    // Everything else still reads at design time; setters of these work too.
+    EXPECT_EQ(Get(s.ctrl, "Zoom"), Variant::R4(1.0f));
+    Set(s.ctrl, "CurrentX", Variant::R4(12.5f));
+    Set(s.ctrl, "TransDC", Variant::I4(77));
+
+    s.site.SetAmbientUserMode(true);
+    EXPECT_EQ(Get(s.ctrl, "CurrentX"), Variant::R4(12.5f));
+    EXPECT_EQ(Get(s.ctrl, "TransDC"), Variant::I4(77));
+    EXPECT_EQ(s.ctrl.Player().transDC.load(), 77);
+    // hDC is the window's own DC.
+    EXPECT_EQ(Get(s.ctrl, "hDC"), Variant::I4(static_cast<int32_t>(s.ctrl.GetDC())));
+    EXPECT_NE(s.ctrl.GetDC(), 0u);
+}
+
+TEST(ControlProperties, ModifiedFlagFollowsTheTable) {
+    struct Case {
+        const char* name;
+        Variant value;
+        bool marks;
+    };
+    const std::vector<Case> cases = {
+        {"FancyUpsampling", Variant::Bool(true), false},
+        {"TwoPassQuantize", Variant::Bool(true), false},
+        {"AutoRefresh", Variant::Bool(false), true},
+        {"Aspect", Variant::R4(2.0f), true},
+        {"AutoBackground", Variant::Bool(true), true},
+        {"EPSPreview", Variant::Bool(true), true},
+        {"Dither", Variant::I2(2), false},
+        {"PrintZoom", Variant::R4(3.0f), false},
+        {"DCTMethod", Variant::I2(0), false},
+        {"JPEGDither", Variant::I2(2), false},
+        {"PrintX", Variant::I2(5), true},
+        {"PrintY", Variant::I2(5), true},
+        {"JPGOptimize", Variant::Bool(false), true},
+        {"JPGQuality", Variant::I2(75), true},
+        {"JPGSmoothing", Variant::I2(10), true},
+        {"TransDC", Variant::I4(3), true},
+        {"MousePointer", Variant::I2(2), true},
+        {"HourglassOn", Variant::Bool(false), true},
+        {"Position", Variant::I2(4), true},
+        {"PCDSize", Variant::I2(0), true},
+        {"FontTransparent", Variant::Bool(false), true},
+        {"DrawWidth", Variant::I2(3), true},
+        {"FillColor", Variant::I4(0xFF), true},
+        {"FillStyle", Variant::I2(0), true},
+        {"DrawMode", Variant::I2(7), true},
+        {"DrawStyle", Variant::I2(2), true},
+        {"ImageSource", Variant::I2(0), true},
+        {"DrawTo", Variant::I2(1), true},
+        {"CurrentX", Variant::R4(1.0f), true},
+        {"NumTabs", Variant::I2(4), false},
+    };
+    for (const Case& c : cases) {
+        SitedControl s;
+        Set(s.ctrl, c.name, c.value);
+        EXPECT_EQ(Get(s.ctrl, c.name), c.value) << c.name;
+        EXPECT_EQ(s.ctrl.IsModified(), c.marks) << c.name;
+    }
+}
+
+TEST(ControlProperties, PositionAndScrollSettersRepaint) {
+    SitedControl s;
+    const int before = s.site.Invalidations();
+    Set(s.ctrl, "Position", Variant::I2(8));
+    EXPECT_GT(s.site.Invalidations(), before);
+    // A picture-less control has range 0, so 0 is the only position; the bar follows.
+    Set(s.ctrl, "VertPos", Variant::I4(0));
+    EXPECT_EQ(s.site.ScrollBar(SB_VERT).pos, 0);
+    EXPECT_TRUE(s.ctrl.IsModified());
+}
+
+TEST(ControlProperties, UserScaleSettersSwitchToUserMode) {
+    SitedControl s;
+    Set(s.ctrl, "ScaleWidth", Variant::R4(100.0f));
+    EXPECT_EQ(Get(s.ctrl, "ScaleMode"), Variant::I2(0));
+    Set(s.ctrl, "ScaleMode", Variant::I2(3));
+    Set(s.ctrl, "ScaleLeft", Variant::R4(-5.0f));
+    EXPECT_EQ(Get(s.ctrl, "ScaleMode"), Variant::I2(0));
+    EXPECT_EQ(Get(s.ctrl, "ScaleLeft"), Variant::R4(-5.0f));
+    Set(s.ctrl, "ScaleMode", Variant::I2(8));
+    Set(s.ctrl, "ScaleTop", Variant::R4(7.0f));
+    EXPECT_EQ(Get(s.ctrl, "ScaleMode"), Variant::I2(0));
+}
+
+TEST(ControlProperties, TabStopsAreIndexedAndChecked) {
+    SitedControl s;
+    const auto put = [&](Variant index, Variant value) {
+        s.ctrl.Invoke(79, control::DISPATCH_PROPERTYPUT, std::vector{index, value});
+    };
+    const auto get = [&](Variant index) {
+        return s.ctrl.Invoke(79, control::DISPATCH_PROPERTYGET, std::vector{index});
+    };
+    put(Variant::I2(0), Variant::I2(40));
+    put(Variant::I2(99), Variant::I2(-3));
+    EXPECT_EQ(get(Variant::I2(0)), Variant::I2(40));
+    EXPECT_EQ(get(Variant::I2(99)), Variant::I2(-3));
+    EXPECT_EQ(s.ctrl.Drawing().tabStops[99], -3);  // sign-extended into the 32-bit slot
+    EXPECT_FALSE(s.ctrl.IsModified());
+    ExpectControlError([&] { get(Variant::I2(100)); }, 380, kInvalidValue, "get 100");
+    ExpectControlError([&] { put(Variant::I2(100), Variant::I2(1)); }, 380, kInvalidValue,
+                       "put 100");
+    ExpectControlError([&] { get(Variant::I2(-1)); }, 380, kInvalidValue, "get -1");
+}
+
+TEST(ControlProperties, ZoomIsIgnoredWhileTheAnimationRuns) {
+    // The running flag is all the setter looks at; no thread is needed to see the rule.
+    struct Animated : CLumoraCtrl {
+        void MarkRunning() { const_cast<control::PlayerBlock&>(Player()).running = 1; }
+        void MarkStopped() { const_cast<control::PlayerBlock&>(Player()).running = 0; }
+    } c;
+    c.InitNew();
+    c.MarkRunning();
+    c.SetProperty("Zoom", Variant::R4(-1.0f));  // not even checked
+    c.SetProperty("Zoom", Variant::R4(4.0f));
+    EXPECT_EQ(c.GetProperty("Zoom"), Variant::R4(1.0f));
+    c.MarkStopped();
+    c.SetProperty("Zoom", Variant::R4(4.0f));
+    EXPECT_EQ(c.GetProperty("Zoom"), Variant::R4(4.0f));
+    EXPECT_EQ(c.Player().zoom, 4.0f);
+}
+
+TEST(ControlProperties, ResetStateRestoresEveryDefault) {
+    SitedControl s;
+    CLumoraCtrl& c = s.ctrl;
+    Set(c, "AutoSize", Variant::I2(3));
+    Set(c, "Zoom", Variant::R4(2.5f));
+    Set(c, "Aspect", Variant::R4(0.5f));
+    Set(c, "FileName", Variant::Bstr("/nowhere/x.bmp"));
+    Set(c, "JPGOptimize", Variant::Bool(false));
+    Set(c, "FontTransparent", Variant::Bool(false));
+    Set(c, "DrawMode", Variant::I2(6));
+    Set(c, "ScaleWidth", Variant::R4(10.0f));
+    Set(c, "CurrentY", Variant::R4(8.0f));
+    Set(c, "NumTabs", Variant::I2(3));
+    Set(c, "HourglassOn", Variant::Bool(false));
+    Set(c, "MousePointer", Variant::I2(99));
+    Set(c, "BackColor", Variant::I4(0x123456));
+    Set(c, "BorderStyle", Variant::I2(0));
+    Set(c, "Appearance", Variant::I2(0));
+    Set(c, "ForeColor", Variant::I4(0xFF));
+    c.Invoke(79, control::DISPATCH_PROPERTYPUT, std::vector{Variant::I2(5), Variant::I2(9)});
+
+    c.InitNew();
+    ExpectDefaults(c);
+    EXPECT_EQ(Get(c, "ForeColor"), Variant::I4(static_cast<int32_t>(kDefaultForeColor)));
+}
+
+TEST(ControlProperties, ResetStockResetsOnlyTheStockProperties) {
+    SitedControl s;
+    Set(s.ctrl, "BackColor", Variant::I4(0x123456));
+    Set(s.ctrl, "Zoom", Variant::R4(2.0f));
+    s.ctrl.CallMethod("ResetStock");
+    EXPECT_EQ(Get(s.ctrl, "BackColor"), Variant::I4(static_cast<int32_t>(kDefaultBackColor)));
+    EXPECT_EQ(Get(s.ctrl, "Zoom"), Variant::R4(2.0f));
+}
+
+TEST(ControlProperties, RefreshPaintsAtOnce) {
+    SitedControl s;
+    Set(s.ctrl, "BackColor", Variant::I4(0x0000FF));  // red
+    s.ctrl.CallMethod("Refresh");
+    EXPECT_EQ(s.site.Pixel(10, 10), 0x0000FFu);
+}
+
+TEST(ControlEvents, PaintAndResizeHaveTheirNames) {
+    CLumoraCtrl c;
+    EXPECT_EQ(c.EventName(1), "Paint");
+    EXPECT_EQ(c.EventName(2), "Resize");
+    EXPECT_EQ(c.EventName(DISPID_CLICK), "Click");
+    EXPECT_EQ(c.EventName(DISPID_MOUSEMOVE), "MouseMove");
+}
