@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "decode_command.h"
+#include "run_command.h"
+#include "show_command.h"
 #include "typelib_command.h"
 
 int main(int argc, char** argv) {
@@ -10,8 +12,12 @@ int main(int argc, char** argv) {
         return cli::DecodeCommand(argc - 2, argv + 2);
     if (argc >= 2 && std::strcmp(argv[1], "typelib") == 0)
         return cli::TypelibCommand(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], "show") == 0) return cli::ShowCommand(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], "run") == 0) return cli::RunCommand(argc - 2, argv + 2);
     std::fputs(
         "usage: lumora decode FILE [-o OUT] [options]\n"
+        "       lumora show FILE -o OUT.png [--size WxH] [--set Name=Value]...\n"
+        "       lumora run SCRIPT [--size WxH] [--display-depth N] [--events]\n"
         "       lumora typelib\n",
         stderr);
     return 2;

@@ -129,6 +129,20 @@ Variant CallRefresh(CLumoraCtrl& c, std::span<const Variant>) {
     return {};
 }
 
+Variant CallDisplayGIFFrame(CLumoraCtrl& c, std::span<const Variant> args) {
+    c.DisplayGIFFrame(args[0].AsBstr(), args[1].AsI4());
+    return {};
+}
+
+Variant CallTIFFPage(CLumoraCtrl& c, std::span<const Variant> args) {
+    c.TIFFPage(args[0].AsBstr(), args[1].AsI4());
+    return {};
+}
+
+Variant CallReadBinary(CLumoraCtrl& c, std::span<const Variant> args) {
+    return Variant::I4(c.ReadBinary(args[0]));
+}
+
 Variant CallResetStock(CLumoraCtrl& c, std::span<const Variant>) {
     c.ResetStock();
     return {};
@@ -247,13 +261,13 @@ const MemberInfo kMembers[] = {
     Prop("ImageSource", 42, Enum("enumImgSrc"), Get<&C::GetImageSource>, Put<&C::SetImageSource>),
     Prop("DrawTo", 43, Enum("enumDrawTo"), Get<&C::GetDrawTo>, Put<&C::SetDrawTo>),
     Prop("NumTabs", 44, kShort, Get<&C::GetNumTabs>, Put<&C::SetNumTabs>),
-    Prop("Picture", 45, kPicture, Unsupported, Unsupported),
+    Prop("Picture", 45, kPicture, Get<&C::GetPicture>, Put<&C::SetPicture>),
     Prop("Zoom", 46, kFloat, Get<&C::GetZoom>, Put<&C::SetZoom>),
-    Prop("LMOpenPicture", 47, kShort, Get<&C::GetLMOpenPicture>, Unsupported),
+    Prop("LMOpenPicture", 47, kShort, Get<&C::GetLMOpenPicture>, Put<&C::SetLMOpenPicture>),
     Prop("MousePointer", 48, Enum("enumMousePointer"), Get<&C::GetMousePointer>,
          Put<&C::SetMousePointer>),
     Prop("MouseIcon", 49, kPicture, Get<&C::GetMouseIcon>, Unsupported),
-    Prop("_Picture", DISPID_VALUE, kPicture, Unsupported, Unsupported),
+    Prop("_Picture", DISPID_VALUE, kPicture, Get<&C::GetPicture>, Put<&C::SetPicture>),
     Prop("HourglassOn", 50, kBool, Get<&C::GetHourglassOn>, Put<&C::SetHourglassOn>),
     Prop("Offsets", 51, kVariant, Get<&C::GetOffsets>, nullptr),
     Prop("Position", 52, Enum("enumPosition"), Get<&C::GetPosition>, Put<&C::SetPosition>),
@@ -276,13 +290,13 @@ const MemberInfo kMembers[] = {
     Method("CreateBitmap", 69, kVoid, kCreateBitmapParams, Unsupported),
     Method("Rotate", 70, kVoid, kRotateParams, Unsupported),
     Method("JPGtoArray", 71, kVariant, kJPGtoArrayParams, Unsupported),
-    Method("DisplayGIFFrame", 72, kVoid, kFileOffsetParams, Unsupported),
+    Method("DisplayGIFFrame", 72, kVoid, kFileOffsetParams, CallDisplayGIFFrame),
     Method("ResetStock", 73, kVoid, {}, CallResetStock),
     Method("Brightness", 74, kVoid, kLevelParams, Unsupported),
     Method("Contrast", 75, kVoid, kLevelParams, Unsupported),
     Method("ColorBalance", 76, kVoid, kColorBalanceParams, Unsupported),
-    Method("ReadBinary", 77, kLong, kReadBinaryParams, Unsupported),
-    Method("TIFFPage", 78, kVoid, kFileOffsetParams, Unsupported),
+    Method("ReadBinary", 77, kLong, kReadBinaryParams, CallReadBinary),
+    Method("TIFFPage", 78, kVoid, kFileOffsetParams, CallTIFFPage),
     MemberInfo{"TabStops", 79, MemberKind::IndexedProperty, kShort, kTabStopsParams, GetTabStops,
                PutTabStops, nullptr},
     // Stock members.

@@ -1,6 +1,7 @@
 #include "control/lumora_ctrl.h"
 
 #include "platform/gdi.h"
+#include "platform/metafile.h"
 
 namespace control {
 
@@ -34,7 +35,9 @@ CLumoraCtrl::CLumoraCtrl() {
 
 CLumoraCtrl::~CLumoraCtrl() {
     StopAnimation();
+    picture_.CreateEmpty();
     ReleaseImage();
+    if (thumbnailFrame_) platform::DeleteObject(thumbnailFrame_);
 }
 
 std::string CLumoraCtrl::EventName(platform::DISPID dispid) const {
@@ -64,6 +67,7 @@ void CLumoraCtrl::OnResetState() {
     StopAnimation();
     ReleaseImage();
     SetMemberDefaults();
+    if (HasWindow()) view_.controlDC = GetDC();
     SetBackColor(platform::kDefaultBackColor);
     SetBorderStyle(1);
     SetAppearance(1);
@@ -99,8 +103,9 @@ void CLumoraCtrl::ReleaseImage() {
     player_.frameCount = 0;
     player_.nextFrameOffset = 0;
 
-    // Metafiles and cursors have no platform objects yet; their handles stay 0 until they do.
+    if (image_.enhMetaFile) platform::DeleteEnhMetaFile(image_.enhMetaFile);
     image_.enhMetaFile = 0;
+    // Cursors have no platform objects yet; the handle stays 0 until they do.
     pointer_.customCursor = 0;
     if (image_.palette) platform::DeleteObject(image_.palette);
     if (image_.bitmap) platform::DeleteObject(image_.bitmap);
@@ -125,11 +130,6 @@ void CLumoraCtrl::SetAutoRefresh(bool value) {
     SetModifiedFlag();
 }
 
-void CLumoraCtrl::SetAspect(float value) {
-    image_.aspect = value;
-    SetModifiedFlag();
-}
-
 void CLumoraCtrl::SetAutoBackground(bool value) {
     image_.autoBackground = value;
     SetModifiedFlag();
@@ -140,29 +140,14 @@ void CLumoraCtrl::SetEPSPreview(bool value) {
     SetModifiedFlag();
 }
 
-void CLumoraCtrl::SetAutoSize(int16_t value) {
-    if (value < 0 || value > 4) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
-    image_.autoSize = value;
-}
-
 void CLumoraCtrl::SetDither(int16_t value) {
     if (value < 0 || value > 2) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
     options_.dither = value;
 }
 
-void CLumoraCtrl::SetFileName(const std::string& value) {
-    image_.fileName = value;
-}
-
 void CLumoraCtrl::SetPrintZoom(float value) {
     if (!(value > 0.0f)) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
     print_.printZoom = value;
-}
-
-void CLumoraCtrl::SetThumbnail(int16_t value) {
-    if (value < 0) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
-    image_.thumbnail = value;
-    player_.thumbnail = value;
 }
 
 void CLumoraCtrl::SetDCTMethod(int16_t value) {
@@ -258,14 +243,6 @@ int32_t CLumoraCtrl::GetVertRange() const {
     return view_.vertRange;
 }
 
-void CLumoraCtrl::SetZoom(float value) {
-    // The player reads its own copy; a running animation keeps its size.
-    if (player_.running.load() != 0) return;
-    if (!(value > 0.0f)) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
-    image_.zoom = value;
-    player_.zoom = value;
-}
-
 void CLumoraCtrl::SetMousePointer(int16_t value) {
     if (value != kCustomPointer && (value < 0 || value > 15))
         ThrowError(CTL_E_INVALIDPROPERTYVALUE);
@@ -293,12 +270,6 @@ void CLumoraCtrl::SetPosition(int16_t value) {
     if (value < 0 || value > 8) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
     image_.position = value;
     InvalidateControl();
-    SetModifiedFlag();
-}
-
-void CLumoraCtrl::SetDCMImage(int16_t value) {
-    if (value < 1 || value > image_.dcmImages) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
-    image_.dcmImage = value;
     SetModifiedFlag();
 }
 

@@ -16,6 +16,11 @@
 #include "platform/variant.h"
 #include "platform/wintypes.h"
 
+namespace decode {
+struct DecodedImage;
+struct LoadOptions;
+}  // namespace decode
+
 namespace control {
 
 using platform::OLE_COLOR;
@@ -248,6 +253,9 @@ class CLumoraCtrl : public platform::OleControl {
     float GetZoom() const { return image_.zoom; }
     void SetZoom(float value);
     int16_t GetLMOpenPicture() const { return 0; }
+    void SetLMOpenPicture(int16_t value);
+    std::shared_ptr<platform::Dispatch> GetPicture();
+    void SetPicture(const std::shared_ptr<platform::Dispatch>& picture);
     int16_t GetMousePointer() const { return pointer_.mousePointer; }
     void SetMousePointer(int16_t value);
     std::shared_ptr<platform::Dispatch> GetMouseIcon() const { return nullptr; }
@@ -298,6 +306,21 @@ class CLumoraCtrl : public platform::OleControl {
     int16_t GetTabStops(int16_t index) const;
     void SetTabStops(int16_t index, int16_t value);
 
+    // ---- Load path ----------------------------------------------------------------------------
+    // Everything that puts a new image into the control ends here.
+    void LoadPicture(const std::string& name);
+    void DisplayGIFFrame(const std::string& fileName, int32_t offset);
+    void TIFFPage(const std::string& fileName, int32_t offset);
+    // Loads the bytes of a byte array through a temporary file; returns how many were written.
+    int32_t ReadBinary(const platform::Variant& bytes);
+
+    // ---- Display --------------------------------------------------------------------------------
+    // Re-lays the view out for an AutoSize mode (380 outside 0..4, after the client size is
+    // refreshed).
+    void UpdateLayout(int16_t mode);
+    // The relayout that Zoom, Aspect, BorderStyle and Appearance share.
+    void Relayout();
+
     // ---- Stock methods ------------------------------------------------------------------------
     void Refresh();
     void ResetStock() { ResetStockProps(); }
@@ -320,10 +343,46 @@ class CLumoraCtrl : public platform::OleControl {
   protected:
     void OnResetState() override;
     void DoPropExchange(platform::PropExchange& px) override;
+    void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid) override;
+    void OnCreate() override;
+    void OnDestroy() override;
+    void OnSizeRequest(int& width, int& height) override;
+    void OnSize(int width, int height) override;
+    void OnHScroll(int code, int pos) override;
+    void OnVScroll(int code, int pos) override;
+    void OnBorderStyleChanged() override;
+    void OnAppearanceChanged() override;
 
   private:
     void SetMemberDefaults();
     void RequireUserMode() const;
+
+    // Load path helpers.
+    void ResetViewForLoad();
+    void TakeOverRaster(decode::DecodedImage& img, HBITMAP bitmap);
+    void LoadWindowsMetafile(const decode::DecodedImage& img, const std::string& name, HDC dc);
+    void LoadEnhancedMetafile(const std::string& name, HDC dc);
+    void LoadIconFile(const std::string& name);
+    void LayOut();
+    void PrepareAnimation(decode::DecodedImage& img, const decode::LoadOptions& options);
+    void CreateComposeSurface();
+    void FreeComposeSurface();
+    decode::LoadOptions CurrentLoadOptions() const;
+
+    // Display helpers.
+    void HideScrollBars();
+    void ThumbnailLayout(int16_t value);
+    int BorderAllowance() const;
+    void RebuildScrollState(int cx, int cy);
+    void Scroll(int bar, int code, int pos);
+    void PaintView(HDC dc, const RECT& bounds, double sx, double sy);
+    void FillBackground(HDC dc, const RECT& bounds);
+    void PlayEnhancedMetafile(HDC dc, const RECT& rect);
+    void RenderVectorPicture(HDC dc, const platform::PictureObject& picture, const RECT& rect);
+    void DrawAnimationFrame();
+    void DrawPictureBranch(HDC dc, const RECT& bounds, double sx, double sy);
+    void RenderPicture(HDC dc, const RECT& rect, const RECT& clip);
+    HBITMAP ThumbnailFrameBitmap();
 
     ImageState image_;
     ViewState view_;
@@ -333,6 +392,15 @@ class CLumoraCtrl : public platform::OleControl {
     DrawingState drawing_;
     PlayerBlock player_;
     platform::PictureHolder picture_;
+    HBITMAP thumbnailFrame_ = 0;  // drawn on first use, freed with the control
 };
+
+// Composes one animation frame on the canvas and shows the canvas stretched by zoom in the
+// control DC; serves the player and the paint.
+void RenderImage(bool paletteCopy, HDC composeDC, bool backgroundCopy, HBITMAP mask,
+                 int32_t transDC, HDC controlDC, HBITMAP frameBitmap, HPALETTE framePalette,
+                 uint8_t disposal, float zoom, int32_t windowX, int32_t windowY, int left, int top,
+                 int width, int height, int32_t canvasWidth, int32_t canvasHeight,
+                 int32_t transparentIndex, COLORREF backColor);
 
 }  // namespace control

@@ -109,6 +109,16 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
             ++pen->selections;
             return previous;
         }
+        case HandleKind::Font: {
+            auto font = gdi::LookupObject(object, HandleKind::Font);
+            if (!font) return 0;
+            const HGDIOBJ previous = target->font;
+            if (target->fontObject) --target->fontObject->selections;
+            target->font = object;
+            target->fontObject = font;
+            ++font->selections;
+            return previous;
+        }
         default:
             return 0;
     }
@@ -127,6 +137,8 @@ HGDIOBJ GetCurrentObject(HDC dc, uint32_t objectType) {
             return target->pen;
         case OBJ_PAL:
             return target->palette;
+        case OBJ_FONT:
+            return target->font;
         default:
             return 0;
     }

@@ -20,6 +20,7 @@ Dc::~Dc() {
     if (brushObject) --brushObject->selections;
     if (penObject) --penObject->selections;
     if (paletteObject) --paletteObject->selections;
+    if (fontObject) --fontObject->selections;
 }
 
 HANDLE32 RegisterObject(HandleKind kind, std::shared_ptr<GdiObject> object) {

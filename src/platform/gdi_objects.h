@@ -108,6 +108,8 @@ struct DcState {
     POINT position{};
     bool hasClip = false;
     std::vector<RECT> clip;
+    HGDIOBJ font = 0;
+    uint32_t textAlign = 0;
 };
 
 struct Dc {
@@ -134,6 +136,10 @@ struct Dc {
     bool hasClip = false;
     std::vector<RECT> clip;
     std::vector<DcState> saved;  // SaveDC levels 1 .. saved.size()
+    // The selected font (0: the default face at its default size) and TA_* alignment.
+    HGDIOBJ font = 0;
+    std::shared_ptr<GdiObject> fontObject;
+    uint32_t textAlign = 0;
 
     Dc() = default;
     Dc(const Dc&) = delete;

@@ -2,6 +2,7 @@
 // them into a device context.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/wintypes.h"
@@ -13,6 +14,16 @@ typedef HANDLE32 HENHMETAFILE;
 typedef HANDLE32 HICON;
 
 // ---- Windows metafiles ----------------------------------------------------------------------
+// The 22-byte header a placeable metafile file starts with (key 0x9AC6CDD7): its bounding box
+// in metafile units and the units per inch.
+struct PlaceableHeader {
+    int16_t left, top, right, bottom;
+    uint16_t inch;
+    bool checksumValid;
+};
+// False when the bytes do not start with a placeable header.
+bool ReadPlaceableHeader(const uint8_t* data, size_t size, PlaceableHeader* header);
+
 // A metafile file without the 22-byte placeable header; 0 when it cannot be read or parsed.
 HMETAFILE GetMetaFile(const char* path);
 HMETAFILE SetMetaFileBitsEx(uint32_t size, const uint8_t* data);

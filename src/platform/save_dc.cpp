@@ -24,6 +24,8 @@ int SaveDC(HDC dc) {
     state.position = target->position;
     state.hasClip = target->hasClip;
     state.clip = target->clip;
+    state.font = target->font;
+    state.textAlign = target->textAlign;
     target->saved.push_back(std::move(state));
     return static_cast<int>(target->saved.size());
 }
@@ -42,6 +44,14 @@ bool RestoreDC(HDC dc, int level) {
     if (state.bitmap && state.bitmap != target->bitmap) SelectObject(dc, state.bitmap);
     if (state.brush) SelectObject(dc, state.brush);
     if (state.pen) SelectObject(dc, state.pen);
+    if (state.font) {
+        SelectObject(dc, state.font);
+    } else if (target->fontObject) {
+        --target->fontObject->selections;
+        target->font = 0;
+        target->fontObject.reset();
+    }
+    target->textAlign = state.textAlign;
     if (state.palette && state.palette != target->palette)
         SelectPalette(dc, state.palette, state.paletteBackground);
     target->bkColor = state.bkColor;

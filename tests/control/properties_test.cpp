@@ -327,7 +327,7 @@ TEST(ControlProperties, ResetStateRestoresEveryDefault) {
     Set(c, "AutoSize", Variant::I2(3));
     Set(c, "Zoom", Variant::R4(2.5f));
     Set(c, "Aspect", Variant::R4(0.5f));
-    Set(c, "FileName", Variant::Bstr("/nowhere/x.bmp"));
+    EXPECT_THROW(Set(c, "FileName", Variant::Bstr("/nowhere/x.bmp")), ControlError);
     Set(c, "JPGOptimize", Variant::Bool(false));
     Set(c, "FontTransparent", Variant::Bool(false));
     Set(c, "DrawMode", Variant::I2(6));

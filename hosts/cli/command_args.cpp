@@ -1,0 +1,23 @@
+#include "command_args.h"
+
+#include <charconv>
+
+namespace cli {
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    int w = 0, h = 0;
+    const auto first = std::from_chars(begin, begin + x, w);
+    const auto second = std::from_chars(begin + x + 1, end, h);
+    if (first.ec != std::errc() || first.ptr != begin + x || second.ec != std::errc() ||
+        second.ptr != end || w < 1 || h < 1 || w > 32767 || h > 32767)
+        return false;
+    width = w;
+    height = h;
+    return true;
+}
+
+}  // namespace cli

@@ -1,0 +1,65 @@
+#include "run_command.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "command_args.h"
+#include "platform/gdi.h"
+#include "script_host.h"
+#include "script_lexer.h"
+#include "script_parser.h"
+
+namespace cli {
+namespace {
+
+int Usage(const std::string& problem) {
+    std::fprintf(stderr, "lumora run: %s\n", problem.c_str());
+    std::fputs("usage: lumora run SCRIPT [--size WxH] [--display-depth N] [--events]\n", stderr);
+    return 2;
+}
+
+}  // namespace
+
+int RunCommand(int argc, char** argv) {
+    std::string script;
+    int width = 320, height = 240;
+    bool events = false;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--size" && i + 1 < argc) {
+            if (!ParseSize(argv[++i], width, height)) return Usage("--size takes WxH");
+        } else if (arg == "--display-depth" && i + 1 < argc) {
+            char* end = nullptr;
+            const long depth = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || !platform::SetDisplayDepth(static_cast<int>(depth)))
+                return Usage("--display-depth takes 1, 4, 8, 16, 24 or 32");
+        } else if (arg == "--events") {
+            events = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return Usage("unknown option " + arg);
+        } else if (script.empty()) {
+            script = arg;
+        } else {
+            return Usage("only one SCRIPT");
+        }
+    }
+    if (script.empty()) return Usage("no SCRIPT");
+    std::ifstream in(script, std::ios::binary);
+    if (!in) return Usage("cannot open " + script);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+
+    std::vector<Statement> statements;
+    try {
+        statements = ParseScript(text);
+    } catch (const ScriptSyntaxError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 2;
+    }
+    ScriptHost host(width, height, events);
+    return host.Run(statements) ? 0 : 1;
+}
+
+}  // namespace cli

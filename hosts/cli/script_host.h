@@ -1,0 +1,59 @@
+// Runs a parsed script against one control in a headless site: property puts and gets,
+// method calls, Print, picture variables, and the host's own statements and values.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "control/lumora_ctrl.h"
+#include "platform/headless_site.h"
+#include "script_parser.h"
+
+namespace cli {
+
+// A headless site that can also print each event as it fires.
+class ScriptSite : public platform::HeadlessSite {
+  public:
+    ScriptSite(platform::OleControl& control, int width, int height, bool echoEvents)
+        : HeadlessSite(control, width, height), echoEvents_(echoEvents) {}
+    void OnEvent(platform::DISPID dispid, std::string_view name,
+                 const std::vector<platform::Variant>& args) override;
+
+  private:
+    bool echoEvents_;
+};
+
+class ScriptHost {
+  public:
+    ScriptHost(int width, int height, bool echoEvents);
+
+    // Runs every statement; a failing one prints its error and the next one runs. Returns
+    // false when any statement failed.
+    bool Run(const std::vector<Statement>& statements);
+    // One statement; failures raise platform::ControlError.
+    void Execute(const Statement& statement);
+
+    control::CLumoraCtrl& Control() { return control_; }
+    ScriptSite& Site() { return site_; }
+
+  private:
+    platform::Variant Evaluate(const Expr& expr);
+    std::vector<platform::Variant> EvaluateArguments(const std::vector<Argument>& args);
+    void Assign(const Statement& statement);
+    void Call(const Statement& statement);
+    // The host's own statements and values; false when the name is not one of them.
+    bool HostStatement(const Statement& statement);
+    bool HostValue(const std::string& name, const std::vector<Argument>& args,
+                   platform::Variant& result);
+    int ScrollCode(const Argument& arg, bool vertical);
+    // Pixels between the control's outer edge and its client area.
+    int BorderWidth() const;
+
+    control::CLumoraCtrl control_;  // declared first: the site detaches before it goes
+    ScriptSite site_;
+    std::map<std::string, platform::Variant> variables_;  // keyed by the lower-cased name
+};
+
+}  // namespace cli

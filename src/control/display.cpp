@@ -1,0 +1,677 @@
+// How the control shows its image: layout and auto-size, the thumbnail mode, scrolling, the
+// placement of a small image, the paint with its Paint event and the reaction to size changes.
+#include <algorithm>
+#include <vector>
+
+#include "control/lumora_ctrl.h"
+#include "control/numeric_args.h"
+#include "platform/gdi.h"
+#include "platform/gdi_draw.h"
+#include "platform/metafile.h"
+
+namespace control {
+
+using platform::CTL_E_INVALIDPROPERTYVALUE;
+using platform::SB_HORZ;
+using platform::SB_VERT;
+
+namespace {
+
+constexpr int kThumbnailFrameSize = 94;
+
+void FillWith(HDC dc, const RECT& rect, COLORREF color) {
+    if (rect.right <= rect.left || rect.bottom <= rect.top) return;
+    const HBRUSH brush = platform::CreateSolidBrush(color);
+    platform::FillRect(dc, &rect, brush);
+    platform::DeleteObject(brush);
+}
+
+int BitsPerPixel(HDC dc) {
+    return platform::GetDeviceCaps(dc, BITSPIXEL) * platform::GetDeviceCaps(dc, PLANES);
+}
+
+// Copies a rectangle of the bitmap selected into src through its own colour table, so a
+// palette device maps it by colour rather than by index.
+void PaletteCopy(HDC src, HDC dst, int x, int y, int srcX, int srcY, int width, int height,
+                 uint32_t rop) {
+    const HBITMAP bitmap = platform::GetCurrentObject(src, OBJ_BITMAP);
+    BITMAP format{};
+    if (!bitmap || !platform::GetObject(bitmap, sizeof(format), &format)) return;
+    int bits = format.bmBitsPixel * format.bmPlanes;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24) bits = 32;
+    std::vector<uint8_t> infoBlock(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(infoBlock.data());
+    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info->bmiHeader.biWidth = format.bmWidth;
+    info->bmiHeader.biHeight = format.bmHeight;
+    info->bmiHeader.biPlanes = 1;
+    info->bmiHeader.biBitCount = static_cast<uint16_t>(bits);
+    info->bmiHeader.biCompression = BI_RGB;
+    const size_t rowBytes = ((static_cast<size_t>(format.bmWidth) * bits + 31) / 32) * 4;
+    std::vector<uint8_t> rows(rowBytes * static_cast<size_t>(std::max(format.bmHeight, 0)));
+    if (rows.empty()) return;
+    if (platform::GetDIBits(src, bitmap, 0, static_cast<uint32_t>(format.bmHeight), rows.data(),
+                            info, DIB_RGB_COLORS) == 0)
+        return;
+    // DIB rows run bottom-up, so the source rectangle is measured from the bottom.
+    platform::StretchDIBits(dst, x, y, width, height, srcX, format.bmHeight - srcY - height, width,
+                            height, rows.data(), info, DIB_RGB_COLORS, rop);
+}
+
+}  // namespace
+
+void RenderImage(bool paletteCopy, HDC composeDC, bool backgroundCopy, HBITMAP mask,
+                 int32_t transDC, HDC controlDC, HBITMAP frameBitmap, HPALETTE framePalette,
+                 uint8_t disposal, float zoom, int32_t windowX, int32_t windowY, int left, int top,
+                 int width, int height, int32_t canvasWidth, int32_t canvasHeight,
+                 int32_t transparentIndex, COLORREF backColor) {
+    const int depth = BitsPerPixel(controlDC);
+    const HDC src = platform::CreateCompatibleDC(controlDC);
+    if (!src) return;
+    const HGDIOBJ displacedBitmap = platform::SelectObject(src, frameBitmap);
+
+    if (disposal == 2 || disposal == 4)
+        FillWith(composeDC, RECT{0, 0, canvasWidth, canvasHeight}, backColor);
+
+    HPALETTE displacedSourcePalette = 0;
+    if (depth <= 8 && framePalette) {
+        displacedSourcePalette = platform::SelectPalette(src, framePalette, false);
+        platform::RealizePalette(src);
+    }
+    HPALETTE displacedComposePalette = 0;
+    const HDC trans = static_cast<HDC>(transDC);
+    if (trans != 0 && disposal > 1 && backgroundCopy) {
+        if (depth <= 8) {
+            displacedComposePalette = platform::SelectPalette(
+                composeDC, platform::GetStockObject(platform::DEFAULT_PALETTE), false);
+            platform::RealizePalette(composeDC);
+        }
+        platform::BitBlt(composeDC, 0, 0, canvasWidth, canvasHeight, trans, windowX, windowY,
+                         SRCCOPY);
+    } else if (depth <= 8) {
+        platform::RealizePalette(composeDC);
+    }
+
+    auto copy = [&](uint32_t rop) {
+        if (depth <= 8 && paletteCopy)
+            PaletteCopy(src, composeDC, left, top, 0, 0, width, height, rop);
+        else
+            platform::BitBlt(composeDC, left, top, width, height, src, 0, 0, rop);
+    };
+    if (transparentIndex >= 0 && mask) {
+        // Canvas ^ frame, masked to 0 where opaque, ^ frame: the canvas shows through the
+        // transparent pixels and the frame everywhere else.
+        copy(SRCINVERT);
+        platform::SelectObject(src, mask);
+        copy(SRCAND);
+        platform::SelectObject(src, frameBitmap);
+        copy(SRCINVERT);
+    } else {
+        copy(SRCCOPY);
+    }
+
+    const int previousMode = platform::SetStretchBltMode(controlDC, COLORONCOLOR);
+    platform::StretchBlt(controlDC, 0, 0, RoundToInt(canvasWidth * static_cast<double>(zoom)),
+                         RoundToInt(canvasHeight * static_cast<double>(zoom)), composeDC, 0, 0,
+                         canvasWidth, canvasHeight, SRCCOPY);
+    platform::SetStretchBltMode(controlDC, previousMode);
+
+    if (displacedSourcePalette) platform::SelectPalette(src, displacedSourcePalette, false);
+    if (displacedComposePalette) platform::SelectPalette(composeDC, displacedComposePalette, false);
+    platform::SelectObject(src, displacedBitmap);
+    platform::DeleteDC(src);
+}
+
+// ---- Layout -----------------------------------------------------------------------------------
+
+int CLumoraCtrl::BorderAllowance() const {
+    return (GetBorderStyle() != 0 ? 2 : 0) + (GetAppearance() != 0 ? 4 : 0);
+}
+
+void CLumoraCtrl::HideScrollBars() {
+    SetScrollRange(SB_HORZ, 0, 0, false);
+    SetScrollRange(SB_VERT, 0, 0, false);
+}
+
+void CLumoraCtrl::RebuildScrollState(int cx, int cy) {
+    const double zoom = image_.zoom;
+    const double aspect = image_.aspect;
+    const int32_t horz = RoundToInt(image_.bmpw * zoom) - cx;
+    const int32_t vert = RoundToInt(image_.bmph * aspect * zoom) - cy;
+    // A bar whose image fits has nothing to scroll and stays hidden.
+    SetScrollRange(SB_HORZ, 0, std::max(horz, 0), false);
+    SetScrollRange(SB_VERT, 0, std::max(vert, 0), false);
+    SetScrollPos(SB_HORZ, 0, true);
+    SetScrollPos(SB_VERT, 0, true);
+    view_.horzPos = 0;
+    view_.vertPos = 0;
+    view_.horzScrollPos = 0;
+    view_.vertScrollPos = 0;
+    view_.vertRange = vert;
+    if (view_.vertRange == 100) {
+        view_.vertRange = 101;
+        SetScrollRange(SB_VERT, 0, 101, false);
+    }
+    view_.horzRange = horz;
+    view_.horzPageStep = view_.horzRange / 5;
+    view_.vertPageStep = view_.vertRange / 5;
+    view_.horzLineStep = view_.horzRange / 10;
+    view_.vertLineStep = view_.vertRange / 10;
+    if (image_.bmpw > cx) {
+        if (view_.horzPageStep == 0) view_.horzPageStep = 1;
+        if (view_.horzLineStep == 0) view_.horzLineStep = 1;
+    }
+    if (cy < image_.bmph * aspect) {
+        if (view_.vertPageStep == 0) view_.vertPageStep = 1;
+        if (view_.vertLineStep == 0) view_.vertLineStep = 1;
+    }
+}
+
+void CLumoraCtrl::UpdateLayout(int16_t mode) {
+    view_.horzPos = 0;
+    view_.vertPos = 0;
+    int cx = 0;
+    int cy = 0;
+    GetControlSize(&cx, &cy);
+    const double zoom = image_.zoom;
+    const double aspect = image_.aspect;
+    const int b = BorderAllowance();
+    const int sw = RoundToInt(image_.bmpw * zoom) + b;
+    const int sh = RoundToInt(image_.bmph * aspect * zoom) + b;
+    cx -= b;
+    cy -= b;
+    view_.clientWidth = static_cast<int16_t>(cx);
+    view_.clientHeight = static_cast<int16_t>(cy);
+
+    if (mode < 0 || mode > 4) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    image_.autoSize = mode;
+    if (mode == 4) return;
+    HideScrollBars();
+
+    if (image_.thumbnail != 0) {
+        SetControlSize(image_.thumbnail, image_.thumbnail);
+        view_.clientWidth = image_.thumbnail;
+        view_.clientHeight = image_.thumbnail;
+    } else if (image_.bmpw >= 1 && image_.bmph >= 1) {
+        // The size handler that follows a resize keeps ClientSize as the extent less b.
+        switch (mode) {
+            case 0:
+                RebuildScrollState(cx, cy);
+                break;
+            case 1:
+                SetControlSize(sw, sh);
+                break;
+            case 2:
+                SetControlSize(cx + b, RoundToInt(cx * image_.bmph * aspect / image_.bmpw) + b);
+                break;
+            case 3:
+                SetControlSize(
+                    static_cast<int>(
+                        RoundToInt(static_cast<double>(cy) * image_.bmpw / image_.bmph) / aspect +
+                        b),
+                    cy + b);
+                break;
+            default:
+                break;
+        }
+    }
+    InvalidateControl();
+}
+
+void CLumoraCtrl::Relayout() {
+    if (image_.thumbnail != 0)
+        ThumbnailLayout(image_.thumbnail);
+    else
+        UpdateLayout(image_.autoSize);
+}
+
+void CLumoraCtrl::ThumbnailLayout(int16_t value) {
+    StopAnimation();
+    FreeComposeSurface();
+    if (value > 0) player_.frameCount = 0;
+    if (value < 0) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    image_.thumbnail = value;
+    player_.thumbnail = value;
+    HideScrollBars();
+    if (value == 0) {
+        UpdateLayout(image_.autoSize);
+    } else {
+        SetControlSize(value, value);
+        SetModifiedFlag();
+        InvalidateControl();
+    }
+}
+
+void CLumoraCtrl::SetThumbnail(int16_t value) {
+    ThumbnailLayout(value);
+}
+
+void CLumoraCtrl::SetAutoSize(int16_t value) {
+    UpdateLayout(value);
+}
+
+void CLumoraCtrl::SetZoom(float value) {
+    // The player reads its own copy; a running animation keeps its size.
+    if (player_.running.load() != 0) return;
+    if (!(value > 0.0f)) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    image_.zoom = value;
+    player_.zoom = value;
+    HideScrollBars();
+    Relayout();
+}
+
+void CLumoraCtrl::SetAspect(float value) {
+    image_.aspect = value;
+    Relayout();
+    SetModifiedFlag();
+}
+
+void CLumoraCtrl::OnBorderStyleChanged() {
+    Relayout();
+}
+
+void CLumoraCtrl::OnAppearanceChanged() {
+    Relayout();
+}
+
+// ---- Scrolling --------------------------------------------------------------------------------
+
+void CLumoraCtrl::Scroll(int bar, int code, int pos) {
+    const bool horizontal = bar == SB_HORZ;
+    const int32_t range = horizontal ? view_.horzRange : view_.vertRange;
+    int32_t& scrollPos = horizontal ? view_.horzScrollPos : view_.vertScrollPos;
+    const int32_t line = horizontal ? view_.horzLineStep : view_.vertLineStep;
+    const int32_t page = horizontal ? view_.horzPageStep : view_.vertPageStep;
+    // An image that fits has nothing to scroll.
+    if (range <= 0) return;
+    const double factor = (range + 21.0) / range;
+    const int32_t p = scrollPos;
+    int32_t q = p;
+    switch (code) {
+        case platform::SB_LINELEFT:
+            q = p - line;
+            break;
+        case platform::SB_LINERIGHT:
+            q = p + line;
+            break;
+        case platform::SB_PAGELEFT:
+            q = p - page;
+            break;
+        case platform::SB_PAGERIGHT:
+            q = p + page;
+            break;
+        case platform::SB_THUMBPOSITION:
+        case platform::SB_THUMBTRACK:
+            q = pos;
+            break;
+        default:
+            break;
+    }
+    q = std::clamp(q, 0, range);
+    if (q == p) return;
+    (horizontal ? view_.horzPos : view_.vertPos) = RoundToInt(q * factor);
+    scrollPos = q;
+    InvalidateControl();
+    SetScrollPos(bar, q, true);
+}
+
+void CLumoraCtrl::OnHScroll(int code, int pos) {
+    Scroll(SB_HORZ, code, pos);
+}
+
+void CLumoraCtrl::OnVScroll(int code, int pos) {
+    Scroll(SB_VERT, code, pos);
+}
+
+// ---- Size changes -----------------------------------------------------------------------------
+
+void CLumoraCtrl::OnSizeRequest(int& width, int& height) {
+    int cx = width;
+    int cy = height;
+    const double zoom = image_.zoom;
+    const double aspect = image_.aspect;
+    const int b = BorderAllowance();
+    const int sw = RoundToInt(image_.bmpw * zoom) + b;
+    const int sh = RoundToInt(image_.bmph * aspect * zoom) + b;
+    cx -= b;
+    cy -= b;
+    const bool changed = cx != view_.clientWidth || cy != view_.clientHeight || image_.autoSize > 1;
+    if (changed && cx > 0 && cy > 0) {
+        view_.horzPos = 0;
+        view_.vertPos = 0;
+        if (image_.autoSize != 0) HideScrollBars();
+        if (image_.thumbnail != 0) {
+            width = image_.thumbnail;
+            height = image_.thumbnail;
+        } else if (image_.bmpw > 0 && image_.bmph > 0) {
+            switch (image_.autoSize) {
+                case 0:
+                    RebuildScrollState(cx, cy);
+                    break;
+                case 1:
+                    width = sw;
+                    height = sh;
+                    break;
+                case 2:
+                    height = RoundToInt(b + cx * (image_.bmph * aspect / image_.bmpw));
+                    break;
+                case 3:
+                    width = RoundToInt(b + cy * (static_cast<double>(image_.bmpw) / image_.bmph) /
+                                               aspect);
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+    SetControlSize(width, height);
+}
+
+void CLumoraCtrl::OnSize(int width, int height) {
+    const int b = BorderAllowance();
+    const int w = width - b;
+    const int h = height - b;
+    // A user scale keeps its units per pixel: it grows with the window.
+    if (drawing_.scaleMode == 0 && drawing_.drawTo == 0) {
+        if (w != view_.clientWidth && view_.clientWidth != 0)
+            drawing_.scaleWidth += static_cast<float>(
+                (w - view_.clientWidth) * double{drawing_.scaleWidth} / view_.clientWidth);
+        if (h != view_.clientHeight && view_.clientHeight != 0)
+            drawing_.scaleHeight += static_cast<float>(
+                (h - view_.clientHeight) * double{drawing_.scaleHeight} / view_.clientHeight);
+    }
+    view_.clientWidth = static_cast<int16_t>(w);
+    view_.clientHeight = static_cast<int16_t>(h);
+    FireEvent(DISPID_RESIZE_EVENT, {});
+}
+
+void CLumoraCtrl::OnCreate() {
+    view_.controlDC = GetDC();
+    player_.controlDC = view_.controlDC;
+    player_.hwnd = GetHwnd();
+}
+
+void CLumoraCtrl::OnDestroy() {
+    // The image survives a recreated window; only the player and the dead DC go.
+    StopAnimation();
+    view_.controlDC = 0;
+    player_.controlDC = 0;
+}
+
+// ---- Paint ------------------------------------------------------------------------------------
+
+void CLumoraCtrl::OnDraw(HDC dc, const RECT& bounds, const RECT& /*invalid*/) {
+    view_.foreignDC = false;
+    if (!HasWindow()) {
+        RecreateControlWindow();
+        view_.foreignDC = true;
+    }
+    view_.controlDC = GetDC();
+    player_.controlDC = view_.controlDC;
+    view_.backColorSnapshot = GetBackColor();
+    player_.backColor = view_.backColorSnapshot;
+    double sx = 1.0;
+    double sy = 1.0;
+    if (dc != view_.controlDC) {
+        if (view_.clientWidth > 0) sx = double(bounds.right - bounds.left) / view_.clientWidth;
+        if (view_.clientHeight > 0) sy = double(bounds.bottom - bounds.top) / view_.clientHeight;
+        view_.foreignDC = true;
+    }
+
+    PaintView(dc, bounds, sx, sy);
+    FireEvent(DISPID_PAINT_EVENT, {});
+}
+
+void CLumoraCtrl::PaintView(HDC dc, const RECT& bounds, double sx, double sy) {
+    FillBackground(dc, bounds);
+    if (image_.thumbnail == 0 && player_.frameCount != 0 &&
+        (image_.autoSize == 0 || image_.autoSize == 1)) {
+        DrawAnimationFrame();
+        // Another target (a picture of the view) gets a copy of the composed canvas.
+        if (dc != view_.controlDC && player_.surface.dc) {
+            const double zoom = player_.zoom;
+            platform::StretchBlt(dc, 0, 0, RoundToInt(player_.canvasWidth * zoom),
+                                 RoundToInt(player_.canvasHeight * zoom), player_.surface.dc, 0, 0,
+                                 player_.canvasWidth, player_.canvasHeight, SRCCOPY);
+        }
+    } else if (image_.enhMetaFile != 0 && image_.thumbnail == 0) {
+        RECT rect = bounds;
+        if (image_.autoSize == 0) {
+            const double zoom = image_.zoom;
+            rect = RECT{RoundToInt(-view_.horzPos * sx), RoundToInt(-view_.vertPos * sy),
+                        RoundToInt((image_.bmpw * zoom - view_.horzPos) * sx),
+                        RoundToInt((image_.bmph * zoom - view_.vertPos) * sy)};
+        }
+        PlayEnhancedMetafile(dc, rect);
+    } else {
+        DrawPictureBranch(dc, bounds, sx, sy);
+    }
+}
+
+void CLumoraCtrl::PlayEnhancedMetafile(HDC dc, const RECT& rect) {
+    const int level = platform::SaveDC(dc);
+    platform::PlayEnhMetaFile(dc, image_.enhMetaFile, &rect);
+    platform::RestoreDC(dc, level);
+}
+
+void CLumoraCtrl::RenderVectorPicture(HDC dc, const platform::PictureObject& picture,
+                                      const RECT& rect) {
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (picture.Type() == platform::PICTYPE_METAFILE) {
+        // The metafile sets its own window; the viewport maps it onto the rectangle.
+        platform::SetMapMode(dc, platform::MM_ANISOTROPIC);
+        platform::SetViewportOrgEx(dc, rect.left, rect.top, nullptr);
+        platform::SetViewportExtEx(dc, width, height, nullptr);
+        platform::PlayMetaFile(dc, picture.Handle());
+    } else if (picture.Type() == platform::PICTYPE_ICON) {
+        platform::DrawIconEx(dc, rect.left, rect.top, picture.Handle(), width, height, 0, 0,
+                             platform::DI_NORMAL);
+    }
+}
+
+void CLumoraCtrl::FillBackground(HDC dc, const RECT& bounds) {
+    const bool holdsBitmap = picture_.GetType() == platform::PICTYPE_BITMAP;
+    if (image_.autoSize >= 1 && image_.autoSize <= 3 && holdsBitmap && !view_.foreignDC) {
+        // The picture covers the client area; only the frame outside it needs the colour.
+        const RECT client{0, 0, view_.clientWidth, view_.clientHeight};
+        const COLORREF color = TranslateColor(GetBackColor(), image_.palette);
+        FillWith(dc, RECT{client.right, bounds.top, bounds.right, bounds.bottom}, color);
+        FillWith(dc, RECT{bounds.left, client.bottom, client.right, bounds.bottom}, color);
+        return;
+    }
+    const COLORREF color = TranslateColor(GetBackColor(), image_.palette);
+    if (!holdsBitmap || view_.foreignDC) {
+        FillWith(dc, bounds, color);
+        return;
+    }
+    const double zw = image_.bmpw * double{image_.zoom};
+    const double zh = image_.bmph * double{image_.aspect} * image_.zoom;
+    const double boundsWidth = bounds.right - bounds.left;
+    const double boundsHeight = bounds.bottom - bounds.top;
+    const int16_t position = image_.position;
+    if (bounds.right > zw) {
+        if (position == 1 || position == 5 || position == 8)
+            view_.horzPos = static_cast<int32_t>(-((boundsWidth - zw) * 0.5));
+        else if (position == 2 || position == 3 || position == 4)
+            view_.horzPos = static_cast<int32_t>(-(boundsWidth - zw));
+        else
+            view_.horzPos = 0;
+    }
+    if (bounds.bottom > zh) {
+        if (position == 3 || position == 7 || position == 8)
+            view_.vertPos = static_cast<int32_t>(-((boundsHeight - zh) * 0.5));
+        else if (position == 4 || position == 5 || position == 6)
+            view_.vertPos = static_cast<int32_t>(-(boundsHeight - zh));
+        else
+            view_.vertPos = 0;
+    }
+    const int32_t horzPos = view_.horzPos;
+    const int32_t vertPos = view_.vertPos;
+    if (zw - horzPos < bounds.right)
+        FillWith(dc, RECT{RoundToInt(zw) - horzPos, bounds.top, bounds.right, bounds.bottom},
+                 color);
+    if (RoundToInt(zh) - vertPos < bounds.bottom)
+        FillWith(dc, RECT{0, RoundToInt(zh) - vertPos, bounds.right, bounds.bottom}, color);
+    if (horzPos < 0) FillWith(dc, RECT{0, bounds.top, -horzPos, bounds.bottom}, color);
+    if (vertPos < 0) FillWith(dc, RECT{0, bounds.top, bounds.right, -vertPos}, color);
+}
+
+void CLumoraCtrl::DrawAnimationFrame() {
+    if (!player_.surface.dc) CreateComposeSurface();
+    const HDC controlDC = view_.controlDC;
+    const int32_t transDC = print_.transDC;
+    HPALETTE displaced = 0;
+    if (transDC == 0 && image_.palette) {
+        displaced = platform::SelectPalette(controlDC, image_.palette, false);
+        platform::RealizePalette(controlDC);
+    }
+    FrameEntry& first = player_.frames[0];
+    first.left = static_cast<int16_t>(player_.firstLeft - view_.horzPos);
+    first.top = static_cast<int16_t>(player_.firstTop - view_.vertPos);
+    const bool single = player_.frameCount == 1;
+    RenderImage(single ? transDC != 0 : true, player_.surface.dc, true, first.mask, transDC,
+                controlDC, first.bitmap, first.palette, single ? 2 : first.disposal, player_.zoom,
+                player_.windowX, player_.windowY, first.left, first.top, first.width, first.height,
+                player_.canvasWidth, player_.canvasHeight, first.transparentIndex,
+                TranslateColor(view_.backColorSnapshot, image_.palette));
+    if (displaced) {
+        platform::SelectPalette(controlDC, displaced, false);
+        platform::RealizePalette(controlDC);
+    }
+}
+
+void CLumoraCtrl::DrawPictureBranch(HDC dc, const RECT& bounds, double sx, double sy) {
+    HPALETTE displaced = 0;
+    if (image_.palette) {
+        displaced = platform::SelectPalette(dc, image_.palette, false);
+        platform::RealizePalette(dc);
+    }
+    const double zoom = image_.zoom;
+    const double aspect = image_.aspect;
+    const int bmpw = image_.bmpw;
+    const int bmph = image_.bmph;
+    RECT rect{};
+    bool render = true;
+    if (const int t = image_.thumbnail; t != 0) {
+        int left = 0, top = 0, right = 0, bottom = 0;
+        if (bmpw >= 1 && bmph >= 1) {
+            const int inset = GetAppearance() == 1 ? 4 : 0;
+            if (bmph * aspect < bmpw) {
+                left = 4;
+                right = t - 5 - inset;
+                const int h = RoundToInt((right - 4) * aspect * bmph / bmpw);
+                top = (t - h - 4) / 2;
+                bottom = h + top;
+            } else {
+                top = 4;
+                bottom = t - 5 - inset;
+                const int w = RoundToInt((bottom - 4) * static_cast<double>(bmpw) / bmph / aspect);
+                left = (t - w - 4) / 2;
+                right = w + left;
+            }
+            if (bottom - top > bmph * aspect && right - left > bmpw) {
+                left = (t - bmpw) / 2;
+                right = left + bmpw;
+                top = static_cast<int>((t - bmph * aspect) * 0.5);
+                bottom = static_cast<int>(top + bmph * aspect);
+            }
+        }
+        rect = RECT{RoundToInt(left * sx), RoundToInt(top * sy), RoundToInt(right * sx),
+                    RoundToInt(bottom * sy)};
+        if (GetAppearance() != 0) {
+            FillWith(dc, bounds, TranslateColor(GetBackColor(), image_.palette));
+        } else if (const HBITMAP frame = ThumbnailFrameBitmap()) {
+            const HDC mem = platform::CreateCompatibleDC(dc);
+            const HGDIOBJ old = platform::SelectObject(mem, frame);
+            platform::StretchBlt(dc, bounds.left, bounds.top, bounds.right - bounds.left,
+                                 bounds.bottom - bounds.top, mem, 0, 0, kThumbnailFrameSize,
+                                 kThumbnailFrameSize, SRCCOPY);
+            platform::SelectObject(mem, old);
+            platform::DeleteDC(mem);
+        }
+        if (image_.enhMetaFile != 0) {
+            PlayEnhancedMetafile(dc, rect);
+            render = false;
+        } else if (view_.foreignDC) {
+            rect.left += bounds.left;
+            rect.right += bounds.left;
+            rect.top += bounds.top;
+            rect.bottom += bounds.top;
+        }
+    } else if (view_.foreignDC) {
+        if (image_.autoSize != 0) {
+            rect = bounds;
+        } else {
+            int extentWidth = 0;
+            GetControlSize(&extentWidth, nullptr);
+            const double f =
+                extentWidth > 0 ? double(bounds.right - bounds.left) / extentWidth : 1.0;
+            rect = RECT{bounds.left - view_.horzPos, bounds.top - view_.vertPos,
+                        RoundToInt((bmpw * zoom - view_.horzPos) * f) + bounds.left,
+                        RoundToInt((bmph * zoom - view_.vertPos) * aspect * f) + bounds.top};
+        }
+    } else if (image_.autoSize != 0) {
+        rect = RECT{0, 0, view_.clientWidth, view_.clientHeight};
+    } else {
+        rect = RECT{RoundToInt(-view_.horzPos * sx), RoundToInt(-view_.vertPos * sy),
+                    RoundToInt((bmpw * zoom - view_.horzPos) * sx),
+                    RoundToInt((bmph * aspect * zoom - view_.vertPos) * sy)};
+    }
+    if (render) RenderPicture(dc, rect, bounds);
+    if (displaced) {
+        platform::SelectPalette(dc, displaced, false);
+        platform::RealizePalette(dc);
+    }
+}
+
+void CLumoraCtrl::RenderPicture(HDC dc, const RECT& rect, const RECT& clip) {
+    const auto& picture = picture_.Picture();
+    if (!picture || picture->Type() <= platform::PICTYPE_NONE) return;
+    const int level = platform::SaveDC(dc);
+    platform::IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+    if (picture->Type() == platform::PICTYPE_BITMAP) {
+        BITMAP info{};
+        const HBITMAP bitmap = picture->Handle();
+        if (platform::GetObject(bitmap, sizeof(info), &info)) {
+            const HDC mem = platform::CreateCompatibleDC(dc);
+            const HGDIOBJ old = platform::SelectObject(mem, bitmap);
+            HPALETTE oldPalette = 0;
+            if (picture->Palette())
+                oldPalette = platform::SelectPalette(mem, picture->Palette(), false);
+            platform::SetStretchBltMode(dc, COLORONCOLOR);
+            platform::StretchBlt(dc, rect.left, rect.top, rect.right - rect.left,
+                                 rect.bottom - rect.top, mem, 0, 0, info.bmWidth, info.bmHeight,
+                                 SRCCOPY);
+            if (oldPalette) platform::SelectPalette(mem, oldPalette, false);
+            platform::SelectObject(mem, old);
+            platform::DeleteDC(mem);
+        }
+    } else {
+        RenderVectorPicture(dc, *picture, rect);
+    }
+    platform::RestoreDC(dc, level);
+}
+
+HBITMAP CLumoraCtrl::ThumbnailFrameBitmap() {
+    if (thumbnailFrame_) return thumbnailFrame_;
+    // A grey tile with a raised bevel: light upper and left edges, dark lower and right ones.
+    constexpr int n = kThumbnailFrameSize;
+    const HDC mem = platform::CreateCompatibleDC(view_.controlDC);
+    if (!mem) return 0;
+    const HBITMAP bitmap = platform::CreateCompatibleBitmap(view_.controlDC, n, n);
+    if (bitmap) {
+        const HGDIOBJ old = platform::SelectObject(mem, bitmap);
+        FillWith(mem, RECT{0, 0, n, n}, RGB(192, 192, 192));
+        FillWith(mem, RECT{0, 0, n, 2}, RGB(255, 255, 255));
+        FillWith(mem, RECT{0, 0, 2, n}, RGB(255, 255, 255));
+        FillWith(mem, RECT{0, n - 2, n, n}, RGB(128, 128, 128));
+        FillWith(mem, RECT{n - 2, 0, n, n}, RGB(128, 128, 128));
+        platform::SelectObject(mem, old);
+    }
+    platform::DeleteDC(mem);
+    thumbnailFrame_ = bitmap;
+    return thumbnailFrame_;
+}
+
+}  // namespace control

@@ -1,0 +1,210 @@
+// Helpers for the metafile, icon and text tests: a 32-bit drawing surface read back pixel by
+// pixel, and byte builders for Windows and enhanced metafiles.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <vector>
+
+#include "platform/gdi.h"
+#include "platform/gdi_draw.h"
+#include "platform/metafile.h"
+
+namespace meta_test {
+
+using namespace platform;
+
+// A top-down 32-bit DIB section in a memory DC.
+class Surface {
+  public:
+    Surface(int width, int height, COLORREF fill = RGB(255, 255, 255))
+        : width_(width), height_(height), dc_(CreateCompatibleDC(0)) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = 40;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_);
+        previous_ = SelectObject(dc_, bitmap_);
+        Fill(fill);
+    }
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
+    ~Surface() {
+        SelectObject(dc_, previous_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    operator HDC() const { return dc_; }
+    void Fill(COLORREF color) {
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x)
+                Row(y)[x] = ToPixel(color);
+    }
+    COLORREF At(int x, int y) const {
+        const uint32_t v = Row(y)[x];
+        return RGB(v >> 16 & 0xFF, v >> 8 & 0xFF, v & 0xFF);
+    }
+    int Count(COLORREF color) const {
+        int n = 0;
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x)
+                n += At(x, y) == color;
+        return n;
+    }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+  private:
+    static uint32_t ToPixel(COLORREF c) {
+        return static_cast<uint32_t>(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
+    }
+    uint32_t* Row(int y) const {
+        return static_cast<uint32_t*>(bits_) + static_cast<size_t>(y) * width_;
+    }
+    int width_, height_;
+    HDC dc_;
+    HBITMAP bitmap_ = 0;
+    HGDIOBJ previous_ = 0;
+    void* bits_ = nullptr;
+};
+
+inline void Put16(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+// A 24-bit bottom-up packed DIB from colours given top row first.
+inline std::vector<uint8_t> PackedDib24(int width, int height, const std::vector<COLORREF>& top) {
+    std::vector<uint8_t> out;
+    for (uint32_t v : {40u, static_cast<uint32_t>(width), static_cast<uint32_t>(height)})
+        Put32(out, v);
+    Put16(out, 1);
+    Put16(out, 24);
+    for (int i = 0; i < 6; ++i)
+        Put32(out, 0);
+    const int stride = ((width * 24 + 31) / 32) * 4;
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = top[static_cast<size_t>(y) * width + x];
+            out.push_back(GetBValue(c));
+            out.push_back(GetGValue(c));
+            out.push_back(GetRValue(c));
+        }
+        for (int pad = width * 3; pad < stride; ++pad)
+            out.push_back(0);
+    }
+    return out;
+}
+
+// Records of a Windows metafile; parameters are 16-bit words in file order.
+class WmfBuilder {
+  public:
+    explicit WmfBuilder(uint16_t objects = 8) : objects_(objects) {}
+    WmfBuilder& Rec(uint16_t function, std::initializer_list<int> words) {
+        return Rec(function, std::vector<int>(words));
+    }
+    WmfBuilder& Rec(uint16_t function, const std::vector<int>& words) {
+        Put32(body_, static_cast<uint32_t>(3 + words.size()));
+        Put16(body_, function);
+        for (int w : words)
+            Put16(body_, static_cast<uint16_t>(w));
+        return *this;
+    }
+    // Words followed by raw bytes (padded to a whole word).
+    WmfBuilder& RecBytes(uint16_t function, const std::vector<int>& words,
+                         const std::vector<uint8_t>& bytes) {
+        const size_t padded = (bytes.size() + 1) / 2;
+        Put32(body_, static_cast<uint32_t>(3 + words.size() + padded));
+        Put16(body_, function);
+        for (int w : words)
+            Put16(body_, static_cast<uint16_t>(w));
+        body_.insert(body_.end(), bytes.begin(), bytes.end());
+        if (bytes.size() % 2) body_.push_back(0);
+        return *this;
+    }
+    static int Lo(COLORREF c) { return static_cast<int>(c & 0xFFFF); }
+    static int Hi(COLORREF c) { return static_cast<int>(c >> 16); }
+    std::vector<uint8_t> Bytes() const {
+        std::vector<uint8_t> out;
+        Put16(out, 1);
+        Put16(out, 9);
+        Put16(out, 0x300);
+        Put32(out, static_cast<uint32_t>((18 + body_.size() + 6) / 2));
+        Put16(out, objects_);
+        Put32(out, 0);
+        Put16(out, 0);
+        out.insert(out.end(), body_.begin(), body_.end());
+        Put32(out, 3);
+        Put16(out, 0);
+        return out;
+    }
+
+  private:
+    uint16_t objects_;
+    std::vector<uint8_t> body_;
+};
+
+// Records of an enhanced metafile on a reference device of 10 pixels per millimetre, so a
+// frame of 1000 (0.01 mm) is 100 reference pixels.
+class EmfBuilder {
+  public:
+    EmfBuilder(RECT frame, uint16_t handles = 8) : frame_(frame), handles_(handles) {}
+    EmfBuilder& Rec(uint32_t type, std::initializer_list<uint32_t> values) {
+        std::vector<uint8_t> payload;
+        for (uint32_t v : values)
+            Put32(payload, v);
+        return Raw(type, payload);
+    }
+    EmfBuilder& Raw(uint32_t type, std::vector<uint8_t> payload) {
+        while (payload.size() % 4)
+            payload.push_back(0);
+        Put32(body_, type);
+        Put32(body_, static_cast<uint32_t>(8 + payload.size()));
+        body_.insert(body_.end(), payload.begin(), payload.end());
+        ++records_;
+        return *this;
+    }
+    std::vector<uint8_t> Bytes() const {
+        std::vector<uint8_t> out;
+        Put32(out, 1);
+        Put32(out, 88);
+        for (int32_t v : {0, 0, 100, 100})
+            Put32(out, static_cast<uint32_t>(v));
+        for (int32_t v : {frame_.left, frame_.top, frame_.right, frame_.bottom})
+            Put32(out, static_cast<uint32_t>(v));
+        Put32(out, 0x464D4520);
+        Put32(out, 0x10000);
+        Put32(out, static_cast<uint32_t>(88 + body_.size() + 20));
+        Put32(out, records_ + 2);
+        Put16(out, handles_);
+        Put16(out, 0);
+        for (uint32_t v : {0u, 0u, 0u, 1000u, 1000u, 100u, 100u})
+            Put32(out, v);
+        out.insert(out.end(), body_.begin(), body_.end());
+        for (uint32_t v : {14u, 20u, 0u, 16u, 20u})
+            Put32(out, v);
+        return out;
+    }
+
+  private:
+    RECT frame_;
+    uint16_t handles_;
+    uint32_t records_ = 0;
+    std::vector<uint8_t> body_;
+};
+
+inline uint32_t U(int32_t v) {
+    return static_cast<uint32_t>(v);
+}
+constexpr uint32_t kStock = 0x80000000u;
+
+}  // namespace meta_test
