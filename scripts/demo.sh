@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# The main job: set up, build, then decode every picture in samples/ into out/ as PNG.
+# The main job: set up, build, then show every picture in samples/ in a 320 x 240 control and
+# write the window as out/<name>.png, one line per picture with its size and bit count.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh -DLUMORA_BENCH=OFF
+bash scripts/build.sh -DLUMORA_BENCH=OFF >/dev/null
 mkdir -p out
 status=0
 for f in samples/*; do
   name=$(basename "$f")
-  if line=$(./build/lumora decode "$f" -o "out/${name%.*}.png"); then
+  out="out/${name%.*}.png"
+  if line=$(./build/lumora decode "$f") && ./build/lumora show "$f" -o "$out" --set Position=8; then
     read -r w h bits <<<"$line"
-    echo "$name: ${w}x${h}, ${bits} bits -> out/${name%.*}.png"
+    echo "$name: ${w}x${h}, ${bits} bits -> $out"
   else
     status=1
   fi
