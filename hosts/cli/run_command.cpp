@@ -8,6 +8,7 @@
 
 #include "command_args.h"
 #include "platform/gdi.h"
+#include "platform/property_bag.h"
 #include "script_host.h"
 #include "script_lexer.h"
 #include "script_parser.h"
@@ -17,14 +18,17 @@ namespace {
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "lumora run: %s\n", problem.c_str());
-    std::fputs("usage: lumora run SCRIPT [--size WxH] [--display-depth N] [--events]\n", stderr);
+    std::fputs(
+        "usage: lumora run SCRIPT [--size WxH] [--display-depth N] [--events]\n"
+        "                         [--load-state FILE] [--save-state FILE]\n",
+        stderr);
     return 2;
 }
 
 }  // namespace
 
 int RunCommand(int argc, char** argv) {
-    std::string script;
+    std::string script, loadState, saveState;
     int width = 320, height = 240;
     bool events = false;
     for (int i = 0; i < argc; ++i) {
@@ -36,6 +40,10 @@ int RunCommand(int argc, char** argv) {
             const long depth = std::strtol(argv[++i], &end, 10);
             if (*end != '\0' || !platform::SetDisplayDepth(static_cast<int>(depth)))
                 return Usage("--display-depth takes 1, 4, 8, 16, 24 or 32");
+        } else if (arg == "--load-state" && i + 1 < argc) {
+            loadState = argv[++i];
+        } else if (arg == "--save-state" && i + 1 < argc) {
+            saveState = argv[++i];
         } else if (arg == "--events") {
             events = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -59,7 +67,29 @@ int RunCommand(int argc, char** argv) {
         return 2;
     }
     ScriptHost host(width, height, events);
-    return host.Run(statements) ? 0 : 1;
+    // A stored state is the control's property bag as text, one Name=Value per line.
+    if (!loadState.empty()) {
+        std::ifstream stateFile(loadState, std::ios::binary);
+        if (!stateFile) return Usage("cannot open " + loadState);
+        const std::string stateText{std::istreambuf_iterator<char>(stateFile),
+                                    std::istreambuf_iterator<char>()};
+        try {
+            host.Control().Load(platform::PropertyBag::Parse(stateText));
+        } catch (const platform::PropertyBagError& e) {
+            return Usage(loadState + ": " + e.what());
+        }
+    }
+    bool ok = host.Run(statements);
+    if (!saveState.empty()) {
+        std::ofstream out(saveState, std::ios::binary | std::ios::trunc);
+        out << host.Control().Save().ToText();
+        out.close();
+        if (!out) {
+            std::printf("Error 75: Path/File access error (%s)\n", saveState.c_str());
+            ok = false;
+        }
+    }
+    return ok ? 0 : 1;
 }
 
 }  // namespace cli

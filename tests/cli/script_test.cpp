@@ -320,3 +320,24 @@ TEST(ShowCommand, WritesThePaintedWindowAsPng) {
 }
 
 }  // namespace
+
+TEST(RunCommand, StateSavedByOneRunIsLoadedByTheNext) {
+    const fs::path state = TempDir() / "state.txt";
+    const Result first =
+        RunScript("Zoom = 2.5\nFontTransparent = False\nAutoSize = 4\nFileName = \"" +
+                      Sample("sunset.bmp") + "\"\n",
+                  "--save-state " + state.string());
+    ASSERT_EQ(first.status, 0) << first.out;
+    // The picture comes back through the stored Picture, not by reading the file again.
+    const Result second = RunScript(
+        "Print Zoom, FontTransparent, JPGOptimize, AutoSize, bmpw\nPaint\n"
+        "Print ViewPixel(5, 200)\n",
+        "--load-state " + state.string());
+    ASSERT_EQ(second.status, 0) << second.out;
+    EXPECT_EQ(second.out, "2.5\tFalse\tTrue\t4\t0\n" + std::to_string(0x206020) + "\n");
+
+    std::ofstream(TempDir() / "bad.txt") << "no equals sign here\n";
+    const Result bad = RunScript("Print 1\n", "--load-state " + (TempDir() / "bad.txt").string());
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.out.find("line 1"), std::string::npos) << bad.out;
+}
