@@ -451,10 +451,8 @@ void EnhancedPlayer::Blit(uint32_t type, const meta::Reader& r) {
         case 81: {  // StretchDIBits
             if (r.Size() < 80) return;
             const int32_t x = r.I32(24), y = r.I32(28);
-            const RECT d = MapRect(x, y, x + r.I32(72), y + r.I32(76));
             const POINT p = Map(x, y);
             const POINT q = Map(int64_t{x} + r.I32(72), int64_t{y} + r.I32(76));
-            (void)d;
             const uint32_t usage = usageOf(r.U32(64));
             if (!dibAt(r.U32(48), r.U32(52), r.U32(56), r.U32(60), usage)) {
                 if (r.U32(52) == 0) BitBlt(dc_, p.x, p.y, q.x - p.x, q.y - p.y, 0, 0, 0, r.U32(68));
