@@ -80,15 +80,7 @@ void CLumoraCtrl::StopAnimation() {
 }
 
 void CLumoraCtrl::ReleaseImage() {
-    ComposeSurface& surface = player_.surface;
-    if (surface.dc) {
-        if (surface.displacedBitmap) platform::SelectObject(surface.dc, surface.displacedBitmap);
-        if (surface.displacedPalette)
-            platform::SelectPalette(surface.dc, surface.displacedPalette, false);
-        platform::DeleteDC(surface.dc);
-    }
-    if (surface.bitmap) platform::DeleteObject(surface.bitmap);
-    surface = ComposeSurface{};
+    FreeComposeSurface();
 
     // Frame 0 shares the image bitmap and palette; free them once, through the table.
     if (player_.frames[0].bitmap && player_.frames[0].bitmap == image_.bitmap) image_.bitmap = 0;
