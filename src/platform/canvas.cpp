@@ -47,6 +47,13 @@ PenTraits ResolvePen(const Dc& dc) {
     if (!pen || pen->style == PS_NULL) return traits;
     traits.visible = true;
     traits.width = pen->width > 1 ? ToDeviceWidth(dc.mapping, pen->width) : 1;
+    // A wide pen costs the square of its width per path pixel; one wider than twice the
+    // surface paints over it what a pen of that width paints, so it is drawn at that width.
+    if (traits.width > 16) {
+        if (auto surface = DcSurface(dc))
+            traits.width =
+                std::min(traits.width, std::max(16, 2 * std::max(surface->width, surface->height)));
+    }
     traits.insideFrame = pen->style == PS_INSIDEFRAME;
     // Cosmetic patterns; a wide pen draws solid.
     if (traits.width == 1) {

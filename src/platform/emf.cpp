@@ -354,7 +354,7 @@ void EnhancedPlayer::Select(uint32_t index) {
     if (rec.kind == Recorded::kPen) {
         // Cosmetic pens stay one pixel; geometric ones scale with the transform.
         const double scaled = Scale() * rec.penWidth;
-        const int width = scaled < 1.5 ? 1 : std::min(ClampCoord(scaled), meta::PenWidthLimit(dc_));
+        const int width = scaled < 1.5 ? 1 : ClampCoord(scaled);
         const HPEN pen = CreatePen(rec.penStyle, width, rec.penColor);
         if (pen) {
             SelectObject(dc_, pen);

@@ -148,14 +148,6 @@ std::vector<PointF> RoundRectOutline(double left, double top, double right, doub
     return out;
 }
 
-int PenWidthLimit(HDC dc) {
-    auto target = gdi::LookupDc(dc);
-    if (!target) return 16;
-    auto surface = gdi::DcSurface(*target);
-    if (!surface) return 16;
-    return std::max(16, 2 * std::max(surface->width, surface->height));
-}
-
 void ObjectTable::Add(HGDIOBJ object) {
     for (size_t i = 0; i < slots_.size(); ++i) {
         if (!used_[i]) {

@@ -106,9 +106,6 @@ struct PointF {
 std::vector<PointF> RoundRectOutline(double left, double top, double right, double bottom,
                                      double width, double height);
 
-// The widest pen worth drawing on a DC's surface, in device pixels: wider pens cover the same
-// pixels, and the cost of stroking grows with the square of the width.
-int PenWidthLimit(HDC dc);
 
 // Plays the records of a Windows metafile (its 18-byte header first) on a DC as it stands.
 bool PlayWindowsRecords(HDC dc, std::span<const uint8_t> bits);

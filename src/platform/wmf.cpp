@@ -98,7 +98,6 @@ class WindowsPlayer {
     void Record(uint16_t function, uint32_t words, const Params& p);
     void Blit(uint16_t function, uint32_t words, const Params& p);
     void Text(const Params& p, bool extended);
-    int LimitedWidth(int width) const;
 
     HDC dc_;
     meta::ObjectTable objects_;
@@ -184,7 +183,7 @@ void WindowsPlayer::Record(uint16_t function, uint32_t words, const Params& p) {
         case 0x02FA: {  // CreatePenIndirect
             int style = p.U(0) & 0x0F;
             if (style > PS_INSIDEFRAME) style = PS_SOLID;
-            objects_.Add(CreatePen(style, LimitedWidth(std::abs(p.W(1))), p.D(3)));
+            objects_.Add(CreatePen(style, std::abs(p.W(1)), p.D(3)));
             break;
         }
         case 0x02FC: {  // CreateBrushIndirect
@@ -335,16 +334,6 @@ void WindowsPlayer::Record(uint16_t function, uint32_t words, const Params& p) {
         default:
             break;  // records without a visible effect here are skipped
     }
-}
-
-int WindowsPlayer::LimitedWidth(int width) const {
-    POINT ends[2] = {{0, 0}, {width, width}};
-    LPtoDP(dc_, ends, 2);
-    const int64_t device = std::max(std::llabs(int64_t{ends[1].x} - ends[0].x),
-                                    std::llabs(int64_t{ends[1].y} - ends[0].y));
-    const int limit = meta::PenWidthLimit(dc_);
-    if (device <= limit) return width;
-    return static_cast<int>(int64_t{width} * limit / device);
 }
 
 void WindowsPlayer::Blit(uint16_t function, uint32_t words, const Params& p) {

@@ -175,6 +175,18 @@ TEST(Pens, WidePensDrawSolidRoundStrokes) {
     EXPECT_TRUE(SameRect(round.Changed(), RECT{3, 3, 8, 8}));
 }
 
+TEST(Pens, APenWiderThanTheSurfaceCoversItAll) {
+    // A hostile width must neither take quadratic time nor leave gaps: the whole surface turns
+    // the pen's colour, as any pen wider than twice the surface would paint it.
+    Board board(40, 30);
+    Object pen(CreatePen(PS_SOLID, 30000, kRed));
+    Selected select(board, pen);
+    MoveToEx(board, 5, 5, nullptr);
+    LineTo(board, 35, 25);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) ASSERT_EQ(board.At(x, y), kRed) << x << "," << y;
+}
+
 TEST(Pens, StockPensSelectionAndDeletion) {
     Board board(4, 4);
     const HGDIOBJ black = GetStockObject(BLACK_PEN);
