@@ -633,7 +633,8 @@ void CLumoraCtrl::RenderPicture(HDC dc, const RECT& rect, const RECT& clip) {
     if (picture->Type() == platform::PICTYPE_BITMAP) {
         BITMAP info{};
         const HBITMAP bitmap = picture->Handle();
-        if (platform::GetObject(bitmap, sizeof(info), &info)) {
+        if (platform::GetObject(bitmap, sizeof(info), &info) &&
+            !PaintFromViewCache(dc, bitmap, picture->Palette(), info, rect, clip)) {
             const HDC mem = platform::CreateCompatibleDC(dc);
             const HGDIOBJ old = platform::SelectObject(mem, bitmap);
             HPALETTE oldPalette = 0;
@@ -651,6 +652,62 @@ void CLumoraCtrl::RenderPicture(HDC dc, const RECT& rect, const RECT& clip) {
         RenderVectorPicture(dc, *picture, rect);
     }
     platform::RestoreDC(dc, level);
+}
+
+// Only the window's own DC on a true-colour display is served from the cache: other DCs are
+// one-off targets, and on a palette display the system palette may change between paints.
+bool CLumoraCtrl::PaintFromViewCache(HDC dc, HBITMAP bitmap, HPALETTE palette, const BITMAP& info,
+                                     const RECT& rect, const RECT& clip) {
+    const int depth = platform::GetDeviceCaps(dc, BITSPIXEL);
+    if (dc != view_.controlDC || depth <= 8) return false;
+    BITMAP window{};
+    if (!platform::GetObject(platform::GetCurrentObject(dc, OBJ_BITMAP), sizeof(window), &window))
+        return false;
+    RECT area{std::max({rect.left, clip.left, 0}), std::max({rect.top, clip.top, 0}),
+              std::min({rect.right, clip.right, window.bmWidth}),
+              std::min({rect.bottom, clip.bottom, window.bmHeight})};
+    if (area.right <= area.left || area.bottom <= area.top) return true;  // nothing shows
+
+    const uint64_t changes = platform::GetBitmapChangeCount(bitmap);
+    auto same = [](const RECT& a, const RECT& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    ViewCache& c = viewCache_;
+    if (!(c.bitmap && c.source == bitmap && c.palette == palette && c.sourceChanges == changes &&
+          same(c.rect, rect) && same(c.area, area) && c.depth == depth)) {
+        FreeViewCache();
+        const int w = area.right - area.left, h = area.bottom - area.top;
+        const HBITMAP cache = platform::CreateCompatibleBitmap(dc, w, h);
+        const HDC cacheDC = cache ? platform::CreateCompatibleDC(dc) : 0;
+        const HDC mem = cacheDC ? platform::CreateCompatibleDC(dc) : 0;
+        if (!mem) {
+            if (cacheDC) platform::DeleteDC(cacheDC);
+            if (cache) platform::DeleteObject(cache);
+            return false;
+        }
+        const HGDIOBJ oldCache = platform::SelectObject(cacheDC, cache);
+        const HGDIOBJ oldSource = platform::SelectObject(mem, bitmap);
+        const HPALETTE oldPalette = palette ? platform::SelectPalette(mem, palette, false) : 0;
+        platform::SetStretchBltMode(cacheDC, COLORONCOLOR);
+        // The same stretch as straight onto the window, shifted so the area lands at (0, 0):
+        // every pixel samples the picture where the window's pixel would have.
+        platform::StretchBlt(cacheDC, rect.left - area.left, rect.top - area.top,
+                             rect.right - rect.left, rect.bottom - rect.top, mem, 0, 0,
+                             info.bmWidth, info.bmHeight, SRCCOPY);
+        if (oldPalette) platform::SelectPalette(mem, oldPalette, false);
+        platform::SelectObject(mem, oldSource);
+        platform::SelectObject(cacheDC, oldCache);
+        platform::DeleteDC(mem);
+        platform::DeleteDC(cacheDC);
+        c = ViewCache{cache, bitmap, palette, changes, rect, area, depth};
+    }
+    const HDC cacheDC = platform::CreateCompatibleDC(dc);
+    const HGDIOBJ old = platform::SelectObject(cacheDC, c.bitmap);
+    platform::BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     cacheDC, 0, 0, SRCCOPY);
+    platform::SelectObject(cacheDC, old);
+    platform::DeleteDC(cacheDC);
+    return true;
 }
 
 HBITMAP CLumoraCtrl::ThumbnailFrameBitmap() {

@@ -40,6 +40,11 @@ CLumoraCtrl::~CLumoraCtrl() {
     if (thumbnailFrame_) platform::DeleteObject(thumbnailFrame_);
 }
 
+void CLumoraCtrl::FreeViewCache() {
+    if (viewCache_.bitmap) platform::DeleteObject(viewCache_.bitmap);
+    viewCache_ = ViewCache{};
+}
+
 std::string CLumoraCtrl::EventName(platform::DISPID dispid) const {
     switch (dispid) {
         case DISPID_PAINT_EVENT:
@@ -81,6 +86,7 @@ void CLumoraCtrl::StopAnimation() {
 
 void CLumoraCtrl::ReleaseImage() {
     FreeComposeSurface();
+    FreeViewCache();
 
     // Frame 0 shares the image bitmap and palette; free them once, through the table.
     if (player_.frames[0].bitmap && player_.frames[0].bitmap == image_.bitmap) image_.bitmap = 0;

@@ -382,6 +382,9 @@ class CLumoraCtrl : public platform::OleControl {
     void DrawAnimationFrame();
     void DrawPictureBranch(HDC dc, const RECT& bounds, double sx, double sy);
     void RenderPicture(HDC dc, const RECT& rect, const RECT& clip);
+    bool PaintFromViewCache(HDC dc, HBITMAP bitmap, HPALETTE palette, const BITMAP& info,
+                            const RECT& rect, const RECT& clip);
+    void FreeViewCache();
     HBITMAP ThumbnailFrameBitmap();
 
     ImageState image_;
@@ -393,6 +396,19 @@ class CLumoraCtrl : public platform::OleControl {
     PlayerBlock player_;
     platform::PictureHolder picture_;
     HBITMAP thumbnailFrame_ = 0;  // drawn on first use, freed with the control
+
+    // The picture as last stretched onto the window: repaints that show it the same way copy
+    // it 1:1 instead of sampling the whole picture again.
+    struct ViewCache {
+        HBITMAP bitmap = 0;
+        HBITMAP source = 0;
+        HPALETTE palette = 0;
+        uint64_t sourceChanges = 0;
+        RECT rect{};  // where the whole picture is stretched to, in window pixels
+        RECT area{};  // the part of it the cache holds
+        int depth = 0;
+    };
+    ViewCache viewCache_;
 };
 
 // Composes one animation frame on the canvas and shows the canvas stretched by zoom in the

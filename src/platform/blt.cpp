@@ -71,6 +71,7 @@ bool StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     if (!dstDc) return false;
     auto target = gdi::DcSurface(*dstDc);
     if (!target) return false;
+    ++target->changes;
     const uint8_t table = gdi::RopTable(rop);
     const PixelFormat dstFormat = gdi::FormatOf(*target);
     gdi::Surface dstSurface = gdi::SurfaceOf(*target, dstFormat);
@@ -119,6 +120,7 @@ int StretchDIBits(HDC dst, int x, int y, int width, int height, int srcX, int sr
     if (!gdi::ParseDibInfo(info, usage, dstDc.get(), layout)) return 0;
     auto target = gdi::DcSurface(*dstDc);
     if (!target) return 0;
+    ++target->changes;
     const uint8_t table = gdi::RopTable(rop);
     const PixelFormat dstFormat = gdi::FormatOf(*target);
     gdi::Surface dstSurface = gdi::SurfaceOf(*target, dstFormat);
@@ -155,6 +157,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     auto surface = gdi::DcSurface(*target);
     if (!surface) return 0;
     if (rect->right <= rect->left || rect->bottom <= rect->top) return 1;
+    ++surface->changes;
     const PixelFormat format = gdi::FormatOf(*surface);
     const RECT device =
         gdi::ToDeviceRect(target->mapping, rect->left, rect->top, rect->right, rect->bottom);
@@ -208,6 +211,7 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
     const PixelFormat format = gdi::FormatOf(*surface);
     const uint32_t value = gdi::ColorToValue(format, color & 0x00FFFFFF);
     gdi::WritePixel(surface->Row(y), surface->bitCount, x, value);
+    ++surface->changes;
     return gdi::ValueToColor(format, value);
 }
 

@@ -134,6 +134,7 @@ void StrokeLine(Coverage& cover, POINT a, POINT b, const PenTraits& pen, int64_t
 }
 
 Canvas::Canvas(Dc& dc) : dc_(dc), surface_(DcSurface(dc)) {
+    if (surface_) ++surface_->changes;
     if (!surface_) return;
     format_ = FormatOf(*surface_);
     clip_ = EffectiveClip(dc, surface_->width, surface_->height);

@@ -114,6 +114,15 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, uint32_t usage, void** 
     return handle;
 }
 
+uint64_t GetBitmapChangeCount(HBITMAP bitmap) {
+    auto object = gdi::LookupBitmap(bitmap);
+    return object ? object->changes : 0;
+}
+
+void NoteBitmapChanged(HBITMAP bitmap) {
+    if (auto object = gdi::LookupBitmap(bitmap)) ++object->changes;
+}
+
 int SetDIBits(HDC dc, HBITMAP bitmap, uint32_t start, uint32_t lines, const void* bits,
               const BITMAPINFO* info, uint32_t usage) {
     auto target = gdi::LookupBitmap(bitmap);
@@ -130,6 +139,7 @@ int SetDIBits(HDC dc, HBITMAP bitmap, uint32_t start, uint32_t lines, const void
     const int firstRow =
         layout.topDown ? static_cast<int>(start) : static_cast<int>(height - start) - rows;
 
+    ++target->changes;
     const PixelFormat dstFormat = gdi::FormatOf(*target);
     gdi::Surface dst = gdi::SurfaceOf(*target, dstFormat);
     gdi::Surface src{static_cast<uint8_t*>(const_cast<void*>(bits)),

@@ -51,8 +51,14 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, uint32_t init, co
                        const BITMAPINFO* info, uint32_t usage);
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 // A device-dependent bitmap; rows of the given bits are padded to 16 bits, as GDI's are.
-HBITMAP CreateBitmap(int width, int height, uint32_t planes, uint32_t bitsPerPixel, const void* bits);
+HBITMAP CreateBitmap(int width, int height, uint32_t planes, uint32_t bitsPerPixel,
+                     const void* bits);
 bool GdiFlush();
+// How many times a bitmap's pixels were written through these calls (0 for no bitmap): what
+// keeps a copy of it, such as a stretched view, knows when it is stale. Code that writes a DIB
+// section's bits directly reports it with NoteBitmapChanged.
+uint64_t GetBitmapChangeCount(HBITMAP bitmap);
+void NoteBitmapChanged(HBITMAP bitmap);
 
 // ---- Device contexts ------------------------------------------------------------------------
 HDC CreateCompatibleDC(HDC dc);  // dc 0: compatible with the display
@@ -84,9 +90,20 @@ uint32_t SetPaletteEntries(HPALETTE palette, uint32_t start, uint32_t count,
                            const PALETTEENTRY* entries);
 uint32_t GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
 
-// ---- Brushes and stock objects -------------------------------------------------------------------
-enum StockObject { WHITE_BRUSH = 0, LTGRAY_BRUSH = 1, GRAY_BRUSH = 2, DKGRAY_BRUSH = 3, BLACK_BRUSH = 4,
-                   NULL_BRUSH = 5, WHITE_PEN = 6, BLACK_PEN = 7, NULL_PEN = 8, DEFAULT_PALETTE = 15 };
+// ---- Brushes and stock objects
+// -------------------------------------------------------------------
+enum StockObject {
+    WHITE_BRUSH = 0,
+    LTGRAY_BRUSH = 1,
+    GRAY_BRUSH = 2,
+    DKGRAY_BRUSH = 3,
+    BLACK_BRUSH = 4,
+    NULL_BRUSH = 5,
+    WHITE_PEN = 6,
+    BLACK_PEN = 7,
+    NULL_PEN = 8,
+    DEFAULT_PALETTE = 15
+};
 HGDIOBJ GetStockObject(int object);
 HBRUSH CreateSolidBrush(COLORREF color);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);

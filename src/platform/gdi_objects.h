@@ -45,6 +45,7 @@ struct Bitmap : GdiObject {
     bool systemPalette = false;
     std::vector<RGBQUAD> colors;  // 2^bitCount entries for 1, 4 and 8 bits (unless systemPalette)
     std::array<uint32_t, 3> masks{};  // red, green, blue for 16 and 32 bits
+    uint64_t changes = 0;  // counts writes to the pixels, so copies made of them can tell
     BlockStorage pixels;
     size_t sizeBytes = 0;
     HDC selectedInto = 0;

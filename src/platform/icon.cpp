@@ -161,6 +161,7 @@ void Blend(HDC dc, const Icon& icon, int x, int y, int width, int height) {
     auto target = gdi::LookupDc(dc);
     auto surface = target ? gdi::DcSurface(*target) : nullptr;
     if (!surface) return;
+    ++surface->changes;
     const int64_t dw = int64_t{corners[1].x} - corners[0].x;
     const int64_t dh = int64_t{corners[1].y} - corners[0].y;
     if (dw == 0 || dh == 0) return;

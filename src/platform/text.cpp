@@ -224,6 +224,7 @@ bool DrawText(HDC handle, int x, int y, uint32_t options, const RECT* rect,
 
     auto surface = gdi::DcSurface(*dc);
     if (!surface) return false;
+    ++surface->changes;
     std::vector<RECT> clip = gdi::EffectiveClip(*dc, surface->width, surface->height);
     RECT box{};
     if (rect)

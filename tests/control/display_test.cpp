@@ -477,3 +477,42 @@ TEST(Display, PictureAsShownCopiesTheView) {
     SelectObject(mem, old);
     DeleteDC(mem);
 }
+
+// Repaints copy the stretched picture they kept; they must show what a fresh stretch shows, and
+// a change to the picture's pixels must show at the next paint.
+TEST(Display, RepaintsShowTheCurrentPicture) {
+    ScratchDir dir("repaint");
+    Sited s(64, 48, 0, 0);
+    CLumoraCtrl& c = s.ctrl;
+    LoadBmp(c, dir, 10, 8, Gradient);
+    Set(c, "Zoom", Variant::R4(3.0f));
+    s.site.Paint();
+    s.site.Paint();
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 30; ++x)
+            ASSERT_EQ(s.site.Pixel(x, y), Gradient(x / 3, y / 3)) << x << "," << y;
+    EXPECT_EQ(s.site.Pixel(30, 0), kBack);
+
+    // Paint red into the picture itself, through the raster calls a drawing method uses.
+    const HBITMAP image = c.Image().bitmap;
+    ASSERT_NE(image, 0u);
+    const HDC mem = platform::CreateCompatibleDC(0);
+    const HGDIOBJ old = platform::SelectObject(mem, image);
+    const HBRUSH red = platform::CreateSolidBrush(kRed);
+    const RECT spot{2, 1, 4, 2};
+    platform::FillRect(mem, &spot, red);
+    platform::DeleteObject(red);
+    platform::SelectObject(mem, old);
+    platform::DeleteDC(mem);
+    s.site.Paint();
+    EXPECT_EQ(s.site.Pixel(6, 3), kRed);
+    EXPECT_EQ(s.site.Pixel(11, 5), kRed);
+    EXPECT_EQ(s.site.Pixel(12, 3), Gradient(4, 1));
+
+    // A scrolled or re-zoomed view is stretched afresh.
+    Set(c, "Zoom", Variant::R4(1.0f));
+    s.site.Paint();
+    EXPECT_EQ(s.site.Pixel(2, 1), kRed);
+    EXPECT_EQ(s.site.Pixel(5, 5), Gradient(5, 5));
+    EXPECT_EQ(s.site.Pixel(12, 3), kBack);
+}
