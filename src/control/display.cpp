@@ -167,17 +167,23 @@ void CLumoraCtrl::RebuildScrollState(int cx, int cy) {
     }
 }
 
+// The extent the zoomed picture needs, border included.
+std::pair<int, int> CLumoraCtrl::ShownExtent() const {
+    const int b = BorderAllowance();
+    const double zoom = image_.zoom;
+    const double aspect = image_.aspect;
+    return {RoundToInt(image_.bmpw * zoom) + b, RoundToInt(image_.bmph * aspect * zoom) + b};
+}
+
 void CLumoraCtrl::UpdateLayout(int16_t mode) {
     view_.horzPos = 0;
     view_.vertPos = 0;
     int cx = 0;
     int cy = 0;
     GetControlSize(&cx, &cy);
-    const double zoom = image_.zoom;
-    const double aspect = image_.aspect;
     const int b = BorderAllowance();
-    const int sw = RoundToInt(image_.bmpw * zoom) + b;
-    const int sh = RoundToInt(image_.bmph * aspect * zoom) + b;
+    const double aspect = image_.aspect;
+    const auto [sw, sh] = ShownExtent();
     cx -= b;
     cy -= b;
     view_.clientWidth = static_cast<int16_t>(cx);
@@ -328,11 +334,9 @@ void CLumoraCtrl::OnVScroll(int code, int pos) {
 void CLumoraCtrl::OnSizeRequest(int& width, int& height) {
     int cx = width;
     int cy = height;
-    const double zoom = image_.zoom;
-    const double aspect = image_.aspect;
     const int b = BorderAllowance();
-    const int sw = RoundToInt(image_.bmpw * zoom) + b;
-    const int sh = RoundToInt(image_.bmph * aspect * zoom) + b;
+    const double aspect = image_.aspect;
+    const auto [sw, sh] = ShownExtent();
     cx -= b;
     cy -= b;
     const bool changed = cx != view_.clientWidth || cy != view_.clientHeight || image_.autoSize > 1;

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/ole_control.h"
@@ -373,6 +374,7 @@ class CLumoraCtrl : public platform::OleControl {
     void HideScrollBars();
     void ThumbnailLayout(int16_t value);
     int BorderAllowance() const;
+    std::pair<int, int> ShownExtent() const;
     void RebuildScrollState(int cx, int cy);
     void Scroll(int bar, int code, int pos);
     void PaintView(HDC dc, const RECT& bounds, double sx, double sy);

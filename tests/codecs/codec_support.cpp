@@ -10,6 +10,9 @@
 #include <random>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
+#include "decode/loader_error.h"
 #include "platform/gdi.h"
 #include "platform/global_memory.h"
 
@@ -302,6 +305,19 @@ DisplayDepthScope::DisplayDepthScope(int bits) : previous_(platform::DisplayDept
 
 DisplayDepthScope::~DisplayDepthScope() {
     platform::SetDisplayDepth(previous_);
+}
+
+void TallyDamagedRead(const ReadResult& got, int& pictures, int& failures) {
+    if (got.code > 0) {
+        EXPECT_TRUE(got.blockLargeEnough);
+        EXPECT_GT(got.picture.width, 0);
+        EXPECT_LE(got.picture.width, 32767);
+        ++pictures;
+    } else {
+        EXPECT_TRUE(got.code <= decode::kCouldNotOpen && got.code >= decode::kBadHeader)
+            << got.code;
+        ++failures;
+    }
 }
 
 }  // namespace codecs_test

@@ -44,6 +44,10 @@ struct ReadResult {
     bool blockLargeEnough = true;  // the block holds stride x height bytes
 };
 
+// A read of a damaged file either gives a sane picture in a large enough block or fails with a
+// loader code; counts which.
+void TallyDamagedRead(const ReadResult& got, int& pictures, int& failures);
+
 struct JpegOptions {
     bool fancyUpsampling = true;
     bool twoPassQuantize = false;
