@@ -47,6 +47,8 @@ struct DecodedImage {
     int16_t imageHeight = 0;
     uint8_t* dibBits = nullptr;
     std::string workPath;
+    std::string sourcePath;  // the file name as the caller gave it: what modules and companion
+                             // files are opened from (workPath is lower-cased)
     std::string format;  // what the loader routed the file to: "gif", "bmp", "jpeg", ...
     float pixelAspect = 1.0f;
     int32_t dicomImage = 0;  // in: image wanted; out: images in the file

@@ -200,6 +200,7 @@ std::string DispatchExtension(const std::string& fileName) {
 HBITMAP LoadImageFile(DecodedImage& img, const std::string& fileName, HDC dc,
                       const LoadOptions& options) {
     img.workPath = Lower(fileName);
+    img.sourcePath = fileName;
     const std::string ext = DispatchExtension(fileName);
     const DispatchEntry* entry = FindEntry(ext);
     if (!entry) return ContentTest(img, fileName, ext, dc, options);
