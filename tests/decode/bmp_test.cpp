@@ -16,7 +16,7 @@
 
 #include "decode/loader_error.h"
 #include "decode/readers.h"
-#include "oracle.h"
+#include "support/oracle.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include "decode/loader_error.h"
 #include "decode/readers.h"
-#include "oracle.h"
+#include "support/oracle.h"
 
 // Designated initializers below leave the other fields at their defaults on purpose.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"

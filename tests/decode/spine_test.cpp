@@ -14,6 +14,8 @@
 #include "platform/gdi.h"
 #include "platform/global_memory.h"
 #include "platform/handles.h"
+#include "support/oracle.h"
+#include "support/picture.h"
 
 namespace fs = std::filesystem;
 using namespace decode;
@@ -496,4 +498,21 @@ TEST_F(Loader, ModulesOpenTheFileByTheNameAsGiven) {
     EXPECT_EQ(img.format, "png");
     EXPECT_EQ(img.imageWidth, 64);
     platform::DeleteObject(b);
+}
+
+// The read-back every format's tests rely on: the loader's bitmap, seen as ImageMagick sees the
+// same file.
+TEST(TestSupport, LoadedBitmapReadsBackAsTheOracleSeesTheFile) {
+    if (!oracle::ToolAvailable("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+    testsupport::TempDir dir;
+    const std::string gif = dir.path("tiny.gif"), bmp = dir.path("tiny.bmp");
+    testsupport::WriteBytes(gif, kTinyGif);
+    testsupport::WriteBytes(bmp, TinyBmp());
+    for (const std::string& path : {gif, bmp}) {
+        const testsupport::FileLoad load = testsupport::LoadFile(path);
+        ASSERT_EQ(load.rc, 0) << path;
+        const auto frames = oracle::ImageMagickFrames(path, 0);
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_EQ(testsupport::ComparePictures(load.picture, frames[0]), "") << path;
+    }
 }

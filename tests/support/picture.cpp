@@ -1,0 +1,137 @@
+#include "support/picture.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "decode/loader.h"
+#include "platform/gdi.h"
+
+namespace testsupport {
+
+int ReaderRun::index(int x, int y) const {
+    const uint8_t* r = img.row(y);
+    switch (img.header.biBitCount) {
+        case 1:
+            return (r[x / 8] >> (7 - x % 8)) & 1;
+        case 4:
+            return (x & 1) ? r[x / 2] & 0x0F : r[x / 2] >> 4;
+        default:
+            return r[x];
+    }
+}
+
+std::array<uint8_t, 3> ReaderRun::rgb(int x, int y) const {
+    const int bits = img.header.biBitCount;
+    if (bits <= 8) {
+        const uint8_t* p = img.rgbPalette.data() + 3 * index(x, y);
+        return {p[0], p[1], p[2]};
+    }
+    const uint8_t* p = img.row(y) + static_cast<size_t>(x) * (bits / 8);
+    return {p[2], p[1], p[0]};
+}
+
+oracle::RgbImage ReaderRun::picture() const {
+    oracle::RgbImage out;
+    out.width = width();
+    out.height = height();
+    out.rgb.reserve(static_cast<size_t>(out.width) * out.height * 3);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            const auto c = rgb(x, y);
+            out.rgb.insert(out.rgb.end(), c.begin(), c.end());
+        }
+    return out;
+}
+
+std::unique_ptr<ReaderRun> RunReader(decode::ReaderFn reader, const Bytes& bytes,
+                                     const decode::LoadOptions& options) {
+    auto run = std::make_unique<ReaderRun>();
+    decode::ByteReader in(bytes);
+    run->rc = reader(run->img, in, options);
+    return run;
+}
+
+FileLoad LoadFile(const std::string& path, const decode::LoadOptions& options) {
+    FileLoad out;
+    decode::DecodedImage img;
+    HDC dc = platform::GetDC(0);
+    HBITMAP bitmap = decode::LoadImageFile(img, path, dc, options);
+    out.rc = img.errorCode;
+    out.format = img.format;
+    out.pixelBits = img.header.biBitCount;
+    if (bitmap) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = img.header.biWidth;
+        info.bmiHeader.biHeight = -img.header.biHeight;  // top row first
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        const int w = img.header.biWidth, h = img.header.biHeight;
+        const size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~size_t{3};
+        std::vector<uint8_t> bgr(stride * h);
+        if (platform::GetDIBits(dc, bitmap, 0, h, bgr.data(), &info, DIB_RGB_COLORS) == h) {
+            out.picture.width = w;
+            out.picture.height = h;
+            out.picture.rgb.resize(static_cast<size_t>(w) * h * 3);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        out.picture.rgb[(static_cast<size_t>(y) * w + x) * 3 + c] =
+                            bgr[y * stride + x * 3 + 2 - c];
+        }
+        platform::DeleteObject(bitmap);
+    }
+    if (img.paletteHandle) platform::DeleteObject(img.paletteHandle);
+    if (img.maskBitmap) platform::DeleteObject(img.maskBitmap);
+    platform::ReleaseDC(0, dc);
+    return out;
+}
+
+std::string ComparePictures(const oracle::RgbImage& got, const oracle::RgbImage& want,
+                            int tolerance) {
+    std::ostringstream s;
+    if (got.width != want.width || got.height != want.height) {
+        s << "size " << got.width << "x" << got.height << ", expected " << want.width << "x"
+          << want.height;
+        return s.str();
+    }
+    size_t bad = 0;
+    for (int y = 0; y < got.height; ++y)
+        for (int x = 0; x < got.width; ++x) {
+            const uint8_t *a = got.pixel(x, y), *b = want.pixel(x, y);
+            if (std::abs(a[0] - b[0]) <= tolerance && std::abs(a[1] - b[1]) <= tolerance &&
+                std::abs(a[2] - b[2]) <= tolerance)
+                continue;
+            if (++bad <= 5)
+                s << "(" << x << "," << y << ") got " << int(a[0]) << "," << int(a[1]) << ","
+                  << int(a[2]) << " expected " << int(b[0]) << "," << int(b[1]) << ","
+                  << int(b[2]) << "; ";
+        }
+    if (bad) s << bad << " pixels differ";
+    return s.str();
+}
+
+Bytes ReadBytes(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), {});
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "lumora_test_XXXXXX").string();
+    if (mkdtemp(pattern.data())) dir = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
+}
+
+}  // namespace testsupport
