@@ -8,6 +8,7 @@ packages=(
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev
   imagemagick netpbm libstb-dev libgif-dev
   libfreetype-dev fonts-dejavu-core
+  libdcmtk-dev dcmtk
 )
 
 missing=()

@@ -101,6 +101,13 @@ ReadResult CallReadPng(ReadPNGProc read, const fs::path& file) {
     return TakeBlock(code, header, palette.data());
 }
 
+ReadResult CallReadDcm(ReadDCMProc read, const fs::path& file, int32_t& imageNumber) {
+    BITMAPINFOHEADER header{};
+    std::array<uint8_t, 768> palette{};
+    const int32_t code = read(file.c_str(), palette.data(), &header, &imageNumber);
+    return TakeBlock(code, header, palette.data());
+}
+
 namespace {
 
 // Reads a decimal header field of a PNM, skipping white space and comments.

@@ -73,6 +73,8 @@ class Codec {
 // Calls the entry point and frees the returned block after copying the picture out.
 ReadResult CallReadJpg(ReadJPGProc read, const fs::path& file, const JpegOptions& options = {});
 ReadResult CallReadPng(ReadPNGProc read, const fs::path& file);
+// imageNumber goes in as the image wanted and comes back as the module left it.
+ReadResult CallReadDcm(ReadDCMProc read, const fs::path& file, int32_t& imageNumber);
 
 // A portable anymap or a Windows bitmap as a reference decoder wrote it. Anymap samples are
 // brought to 8 bits: the high byte of 16-bit ones, others scaled from their maximum value.
