@@ -36,11 +36,12 @@
 #include <dcmtk/dcmjpls/djdecode.h>
 #include <dcmtk/oflog/oflog.h>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <string_view>
 #include <type_traits>
@@ -48,6 +49,7 @@
 #include "decode/codec_contract.h"
 #include "decode/decoded_image.h"
 #include "decode/loader_error.h"
+#include "dicom/dataset_scan.h"
 #include "platform/global_memory.h"
 
 namespace lmdcm {
@@ -56,31 +58,38 @@ namespace {
 // The control keeps the image count in a 16-bit property.
 constexpr int64_t kMaxImages = 32767;
 
+// Stack for DCMTK's parse: a base, and room for one level of nesting per item tag the file
+// holds (a level takes about a kilobyte; the margin covers instrumented builds). Files with
+// more items than a 1 GiB stack covers, and deflated data sets inflating beyond 1 GiB, are
+// refused as too large.
+constexpr size_t kBaseStack = size_t{16} << 20;
+constexpr size_t kStackPerItem = size_t{8} << 10;
+constexpr uint64_t kMaxItemTags = ((uint64_t{1} << 30) - kBaseStack) / kStackPerItem;
+constexpr uint64_t kMaxInflated = uint64_t{1} << 30;
+
 // DCMTK's codecs and logger are process-wide. The module stays loaded once opened, so they
-// are set up on the first call and kept.
-void SetUpDcmtk() {
-    static std::once_flag once;
-    std::call_once(once, [] {
+// are set up on the first call and kept until the process ends; the codecs are released
+// before DCMTK's own globals go, so nothing is left behind.
+class DcmtkSetUp {
+  public:
+    DcmtkSetUp() {
         // DCMTK reports every oddity of a file on its logger; the loader codes say enough.
         OFLog::configure(OFLogger::OFF_LOG_LEVEL);
         DJDecoderRegistration::registerCodecs();
         DJLSDecoderRegistration::registerCodecs();
         DcmRLEDecoderRegistration::registerCodecs();
-    });
-}
+    }
+    DcmtkSetUp(const DcmtkSetUp&) = delete;
+    DcmtkSetUp& operator=(const DcmtkSetUp&) = delete;
+    ~DcmtkSetUp() {
+        DcmRLEDecoderRegistration::cleanup();
+        DJLSDecoderRegistration::cleanup();
+        DJDecoderRegistration::cleanup();
+    }
+};
 
-// A DICOM file proper starts with a 128-byte preamble and "DICM". Files without it (old
-// ACR-NEMA style data sets) are accepted too, but only when they parse and hold pixel data.
-enum class Opened { Missing, WithPreamble, Bare };
-
-Opened Probe(const char* fileName) {
-    std::FILE* file = std::fopen(fileName, "rb");
-    if (!file) return Opened::Missing;
-    unsigned char head[132];
-    const size_t got = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
-    return got == sizeof head && std::memcmp(head + 128, "DICM", 4) == 0 ? Opened::WithPreamble
-                                                                         : Opened::Bare;
+void SetUpDcmtk() {
+    static const DcmtkSetUp setUp;
 }
 
 // The image's description as the data set states it, checked before DCMTK renders anything.
@@ -151,12 +160,11 @@ void ChooseWindow(DicomImage& image) {
     image.setMinMaxWindow(0);
 }
 
-int32_t ReadDcm(const char* fileName, uint8_t* rgbPalette, BITMAPINFOHEADER* header,
-                int32_t* imageNumber) {
-    if (!fileName || !rgbPalette || !header || !imageNumber) return decode::kCouldNotOpen;
-    const Opened opened = Probe(fileName);
-    if (opened == Opened::Missing) return decode::kCouldNotOpen;
-    const bool preamble = opened == Opened::WithPreamble;
+// Decodes the file with DCMTK. `preamble`: the file starts as a DICOM file proper; files
+// without it (old ACR-NEMA style data sets) are accepted only when they parse and hold pixel
+// data.
+int32_t Decode(const char* fileName, bool preamble, uint8_t* rgbPalette, BITMAPINFOHEADER* header,
+               int32_t* imageNumber) {
     SetUpDcmtk();
 
     // Values longer than DCM_MaxReadLength stay in the file until used, so only the frame
@@ -235,6 +243,50 @@ int32_t ReadDcm(const char* fileName, uint8_t* rgbPalette, BITMAPINFOHEADER* hea
     return static_cast<int32_t>(block.release());
 }
 
+struct Job {
+    const char* fileName;
+    bool preamble;
+    uint8_t* rgbPalette;
+    BITMAPINFOHEADER* header;
+    int32_t* imageNumber;
+    int32_t result;
+};
+
+void* RunJob(void* argument) {
+    auto& job = *static_cast<Job*>(argument);
+    try {
+        job.result =
+            Decode(job.fileName, job.preamble, job.rgbPalette, job.header, job.imageNumber);
+    } catch (const std::bad_alloc&) {
+        job.result = decode::kNoMemory;
+    } catch (...) {
+        job.result = decode::kReadError;
+    }
+    return nullptr;
+}
+
+int32_t ReadDcm(const char* fileName, uint8_t* rgbPalette, BITMAPINFOHEADER* header,
+                int32_t* imageNumber) {
+    if (!fileName || !rgbPalette || !header || !imageNumber) return decode::kCouldNotOpen;
+    const DatasetScan scan = ScanDataset(fileName, kMaxInflated);
+    if (!scan.opened) return decode::kCouldNotOpen;
+    if (scan.oversized || scan.itemTags > kMaxItemTags) return decode::kNoMemory;
+
+    // DCMTK parses on a thread of its own whose stack holds the deepest nesting the file can
+    // have, whatever stack the caller runs on.
+    Job job{fileName, scan.preamble, rgbPalette, header, imageNumber, decode::kNoMemory};
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return decode::kNoMemory;
+    pthread_t thread;
+    const bool started =
+        pthread_attr_setstacksize(&attributes, kBaseStack + scan.itemTags * kStackPerItem) == 0 &&
+        pthread_create(&thread, &attributes, RunJob, &job) == 0;
+    pthread_attr_destroy(&attributes);
+    if (!started) return decode::kNoMemory;
+    pthread_join(thread, nullptr);
+    return job.result;
+}
+
 }  // namespace
 }  // namespace lmdcm
 
@@ -242,10 +294,8 @@ extern "C" int32_t ReadDCM(const char* fileName, uint8_t* rgbPalette, BITMAPINFO
                            int32_t* imageNumber) {
     try {
         return lmdcm::ReadDcm(fileName, rgbPalette, header, imageNumber);
-    } catch (const std::bad_alloc&) {
-        return decode::kNoMemory;
     } catch (...) {
-        return decode::kReadError;
+        return decode::kNoMemory;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <tuple>
 
 #include "codecs/codec_support.h"
 #include "decode/loader.h"
@@ -36,6 +37,7 @@ class DicomBuilder {
             length[i] = static_cast<char>(meta.size() >> (8 * i));
         AppendElement(bytes_, 0x0002, 0x0000, "UL", length);
         bytes_ += meta;
+        datasetStart_ = bytes_.size();
         Text(0x0008, 0x0016, "UI", Uid("1.2.840.10008.5.1.4.1.1.7"));
         Text(0x0008, 0x0018, "UI", Uid("1.2.3.4.5.6.7"));
     }
@@ -69,7 +71,13 @@ class DicomBuilder {
         Us(0x0028, 0x0102, static_cast<uint16_t>(stored - 1));
         return Us(0x0028, 0x0103, isSigned ? 1 : 0);
     }
+    // Bytes as they stand, for structures the element helpers do not make.
+    DicomBuilder& Raw(const std::string& bytes) {
+        bytes_ += bytes;
+        return *this;
+    }
     const std::string& bytes() const { return bytes_; }
+    size_t datasetStart() const { return datasetStart_; }
 
   private:
     static std::string Uid(std::string uid) {
@@ -97,6 +105,7 @@ class DicomBuilder {
     }
 
     std::string bytes_;
+    size_t datasetStart_ = 0;
 };
 
 std::string Le16(const std::vector<int>& values) {
@@ -608,6 +617,69 @@ TEST_F(DicomRead, FailuresGiveLoaderCodesAndLeakNothing) {
     EXPECT_EQ(CallReadDcm(read_, dir_.File("missing.dcm"), number).code, decode::kCouldNotOpen);
     EXPECT_EQ(number, 7) << "a failure leaves the image number alone";
     EXPECT_EQ(platform::CountHandles(platform::HandleKind::Memory), memoryBefore);
+}
+
+// Sequences nested inside each other, `depth` deep, each of undefined length; closed when
+// `closed`, else left open to the end of the file.
+std::string NestedSequences(int depth, bool closed) {
+    const std::string open("\x08\x00\x40\x11SQ\0\0\xff\xff\xff\xff\xfe\xff\x00\xe0\xff\xff\xff\xff",
+                           20);
+    const std::string close("\xfe\xff\x0d\xe0\0\0\0\0\xfe\xff\xdd\xe0\0\0\0\0", 16);
+    std::string out;
+    for (int i = 0; i < depth; ++i)
+        out += open;
+    for (int i = 0; closed && i < depth; ++i)
+        out += close;
+    return out;
+}
+
+// Raw deflate, as the deflated transfer syntax carries the data set: gzip's stream without its
+// 10-byte header and 8-byte trailer.
+std::optional<std::string> RawDeflate(const TempDir& dir, const std::string& bytes) {
+    const fs::path plain = dir.File("plain.bin");
+    WriteBytes(plain, bytes);
+    const ToolOutput gz = RunTool("gzip -n -c < " + Quote(plain));
+    if (gz.status != 0 || gz.out.size() < 18) return std::nullopt;
+    return gz.out.substr(10, gz.out.size() - 18);
+}
+
+// DCMTK parses nested sequences recursively: files nested tens of thousands of levels deep,
+// plain or deflated, fail with a code instead of exhausting the stack; those nested beyond
+// what a 1 GiB parsing stack covers are refused as too large. Ordinary nesting loads.
+TEST_F(DicomRead, DeeplyNestedSequencesFailWithACode) {
+    auto picture = [](int depth, bool closed, const std::string& syntax) {
+        DicomBuilder b(syntax);
+        b.Raw(NestedSequences(depth, closed));
+        b.Image(1, "MONOCHROME2", 0, 2, 2, 8, 8, false)
+            .Pixels(std::string("\0\x40\x80\xff", 4), "OB");
+        return b;
+    };
+    const ReadResult ordinary = ReadBytes(picture(40, true, "1.2.840.10008.1.2.1").bytes());
+    ASSERT_GT(ordinary.code, 0);
+    EXPECT_EQ(ordinary.picture.Index(1, 1), 255);
+    EXPECT_EQ(ReadBytes(picture(30000, false, "1.2.840.10008.1.2.1").bytes()).code,
+              decode::kReadError);
+    EXPECT_EQ(ReadBytes(picture(200000, false, "1.2.840.10008.1.2.1").bytes()).code,
+              decode::kNoMemory);
+    // The same bytes under an implicit VR label do not parse, but fail just as safely.
+    EXPECT_TRUE(IsLoaderFailure(ReadBytes(picture(30000, true, "1.2.840.10008.1.2").bytes()).code));
+
+    if (!HaveTool("gzip")) GTEST_SKIP() << "gzip not installed";
+    for (const auto& [depth, closed, want] :
+         {std::tuple{40, true, 0}, std::tuple{30000, false, int{decode::kReadError}},
+          std::tuple{1000000, false, int{decode::kNoMemory}}}) {
+        SCOPED_TRACE(depth);
+        const DicomBuilder b = picture(depth, closed, "1.2.840.10008.1.2.1.99");
+        const auto deflated = RawDeflate(dir_, b.bytes().substr(b.datasetStart()));
+        ASSERT_TRUE(deflated.has_value());
+        const ReadResult got = ReadBytes(b.bytes().substr(0, b.datasetStart()) + *deflated);
+        if (want == 0) {
+            ASSERT_GT(got.code, 0);
+            EXPECT_EQ(got.picture.Index(0, 1), 0x80);
+        } else {
+            EXPECT_EQ(got.code, want);
+        }
+    }
 }
 
 // Files cut short anywhere in their pixel data fail with the read code.
