@@ -99,6 +99,7 @@ struct Geometry {
     Uint16 samples = 1;
     Uint16 bitsAllocated = 0;
     bool monochrome = true;
+    bool halfChroma = false;  // YCbCr 4:2:2: two samples a pixel when stored uncompressed
 };
 
 int32_t ReadGeometry(DcmDataset& data, Geometry& g) {
@@ -110,6 +111,7 @@ int32_t ReadGeometry(DcmDataset& data, Geometry& g) {
     data.findAndGetUint16(DCM_BitsAllocated, g.bitsAllocated);
     OFString photometric;
     data.findAndGetOFString(DCM_PhotometricInterpretation, photometric);
+    g.halfChroma = photometric == "YBR_FULL_422" || photometric == "YBR_PARTIAL_422";
     // Without a stated interpretation DCMTK goes by the sample count.
     g.monochrome = photometric.empty()
                        ? g.samples == 1
@@ -119,24 +121,26 @@ int32_t ReadGeometry(DcmDataset& data, Geometry& g) {
 
 // How many images the file really holds: the NumberOfFrames attribute (1 when absent or not
 // positive), never more than the pixel data can carry. Uncompressed data carries as many
-// whole frames as fit in it; compressed data at least one fragment per frame.
+// whole frames as fit in it; compressed data at least one fragment per frame. 0 when not even
+// one image is there: the file was cut short or states a size its data does not have, and
+// DCMTK would otherwise render a picture of that size from nothing.
 int64_t CountImages(DcmDataset& data, DcmElement& pixels, const DcmXfer& xfer, const Geometry& g) {
     Sint32 stated = 1;
     if (data.findAndGetSint32(DCM_NumberOfFrames, stated).bad() || stated < 1) stated = 1;
-    int64_t count = stated;
+    int64_t present = 0;
     if (xfer.isEncapsulated()) {
         DcmPixelSequence* sequence = nullptr;
         auto& pixelData = static_cast<DcmPixelData&>(pixels);
         if (pixelData.getEncapsulatedRepresentation(xfer.getXfer(), nullptr, sequence).good() &&
             sequence && sequence->card() > 1)
-            count = std::min(count, static_cast<int64_t>(sequence->card()) - 1);
+            present = static_cast<int64_t>(sequence->card()) - 1;  // the first is the offset table
     } else {
+        const uint64_t samples = g.halfChroma && g.samples == 3 ? 2 : g.samples;
         const uint64_t frameBits =
-            uint64_t{g.rows} * g.columns * g.samples * std::max<Uint16>(g.bitsAllocated, 1);
-        const uint64_t present = uint64_t{pixels.getLength()} * 8 / frameBits;
-        if (present >= 1) count = std::min<int64_t>(count, static_cast<int64_t>(present));
+            uint64_t{g.rows} * g.columns * samples * std::max<Uint16>(g.bitsAllocated, 1);
+        present = static_cast<int64_t>(uint64_t{pixels.getLength()} * 8 / frameBits);
     }
-    return std::min(count, kMaxImages);
+    return std::min({int64_t{stated}, present, kMaxImages});
 }
 
 int32_t StatusCode(EI_Status status) {
@@ -191,6 +195,7 @@ int32_t Decode(const char* fileName, bool preamble, uint8_t* rgbPalette, BITMAPI
     if (int32_t rc = decode::CheckImageSize(width, height, stride)) return rc;
 
     const int64_t count = CountImages(data, *pixels, xfer, g);
+    if (count == 0) return decode::kReadError;
     const int64_t wanted = *imageNumber >= 1 && *imageNumber <= count ? *imageNumber : 1;
 
     DicomImage image(&file, EXS_Unknown, CIF_UsePartialAccessToPixelData,

@@ -609,6 +609,18 @@ TEST_F(DicomRead, FailuresGiveLoaderCodesAndLeakNothing) {
     EXPECT_EQ(oversized(1, 4, 32768), decode::kNoMemory);
     EXPECT_EQ(oversized(1, 65535, 65535), decode::kNoMemory);
     EXPECT_EQ(oversized(3, 30000, 30000), decode::kNoMemory);  // 2.7 GB at 24 bits
+    // Within the limits, pixel data short of one whole image is a file cut short: no picture
+    // is rendered from the little there is.
+    EXPECT_EQ(oversized(1, 20000, 20000), decode::kReadError);
+    DicomBuilder oneByteShort;
+    oneByteShort.Image(1, "MONOCHROME2", 0, 3, 3, 16, 16, false).Pixels(std::string(16, '\1'));
+    EXPECT_EQ(ReadBytes(oneByteShort.bytes()).code, decode::kReadError);
+    DicomBuilder encapsulatedEmpty("1.2.840.10008.1.2.5");  // RLE, offset table only
+    encapsulatedEmpty.Image(1, "MONOCHROME2", 0, 3, 3, 8, 8, false)
+        .Raw(std::string("\xe0\x7f\x10\x00OB\0\0\xff\xff\xff\xff"
+                         "\xfe\xff\x00\xe0\0\0\0\0\xfe\xff\xdd\xe0\0\0\0\0",
+                         28));
+    EXPECT_EQ(ReadBytes(encapsulatedEmpty.bytes()).code, decode::kReadError);
 
     int32_t number = 7;
     BITMAPINFOHEADER header{};
