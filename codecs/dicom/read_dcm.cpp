@@ -40,7 +40,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string_view>
