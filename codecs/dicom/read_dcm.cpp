@@ -28,6 +28,7 @@
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmdata/dcxfer.h>
 #include <dcmtk/dcmimage/diregist.h>  // colour images: registers dcmimage with dcmimgle
@@ -142,6 +143,31 @@ int64_t CountImages(DcmDataset& data, DcmElement& pixels, const DcmXfer& xfer, c
     return std::min({int64_t{stated}, present, kMaxImages});
 }
 
+// DCMTK's RLE decoder takes the segment offsets in a fragment's 64-byte header on trust and
+// reads wherever they point. Every fragment of an RLE file holds one frame and starts with
+// such a header: the segment count (1 to 15) and the segments' offsets, which must lie inside
+// the fragment in ascending order. Read without loading the fragments whole.
+bool RleHeadersSound(DcmPixelSequence& sequence) {
+    for (unsigned long i = 1; i < sequence.card(); ++i) {
+        DcmPixelItem* fragment = nullptr;
+        if (sequence.getItem(fragment, i).bad() || !fragment) return false;
+        const Uint32 length = fragment->getLength();
+        Uint8 head[64];
+        if (length < sizeof head || fragment->getPartialValue(head, 0, sizeof head).bad())
+            return false;
+        auto field = [&](int k) {
+            return Uint32{head[4 * k]} | Uint32{head[4 * k + 1]} << 8 |
+                   Uint32{head[4 * k + 2]} << 16 | Uint32{head[4 * k + 3]} << 24;
+        };
+        const Uint32 segments = field(0);
+        if (segments < 1 || segments > 15) return false;
+        for (Uint32 k = 1; k <= segments; ++k) {
+            if (field(k) > length || (k > 1 && field(k) < field(k - 1))) return false;
+        }
+    }
+    return true;
+}
+
 int32_t StatusCode(EI_Status status) {
     switch (status) {
         case EIS_Normal:
@@ -195,6 +221,14 @@ int32_t Decode(const char* fileName, bool preamble, uint8_t* rgbPalette, BITMAPI
 
     const int64_t count = CountImages(data, *pixels, xfer, g);
     if (count == 0) return decode::kReadError;
+    if (xfer.getXfer() == EXS_RLELossless) {
+        DcmPixelSequence* sequence = nullptr;
+        if (static_cast<DcmPixelData*>(pixels)
+                ->getEncapsulatedRepresentation(xfer.getXfer(), nullptr, sequence)
+                .bad() ||
+            !sequence || !RleHeadersSound(*sequence))
+            return decode::kReadError;
+    }
     const int64_t wanted = *imageNumber >= 1 && *imageNumber <= count ? *imageNumber : 1;
 
     DicomImage image(&file, EXS_Unknown, CIF_UsePartialAccessToPixelData,

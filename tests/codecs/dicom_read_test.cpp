@@ -727,6 +727,55 @@ TEST_F(DicomRead, DeeplyNestedSequencesFailWithACode) {
     }
 }
 
+// An RLE fragment: the 64-byte header (segment count, then each segment's offset) and the
+// segments.
+std::string RleFragment(const std::vector<uint32_t>& header, const std::string& segments) {
+    std::string fragment(64, '\0');
+    for (size_t k = 0; k < header.size() && k < 16; ++k) {
+        for (int i = 0; i < 4; ++i)
+            fragment[4 * k + i] = static_cast<char>(header[k] >> (8 * i));
+    }
+    return fragment + segments;
+}
+
+// Encapsulated pixel data: an empty offset table, the fragments, the sequence's end.
+std::string Encapsulated(const std::vector<std::string>& fragments) {
+    auto item = [](uint8_t element, const std::string& value) {
+        std::string out("\xfe\xff", 2);
+        out += static_cast<char>(element);
+        out += '\xe0';
+        for (int i = 0; i < 4; ++i)
+            out += static_cast<char>(value.size() >> (8 * i));
+        return out + value;
+    };
+    std::string out("\xe0\x7f\x10\x00OB\0\0\xff\xff\xff\xff", 12);
+    out += item(0x00, "");
+    for (const std::string& f : fragments)
+        out += item(0x00, f);
+    return out + item(0xdd, "");
+}
+
+// RLE segment offsets are checked against their fragment before DCMTK's decoder, which trusts
+// them, reads anything: offsets past the fragment's end, out of order, too many segments and
+// fragments too short for their header fail with the read code.
+TEST_F(DicomRead, RleSegmentOffsetsStayInsideTheirFragment) {
+    const std::string run("\x03\x00\x40\x80\xff\x00", 6);  // literal run of four values, pad
+    auto picture = [&](const std::string& fragment) {
+        DicomBuilder b("1.2.840.10008.1.2.5");
+        b.Image(1, "MONOCHROME2", 0, 2, 2, 8, 8, false);
+        return ReadBytes(b.Raw(Encapsulated({fragment})).bytes());
+    };
+    const ReadResult good = picture(RleFragment({1, 64}, run));
+    ASSERT_GT(good.code, 0);
+    EXPECT_EQ(good.picture.Index(1, 0), 0x40);
+    EXPECT_EQ(good.picture.Index(1, 1), 0xff);
+    EXPECT_EQ(picture(RleFragment({1, 0x7FFFFF00}, run)).code, decode::kReadError);
+    EXPECT_EQ(picture(RleFragment({1, 71}, run)).code, decode::kReadError);
+    EXPECT_EQ(picture(RleFragment({2, 68, 64}, run)).code, decode::kReadError);
+    EXPECT_EQ(picture(RleFragment({16, 64}, run)).code, decode::kReadError);
+    EXPECT_EQ(picture(std::string(32, '\1')).code, decode::kReadError);
+}
+
 // Files cut short anywhere in their pixel data fail with the read code.
 TEST_F(DicomRead, TruncatedFilesFailWithReadError) {
     RequireTestData();
