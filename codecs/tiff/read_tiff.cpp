@@ -25,6 +25,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
@@ -46,6 +47,8 @@ namespace {
 // Largest single allocation libtiff may make for a strip or tile: beyond it the file is refused
 // rather than the process exhausted.
 constexpr tmsize_t kMaxLibtiffAllocation = tmsize_t{1} << 30;
+// Bytes after a decoded row that a packed sample may look at.
+constexpr size_t kSlack = 8;
 // Largest strip, tile or band of tiles decoded at once.
 constexpr uint64_t kMaxBuffer = uint64_t{1} << 30;
 
@@ -130,7 +133,7 @@ struct Layout {
 };
 
 // How each decoded row becomes a row of the pixel block.
-enum class Output { Indexed, Colour, Cmyk, Rgba };
+enum class Output { Indexed, Grey, Colour, Cmyk, Rgba };
 
 int HeaderBits(uint32_t bits) {
     if (bits == 16) bits = 8;  // 16-bit grey keeps its high byte
@@ -150,20 +153,23 @@ Output ChooseOutput(TIFF* tif, const Layout& l, const BITMAPINFOHEADER& header) 
     const uint32_t bits = uint32_t{l.bitsPerSample} * l.samples;
     const bool sameSize = header.biWidth == static_cast<int32_t>(l.width) &&
                           header.biHeight == static_cast<int32_t>(l.height);
-    const bool plainDepth = l.bitsPerSample == 1 || l.bitsPerSample == 2 || l.bitsPerSample == 4 ||
-                            l.bitsPerSample == 8 || l.bitsPerSample == 16;
-    if (!sameSize || !plainDepth || HeaderBits(bits) != header.biBitCount ||
-        (l.planar != PLANARCONFIG_CONTIG && l.samples > 1))
+    uint16_t format = SAMPLEFORMAT_UINT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+    const bool integer = format != SAMPLEFORMAT_IEEEFP && format != SAMPLEFORMAT_COMPLEXIEEEFP &&
+                         format != SAMPLEFORMAT_COMPLEXINT;
+    if (!sameSize || !integer || (l.bitsPerSample > 32 && l.bitsPerSample != 64) ||
+        HeaderBits(bits) != header.biBitCount || (l.planar != PLANARCONFIG_CONTIG && l.samples > 1))
         return Output::Rgba;
+    const bool grey =
+        l.photometric == PHOTOMETRIC_MINISWHITE || l.photometric == PHOTOMETRIC_MINISBLACK;
     if (header.biBitCount <= 8) {
-        const bool grey = l.photometric == PHOTOMETRIC_MINISWHITE ||
-                          l.photometric == PHOTOMETRIC_MINISBLACK ||
-                          l.photometric == PHOTOMETRIC_PALETTE;
         // The first sample of a pixel is the index; a second one (alpha) is dropped.
-        return grey && l.samples <= 2 && (l.samples == 1 || l.bitsPerSample >= 8) ? Output::Indexed
-                                                                                  : Output::Rgba;
+        const bool indexed = grey || l.photometric == PHOTOMETRIC_PALETTE;
+        return indexed && (l.samples == 1 || (l.samples == 2 && l.bitsPerSample >= 8))
+                   ? Output::Indexed
+                   : Output::Rgba;
     }
-    if (l.bitsPerSample < 8) return Output::Rgba;
+    if (grey && l.samples <= 2 && l.bitsPerSample > 8) return Output::Grey;
     if (l.photometric == PHOTOMETRIC_RGB && l.samples >= 3) return Output::Colour;
     if (l.photometric == PHOTOMETRIC_SEPARATED && l.samples >= 4) {
         uint16_t inkSet = INKSET_CMYK;
@@ -177,19 +183,37 @@ Output ChooseOutput(TIFF* tif, const Layout& l, const BITMAPINFOHEADER& header) 
     return Output::Rgba;
 }
 
-// Sample i of a decoded row, reduced to 8 bits when it has 16.
+// Sample i of a decoded row: samples of up to 8 bits as they are (palette indices), wider ones
+// their top 8 bits. libtiff hands whole-byte samples in host order and packs the others high
+// bit first. Rows carry 8 bytes of slack for the look-ahead.
 inline unsigned Sample(const uint8_t* row, size_t i, unsigned bits) {
     switch (bits) {
         case 8:
             return row[i];
         case 16: {
             uint16_t v;
-            std::memcpy(&v, row + 2 * i, 2);  // libtiff hands samples in host order
+            std::memcpy(&v, row + 2 * i, 2);
             return v >> 8;
+        }
+        case 24:
+            return row[3 * i + (std::endian::native == std::endian::little ? 2 : 0)];
+        case 32: {
+            uint32_t v;
+            std::memcpy(&v, row + 4 * i, 4);
+            return v >> 24;
+        }
+        case 64: {
+            uint64_t v;
+            std::memcpy(&v, row + 8 * i, 8);
+            return static_cast<unsigned>(v >> 56);
         }
         default: {
             const size_t bit = i * bits;
-            return (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+            const uint32_t window = uint32_t{row[bit / 8]} << 24 |
+                                    uint32_t{row[bit / 8 + 1]} << 16 |
+                                    uint32_t{row[bit / 8 + 2]} << 8 | row[bit / 8 + 3];
+            const uint32_t field = window << (bit % 8);
+            return bits <= 8 ? field >> (32 - bits) : field >> 24;
         }
     }
 }
@@ -235,12 +259,22 @@ struct RowWriter {
             }
             return;
         }
+        if (output == Output::Grey) {
+            // Grey deeper than 8 bits, the reader's 24-bit layout: white at 0 for WhiteIsZero.
+            const unsigned flip = layout.photometric == PHOTOMETRIC_MINISWHITE ? 255 : 0;
+            for (uint32_t x = 0; x < w; ++x, out += 3)
+                out[0] = out[1] = out[2] = static_cast<uint8_t>(Sample(src, x * spp, bps) ^ flip);
+            return;
+        }
+        // Samples of fewer than 8 bits are scaled so that their maximum is full intensity.
+        const unsigned max = bps < 8 ? (1u << bps) - 1 : 255;
         for (uint32_t x = 0; x < w; ++x, out += 3) {
             const size_t i = x * spp;
-            const unsigned a = Sample(src, i, bps), b = Sample(src, i + 1, bps),
-                           c = Sample(src, i + 2, bps);
+            const unsigned a = Sample(src, i, bps) * 255 / max,
+                           b = Sample(src, i + 1, bps) * 255 / max,
+                           c = Sample(src, i + 2, bps) * 255 / max;
             if (output == Output::Cmyk) {
-                const unsigned k = Sample(src, i + 3, bps);
+                const unsigned k = Sample(src, i + 3, bps) * 255 / max;
                 out[0] = CmykChannel(c, k);
                 out[1] = CmykChannel(b, k);
                 out[2] = CmykChannel(a, k);
@@ -270,7 +304,7 @@ int32_t DecodeRows(TIFF* tif, const RowWriter& writer) {
         const uint32_t bandRows = std::min(th, l.height);
         if (tileSize > kMaxBuffer || scanline * bandRows > kMaxBuffer) return decode::kNoMemory;
         std::vector<uint8_t> tile(tileSize);
-        std::vector<uint8_t> band(scanline * bandRows);
+        std::vector<uint8_t> band(scanline * bandRows + kSlack);
         const uint64_t bitsPerPixel = uint64_t{l.bitsPerSample} * l.samples;
         for (uint32_t y = 0; y < l.height; y += th) {
             std::fill(band.begin(), band.end(), 0);
@@ -293,7 +327,7 @@ int32_t DecodeRows(TIFF* tif, const RowWriter& writer) {
         rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, l.height);
         const uint64_t stripSize = scanline * rowsPerStrip;
         if (stripSize > kMaxBuffer) return decode::kNoMemory;
-        std::vector<uint8_t> strip(stripSize);
+        std::vector<uint8_t> strip(stripSize + kSlack);
         const uint32_t strips = TIFFNumberOfStrips(tif);
         for (uint32_t s = 0; s < strips; ++s) {
             const uint64_t first = uint64_t{s} * rowsPerStrip;

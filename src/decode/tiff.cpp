@@ -29,6 +29,7 @@ enum Tag : int32_t {
     kBitsPerSample = 258,
     kCompression = 259,
     kPhotometric = 262,
+    kFillOrder = 266,
     kStripOffsets = 273,
     kSamplesPerPixel = 277,
     kRowsPerStrip = 278,
@@ -37,12 +38,15 @@ enum Tag : int32_t {
     kColorMap = 320,
     kTileWidth = 322,
     kTileLength = 323,
+    kSampleFormat = 339,
+    kPlanarConfiguration = 284,
 };
 
 enum FieldType : int32_t { kShort = 3, kLong = 4, kRational = 5 };
 
 constexpr int32_t kUncompressed = 1;
 constexpr int32_t kPackBits = 32773;
+constexpr int32_t kWhiteIsZero = 0;
 constexpr int32_t kBlackIsZero = 1;
 constexpr int32_t kSeparated = 5;  // CMYK
 
@@ -63,6 +67,9 @@ struct Directory {
     float yResolution = 1.0f;
     bool haveColorMap = false;
     bool tiled = false;
+    bool bitsReversed = false;    // FillOrder 2: the low bit of each byte comes first
+    bool planesSeparate = false;  // PlanarConfiguration 2: one plane per sample
+    bool floatSamples = false;    // SampleFormat 3
 };
 
 // Reads values in the file's byte order at offsets relative to the TIFF header.
@@ -123,6 +130,15 @@ void ReadColorMap(TiffStream& s, uint32_t offset, uint32_t bits, std::array<uint
     }
 }
 
+// The first SHORT of a field: the value itself for a count of 1 or 2, else the first value at
+// the offset the field holds (0 when that is outside the file).
+uint32_t FirstOfArray(TiffStream& s, uint32_t count, uint32_t value) {
+    if (count <= 2) return value;
+    if (!s.Has(value, 2)) return 0;
+    s.Seek(value);
+    return static_cast<uint32_t>(s.Word());
+}
+
 // Parses the directory at `offset`. False when the directory is not inside the file.
 bool ReadDirectory(TiffStream& s, uint32_t offset, Directory& d,
                    std::array<uint8_t, 768>& palette) {
@@ -161,21 +177,24 @@ bool ReadDirectory(TiffStream& s, uint32_t offset, Directory& d,
                 d.height = value;
                 break;
             case kBitsPerSample:
-                if (count > 2) {
-                    d.bitsPerSample = 0;  // unreadable: rejected as a bit count of 0
-                    if (s.Has(value, 2)) {
-                        s.Seek(value);
-                        d.bitsPerSample = static_cast<uint32_t>(s.Word());
-                    }
-                } else {
-                    d.bitsPerSample = value;
-                }
+                // Unreadable: rejected as a bit count of 0.
+                d.bitsPerSample = FirstOfArray(s, count, value);
                 break;
             case kCompression:
                 d.compression = value;
                 break;
             case kPhotometric:
                 d.photometric = value;
+                break;
+            case kPlanarConfiguration:
+                d.planesSeparate = value == 2;
+                break;
+            case kSampleFormat:
+                // One value per sample; they are alike in any file worth reading.
+                d.floatSamples = FirstOfArray(s, count, value) == 3;
+                break;
+            case kFillOrder:
+                d.bitsReversed = value == 2;
                 break;
             case kStripOffsets:
                 d.haveStrips = true;
@@ -251,11 +270,12 @@ void DefaultPalette(DecodedImage& img, const Directory& d, int sampleBits) {
         return;
     }
     if (img.header.biBitCount > 8) return;
+    // i x 255 / (levels - 1) rounds down like a step of 255 / (levels - 1) for 1, 2, 4 and 8
+    // bits and still ends at white for the depths in between.
     const int levels = 1 << sampleBits;
-    const int step = 255 / (levels - 1);
     for (int i = 0; i < levels; ++i) {
         const int entry = blackIsZero ? i : levels - 1 - i;
-        std::fill_n(p.begin() + 3 * entry, 3, static_cast<uint8_t>(i * step));
+        std::fill_n(p.begin() + 3 * entry, 3, static_cast<uint8_t>(i * 255 / (levels - 1)));
     }
 }
 
@@ -265,8 +285,12 @@ void DefaultPalette(DecodedImage& img, const Directory& d, int sampleBits) {
 void UnpackBitsRow(ByteReader& in, uint8_t* row, size_t length) {
     size_t filled = 0;
     while (filled < length) {
+        if (in.eof()) {
+            // Every control byte and data byte from here on reads as 255: runs of 255.
+            std::memset(row + filled, 255, length - filled);
+            return;
+        }
         int c = in.getc();
-        if (c == ByteReader::kEof) c = 255;
         if (c < 128) {
             for (int i = 0; i <= c; ++i) {
                 const int b = in.getc();
@@ -288,6 +312,7 @@ struct RowLayout {
     uint32_t samples;
     bool bigEndian;
     bool cmyk;
+    bool whiteIsZero;
     int headerBits;  // 1, 4, 8 or 24
     size_t sourceBytes;
     size_t rowStride;
@@ -298,18 +323,53 @@ uint8_t CmykChannel(int ink, int black) {
     return static_cast<uint8_t>(sum >= 255 ? 0 : 255 - sum);
 }
 
-// Converts the source row in `buf` (at least max(sourceBytes, rowStride) bytes) in place into
-// the pixel layout and returns how many bytes of it form the pixel row.
+// Samples wider than 8 bits keep their top 8 bits, so colours and greys stay meaningful: the
+// high byte of a whole-byte sample (first or last by the byte order), the top bits of a packed
+// one (10, 12 or 14 bits, packed high bit first). Returns the bytes of 8-bit samples made.
+size_t NarrowSamples(const RowLayout& l, uint8_t* buf) {
+    const uint32_t bps = l.bitsPerSample;
+    const size_t samples = size_t{l.width} * l.samples;
+    if (bps % 8 == 0) {
+        const size_t size = bps / 8;
+        const size_t high = l.bigEndian ? 0 : size - 1;
+        for (size_t i = 0; i < samples; ++i)
+            buf[i] = buf[size * i + high];
+        return samples;
+    }
+    for (size_t i = 0; i < samples; ++i) {
+        const size_t bit = i * bps;  // buf[i] is behind every byte still to be read
+        const uint32_t window = uint32_t{buf[bit / 8]} << 8 | buf[bit / 8 + 1];
+        buf[i] = static_cast<uint8_t>(window >> (8 - bit % 8));
+    }
+    return samples;
+}
+
+// Colour samples of fewer than 8 bits scaled to 8 bits, so that their maximum is full intensity.
+size_t WidenSamples(const RowLayout& l, uint8_t* buf) {
+    const uint32_t bps = l.bitsPerSample;
+    const size_t samples = size_t{l.width} * l.samples;
+    const std::vector<uint8_t> packed(buf, buf + l.sourceBytes + 1);
+    const uint32_t max = (1u << bps) - 1;
+    for (size_t i = 0; i < samples; ++i) {
+        const size_t bit = i * bps;
+        const uint32_t window = uint32_t{packed[bit / 8]} << 8 | packed[bit / 8 + 1];
+        const uint32_t v = (window >> (16 - bps - bit % 8)) & max;
+        buf[i] = static_cast<uint8_t>(v * 255 / max);
+    }
+    return samples;
+}
+
+// Converts the source row in `buf` (at least max(sourceBytes, rowStride) + 1 bytes) in place
+// into the pixel layout and returns how many bytes of it form the pixel row.
 size_t ConvertRow(const RowLayout& l, uint8_t* buf) {
     size_t bytes = l.sourceBytes;
     uint32_t bits = l.bits;
-    // 16-bit samples keep their high byte, which is the first or second by the byte order.
-    if (l.bitsPerSample == 16) {
-        const size_t samples = bytes / 2;
-        const size_t high = l.bigEndian ? 0 : 1;
-        for (size_t i = 0; i < samples; ++i)
-            buf[i] = buf[2 * i + high];
-        bytes = samples;
+    const bool narrowed = l.bitsPerSample > 8;
+    if (narrowed) {
+        bytes = NarrowSamples(l, buf);
+        bits = 8 * l.samples;
+    } else if (l.headerBits == 24 && l.bitsPerSample < 8 && l.samples >= 3) {
+        bytes = WidenSamples(l, buf);
         bits = 8 * l.samples;
     }
     const size_t w = l.width;
@@ -330,11 +390,11 @@ size_t ConvertRow(const RowLayout& l, uint8_t* buf) {
             for (size_t x = 0; x < w && (x + 1) * group <= bytes; ++x)
                 std::memmove(buf + 3 * x, buf + x * group, 3);
             bytes = std::min(3 * w, bytes);
-        } else if (group < 3 && bits % 8 == 0 && l.bitsPerSample % 8 == 0) {
-            // One or two whole-byte samples (grey with alpha at 16 bits a sample): the first is
-            // a grey level.
+        } else if (group < 3 && (narrowed || l.bitsPerSample == 8)) {
+            // Grey (with alpha) deeper than 8 bits: the grey level, white at 0 for WhiteIsZero.
             for (size_t x = w; x-- > 0;) {
-                const uint8_t g = x * group < bytes ? buf[x * group] : 0;
+                uint8_t g = x * group < bytes ? buf[x * group] : 0;
+                if (l.whiteIsZero) g = static_cast<uint8_t>(255 - g);
                 buf[3 * x] = buf[3 * x + 1] = buf[3 * x + 2] = g;
             }
             return 3 * w;
@@ -383,10 +443,14 @@ uint32_t StripOffset(TiffStream& s, const Directory& d, uint32_t k) {
 }
 
 int32_t ReadStrips(DecodedImage& img, TiffStream& s, const Directory& d, const RowLayout& l) {
-    std::vector<uint8_t> buf(std::max(l.sourceBytes, l.rowStride));
+    // One byte of slack: narrowing packed samples looks one byte ahead.
+    std::vector<uint8_t> buf(std::max({l.sourceBytes, l.rowStride, size_t{l.width} * l.samples}) +
+                             1);
     const uint32_t rowsPerStrip = d.rowsPerStrip ? d.rowsPerStrip : d.height;
     ByteReader& in = s.in();
     uint32_t row = 0;
+    const uint8_t* exhaustedRow = nullptr;
+    size_t converted = 0;
     // Rows past the height would be dropped, so the walk stops there whatever the strip count.
     for (uint32_t k = 0; k < d.stripCount && row < d.height; ++k) {
         const uint32_t offset = StripOffset(s, d, k);
@@ -395,16 +459,26 @@ int32_t ReadStrips(DecodedImage& img, TiffStream& s, const Directory& d, const R
             continue;
         }
         s.Seek(offset);
+        exhaustedRow = nullptr;
         for (uint32_t r = 0; r < rowsPerStrip && row < d.height; ++r, ++row) {
+            const bool atEnd = in.eof();
+            if (atEnd && exhaustedRow) {
+                // The file has ended: every further row of the strip is made from end-of-file
+                // values alone, the same as the one made before.
+                std::memcpy(img.row(static_cast<int32_t>(row)), exhaustedRow,
+                            std::min(converted, l.rowStride));
+                continue;
+            }
             if (d.compression == kPackBits) {
                 UnpackBitsRow(in, buf.data(), l.sourceBytes);
             } else {
                 const size_t got = in.read(buf.data(), l.sourceBytes);
                 std::memset(buf.data() + got, 0, l.sourceBytes - got);
             }
-            const size_t bytes = ConvertRow(l, buf.data());
+            converted = ConvertRow(l, buf.data());
             std::memcpy(img.row(static_cast<int32_t>(row)), buf.data(),
-                        std::min(bytes, l.rowStride));
+                        std::min(converted, l.rowStride));
+            if (atEnd) exhaustedRow = img.row(static_cast<int32_t>(row));
         }
     }
     return 0;
@@ -477,7 +551,11 @@ int32_t ReadTiffAt(DecodedImage& img, ByteReader& in, const LoadOptions& options
     if (int32_t rc = CheckImageSize(d.width, d.height, std::max<int64_t>(img.rowStride, 1)))
         return rc;
 
-    const bool inHouse = (d.compression == kUncompressed || d.compression == kPackBits) && !d.tiled;
+    // Bit-reversed data, one plane per sample and floating-point samples are rare enough to
+    // leave to libtiff, which knows them; read as plain data they would give a wrong picture.
+    const bool inHouse = (d.compression == kUncompressed || d.compression == kPackBits) &&
+                         !d.tiled && !d.bitsReversed &&
+                         !(d.planesSeparate && d.samplesPerPixel > 1) && !d.floatSamples;
     if (!inHouse) {
         if (int32_t rc = ReadWithModule(img, base ? baseOffset : pageOffset)) return rc;
         img.pixelAspect = PixelAspect(d);
@@ -491,6 +569,7 @@ int32_t ReadTiffAt(DecodedImage& img, ByteReader& in, const LoadOptions& options
                            d.samplesPerPixel,
                            bigEndian,
                            d.photometric == kSeparated,
+                           d.photometric == kWhiteIsZero,
                            img.header.biBitCount,
                            sourceBytes,
                            static_cast<size_t>(img.rowStride)};
