@@ -551,11 +551,13 @@ int32_t ReadTiffAt(DecodedImage& img, ByteReader& in, const LoadOptions& options
     if (int32_t rc = CheckImageSize(d.width, d.height, std::max<int64_t>(img.rowStride, 1)))
         return rc;
 
-    // Bit-reversed data, one plane per sample and floating-point samples are rare enough to
-    // leave to libtiff, which knows them; read as plain data they would give a wrong picture.
+    // Bit-reversed data, one plane per sample, floating-point samples and colour spaces other
+    // than grey, RGB, palette and CMYK (YCbCr, CIE L*a*b*, LogLuv) are rare enough to leave to
+    // libtiff, which knows them; read as plain samples they would give a wrong picture.
     const bool inHouse = (d.compression == kUncompressed || d.compression == kPackBits) &&
                          !d.tiled && !d.bitsReversed &&
-                         !(d.planesSeparate && d.samplesPerPixel > 1) && !d.floatSamples;
+                         !(d.planesSeparate && d.samplesPerPixel > 1) && !d.floatSamples &&
+                         d.photometric <= kSeparated;
     if (!inHouse) {
         if (int32_t rc = ReadWithModule(img, base ? baseOffset : pageOffset)) return rc;
         img.pixelAspect = PixelAspect(d);

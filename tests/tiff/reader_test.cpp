@@ -459,3 +459,105 @@ TEST(TiffBase, StreamsInsideABiggerFileCountFromTheirHeader) {
 
 }  // namespace
 }  // namespace tiff_test
+
+namespace tiff_test {
+namespace {
+
+TEST(TiffSamples, WideSamplesKeepTheirTopBitsAndNarrowColourIsScaled) {
+    // 12-bit grey, packed high bit first: 0xABC and 0x123. The header becomes 24 bits.
+    Picture p;
+    p.width = 2;
+    p.height = 1;
+    p.bitsPerSample = 12;
+    p.strip = {0xAB, 0xC1, 0x23};
+    for (uint32_t photometric : {1u, 0u}) {
+        SCOPED_TRACE(photometric);
+        p.photometric = photometric;
+        const auto run = RunReader(decode::ReadTiff, MakeTiff(p, true));
+        ASSERT_EQ(run->rc, 0);
+        EXPECT_EQ(run->img.header.biBitCount, 24);
+        const uint8_t a = photometric ? 0xAB : 0xFF - 0xAB, b = photometric ? 0x12 : 0xFF - 0x12;
+        EXPECT_EQ(run->rgb(0, 0), Grey(a));
+        EXPECT_EQ(run->rgb(1, 0), Grey(b));
+    }
+
+    // 32-bit RGB samples in either byte order: the most significant byte.
+    for (bool big : {false, true}) {
+        SCOPED_TRACE(big ? "MM" : "II");
+        p = {};
+        p.width = 1;
+        p.bitsPerSample = 32;
+        p.samples = 3;
+        p.photometric = 2;
+        for (uint32_t v : {0x11223344u, 0xA0000000u, 0x00FFFFFFu})
+            for (int i = 0; i < 4; ++i)
+                p.strip.push_back(static_cast<uint8_t>(big ? v >> (24 - 8 * i) : v >> (8 * i)));
+        const auto run = RunReader(decode::ReadTiff, MakeTiff(p, big));
+        ASSERT_EQ(run->rc, 0);
+        EXPECT_EQ(run->rgb(0, 0), (std::array<uint8_t, 3>{0x11, 0xA0, 0x00}));
+    }
+
+    // 5-bit RGB: 31 is full intensity. Samples 31, 0, 16 packed into two bytes.
+    p = {};
+    p.width = 1;
+    p.bitsPerSample = 5;
+    p.samples = 3;
+    p.photometric = 2;
+    p.strip = {0xF8, 0x20};  // 11111 00000 10000 0
+    const auto run = RunReader(decode::ReadTiff, MakeTiff(p));
+    ASSERT_EQ(run->rc, 0);
+    EXPECT_EQ(run->img.header.biBitCount, 24);
+    EXPECT_EQ(run->rgb(0, 0), (std::array<uint8_t, 3>{255, 0, 131}));
+}
+
+// Layouts that plain strip reading would get wrong go to the module; without the module they
+// fail with the module's code instead of showing a wrong picture.
+TEST(TiffRoutes, RareLayoutsGoToTheModule) {
+    testsupport::TempDir dir;
+    EnvOverride noModules("LUMORA_CODEC_PATH", dir.dir);
+    Picture p;
+    p.width = 2;
+    p.height = 2;
+    p.samples = 3;
+    p.photometric = 2;
+    p.strip = Bytes(12, 7);
+    const std::vector<std::pair<const char*, Field>> rare = {
+        {"separate planes", Short(284, 2)},
+        {"floating point", Short(339, 3)},
+        {"bit-reversed", Short(266, 2)},
+        {"tiled", Long(322, 16)},
+    };
+    for (const auto& [what, field] : rare) {
+        SCOPED_TRACE(what);
+        Picture q = p;
+        q.extra = {field};
+        EXPECT_EQ(RunReader(decode::ReadTiff, MakeTiff(q))->rc, decode::kTiffCompression);
+    }
+    Picture lab = p;
+    lab.photometric = 8;
+    EXPECT_EQ(RunReader(decode::ReadTiff, MakeTiff(lab))->rc, decode::kTiffCompression);
+    Picture lzw = p;
+    lzw.compression = 5;
+    EXPECT_EQ(RunReader(decode::ReadTiff, MakeTiff(lzw))->rc, decode::kTiffCompression);
+    // The same file with plain strips stays in-house.
+    EXPECT_EQ(RunReader(decode::ReadTiff, MakeTiff(p))->rc, 0);
+}
+
+// A picture far larger than the data behind it is built from what is there, the rest made of
+// end-of-file values, without decoding every missing byte one by one.
+TEST(TiffStrips, DataThatEndsEarlyFillsTheRestOfThePicture) {
+    Picture p;
+    p.width = 3000;
+    p.height = 2000;
+    p.compression = 32773;
+    p.strip = {0x02, 1, 2, 3};
+    const auto run = RunReader(decode::ReadTiff, MakeTiffStripLast(p));
+    ASSERT_EQ(run->rc, 0);
+    EXPECT_EQ(run->index(0, 0), 1);
+    EXPECT_EQ(run->index(2, 0), 3);
+    EXPECT_EQ(run->index(3, 0), 255);
+    EXPECT_EQ(run->index(2999, 1999), 255);
+}
+
+}  // namespace
+}  // namespace tiff_test
