@@ -283,25 +283,38 @@ void DefaultPalette(DecodedImage& img, const Directory& d, int sampleBits) {
 // next byte 257 - n times, 128 is a no-op. A run that overruns the row is consumed and dropped;
 // the end of the file reads as 255.
 void UnpackBitsRow(ByteReader& in, uint8_t* row, size_t length) {
+    const uint8_t* data = in.data().data();
+    const size_t size = in.size();
+    size_t pos = in.tell();
     size_t filled = 0;
     while (filled < length) {
-        if (in.eof()) {
+        if (pos >= size) {
             // Every control byte and data byte from here on reads as 255: runs of 255.
             std::memset(row + filled, 255, length - filled);
-            return;
+            break;
         }
-        int c = in.getc();
+        const int c = data[pos++];
         if (c < 128) {
-            for (int i = 0; i <= c; ++i) {
-                const int b = in.getc();
-                if (filled < length) row[filled++] = static_cast<uint8_t>(b);
+            const size_t count = static_cast<size_t>(c) + 1;
+            const size_t present = std::min(count, size - pos);
+            const size_t copied = std::min(present, length - filled);
+            std::memcpy(row + filled, data + pos, copied);
+            filled += copied;
+            pos += present;
+            if (present < count) {  // the literal runs past the end of the file
+                const size_t missing = std::min(count - present, length - filled);
+                std::memset(row + filled, 255, missing);
+                filled += missing;
             }
         } else if (c > 128) {
-            const int b = in.getc();
-            for (int i = 0; i < 257 - c; ++i)
-                if (filled < length) row[filled++] = static_cast<uint8_t>(b);
+            const size_t count = static_cast<size_t>(257 - c);
+            const uint8_t b = pos < size ? data[pos++] : 255;
+            const size_t repeated = std::min(count, length - filled);
+            std::memset(row + filled, b, repeated);
+            filled += repeated;
         }
     }
+    in.seek(pos);
 }
 
 // How a source row becomes a pixel row.

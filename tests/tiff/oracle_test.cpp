@@ -161,7 +161,8 @@ TEST(TiffOracle, PaletteFilesMatchLibtiff) {
         const auto got = LoadFile(out);
         ASSERT_EQ(got.rc, 0);
         EXPECT_LE(got.pixelBits, 8);
-        EXPECT_EQ(ComparePictures(got.picture, Tiff2Rgba(out, dir.path("scratch-rgba.tif")), 0), "");
+        EXPECT_EQ(ComparePictures(got.picture, Tiff2Rgba(out, dir.path("scratch-rgba.tif")), 0),
+                  "");
         EXPECT_EQ(ComparePictures(got.picture, ImageMagick(out), 16), "");
     }
 }
@@ -245,7 +246,46 @@ TEST(TiffModule, BigTiffComesBackAt24Bits) {
         const auto got = LoadFile(path);
         ASSERT_EQ(got.rc, 0);
         EXPECT_EQ(got.pixelBits, 24);
-        EXPECT_EQ(ComparePictures(got.picture, Tiff2Rgba(path, dir.path("scratch-rgba.tif")), 0), "");
+        EXPECT_EQ(ComparePictures(got.picture, Tiff2Rgba(path, dir.path("scratch-rgba.tif")), 0),
+                  "");
+    }
+}
+
+}  // namespace
+}  // namespace tiff_test
+
+namespace tiff_test {
+namespace {
+
+// The preview of a DOS EPS file: a TIFF stream inside a bigger file. The in-house route and the
+// module both count its offsets from its header; its pages are file offsets.
+TEST(TiffModule, EmbeddedStreamsLoadFromTheirBaseOffset) {
+    if (!HaveTools()) GTEST_SKIP() << "ImageMagick or libtiff tools missing";
+    TempDir dir;
+    const std::string colour = dir.path("colour.ppm");
+    ASSERT_TRUE(Shell("convert -size 29x17 -seed 5 plasma:fractal -depth 8 " + Q(colour)));
+    for (const char* compression : {"none", "lzw", "group4"}) {
+        SCOPED_TRACE(compression);
+        const std::string tiff = dir.path(std::string("preview-") + compression + ".tif");
+        const std::string mono = std::string(compression) == "group4" ? " -monochrome" : "";
+        ASSERT_TRUE(
+            Shell("convert " + Q(colour) + mono + " -compress " + compression + " " + Q(tiff)));
+        const Bytes stream = testsupport::ReadBytes(tiff);
+        Bytes file(1234, 0x25);  // stands for the PostScript part
+        file.insert(file.end(), stream.begin(), stream.end());
+        file.insert(file.end(), 99, 0x0A);
+        const std::string path = dir.path("embedded.bin");
+        testsupport::WriteBytes(path, file);
+
+        decode::DecodedImage img;
+        img.sourcePath = path;
+        decode::ByteReader in(file);
+        ASSERT_EQ(decode::ReadTiffAt(img, in, {}, 1234), 0);
+        ASSERT_EQ(img.tiffPageOffsets.size(), 1u);
+        EXPECT_GT(img.tiffPageOffsets[0], 1234);
+        testsupport::ReaderRun run;
+        run.img = img;
+        EXPECT_EQ(ComparePictures(run.picture(), ImageMagick(tiff), 0), "");
     }
 }
 
