@@ -229,13 +229,17 @@ bool ReadDirectory(TiffStream& s, uint32_t offset, Directory& d,
     return true;
 }
 
+// Longest page table recorded: far beyond real documents (the control offers 100 pages), and
+// it keeps a hostile chain of tiny directories from costing memory and time by the file's size.
+constexpr size_t kMaxPages = 65536;
+
 // The offsets of every directory in file order. The walk ends at a next offset of 0, one
-// outside the file, or one already visited (a chain that loops back).
+// outside the file, one already visited (a chain that loops back), or at kMaxPages.
 std::vector<int32_t> WalkDirectories(TiffStream& s, uint32_t first) {
     std::vector<int32_t> pages{static_cast<int32_t>(s.base() + first)};
     std::set<uint32_t> seen{first};
     uint32_t offset = first;
-    for (;;) {
+    while (pages.size() < kMaxPages) {
         if (!s.Has(offset, 2)) break;
         s.Seek(offset);
         const int32_t entries = s.Word();

@@ -561,3 +561,33 @@ TEST(TiffStrips, DataThatEndsEarlyFillsTheRestOfThePicture) {
 
 }  // namespace
 }  // namespace tiff_test
+
+namespace tiff_test {
+namespace {
+
+// A chain of empty directories, each linking to the next six bytes on: the walk stops at its
+// limit instead of growing with the file.
+TEST(TiffPages, LongChainsOfDirectoriesAreCut) {
+    TiffBuilder b;
+    AddPicture(b, {1, 1, 8, 1, 1, 1, {5}, {}});
+    Bytes bytes = b.bytes();
+    const uint32_t chain = static_cast<uint32_t>(bytes.size());
+    b.Patch32(b.lastLink(), chain);
+    bytes = b.bytes();
+    const uint32_t count = 70000;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t next = i + 1 < count ? chain + 6 * (i + 1) : 0;
+        bytes.insert(bytes.end(),
+                     {0, 0, static_cast<uint8_t>(next), static_cast<uint8_t>(next >> 8),
+                      static_cast<uint8_t>(next >> 16), static_cast<uint8_t>(next >> 24)});
+    }
+    const auto run = RunReader(decode::ReadTiff, bytes);
+    ASSERT_EQ(run->rc, 0);
+    EXPECT_EQ(run->img.tiffPageOffsets.size(), 65536u);
+    EXPECT_EQ(run->img.tiffPageOffsets[1], static_cast<int32_t>(chain));
+    EXPECT_EQ(run->img.tiffPageOffsets[2], static_cast<int32_t>(chain + 6));
+    EXPECT_EQ(run->index(0, 0), 5);
+}
+
+}  // namespace
+}  // namespace tiff_test
