@@ -322,8 +322,9 @@ int32_t ReadPcx(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
     h.planes = static_cast<uint8_t>(fields.getc());
     h.bytesPerLine = static_cast<uint16_t>(ReadWord(fields, 0));
 
-    // A window whose right or bottom edge lies before its left or top has no pixels.
-    if (h.width < 1 || h.height < 1) return kBadHeader;
+    // A window whose right or bottom edge lies before its left or top has no pixels, and nor
+    // do scan lines of no bytes.
+    if (h.width < 1 || h.height < 1 || h.bytesPerLine == 0) return kBadHeader;
     PcxLayout layout;
     if (!ChoosePcxLayout(h, layout)) return kUnsupported;
 
@@ -435,6 +436,13 @@ int32_t ReadTga(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
         for (int i = 0; i < 256; ++i)
             std::fill_n(img.rgbPalette.begin() + 3 * i, 3, static_cast<uint8_t>(i));
     }
+
+    // A file too short to hold every row can only end in a read error: say so before the
+    // pixel block is allocated. A run-length packet holds at most 128 values.
+    const uint64_t rows = static_cast<uint64_t>(h.height);
+    const uint64_t needed =
+        h.runLength() ? (values * rows + 127) / 128 * (1 + valueBytes) : rawBytes * rows;
+    if (in.remaining() < needed) return kReadError;
 
     if (int32_t rc = AllocatePixels(img)) return rc;
     const int outBits = img.header.biBitCount;

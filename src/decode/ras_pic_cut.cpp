@@ -330,6 +330,11 @@ int32_t ReadRas(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
     const size_t w = width;
     const size_t pixelBytes = depth == 1 ? (w + 7) / 8 : w * (depth / 8);
     const size_t fileRow = (pixelBytes + 1) & ~size_t{1};
+    // A file too short to hold every row can only end in a read error: say so before the
+    // pixel block is allocated. Three encoded bytes make at most 256.
+    const uint64_t total = uint64_t{fileRow} * height;
+    const uint64_t most = type == kRasByteEncoded ? (in.remaining() + 2) / 3 * 256 : in.remaining();
+    if (most < total) return kReadError;
     if (int32_t rc = AllocatePixels(img)) return rc;
     std::vector<uint8_t> rleRow(type == kRasByteEncoded ? fileRow : 0);
     RasRleStream rle(in);

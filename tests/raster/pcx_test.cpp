@@ -105,6 +105,10 @@ TEST(Pcx, RejectsWhatIsNotAPicture) {
     upside.yMax = 4;
     EXPECT_EQ(RunReader(ReadPcx, upside.bytes())->rc, kBadHeader);
 
+    Pcx noLines = good;
+    noLines.bytesPerLine = 0;
+    EXPECT_EQ(RunReader(ReadPcx, noLines.bytes())->rc, kBadHeader);
+
     // Plane layouts the format does not define.
     for (auto [bits, planes] : {std::pair{8, 2}, {1, 5}, {2, 2}, {4, 2}, {0, 1}, {8, 0}}) {
         Pcx odd = good;

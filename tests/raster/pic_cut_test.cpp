@@ -305,7 +305,14 @@ Bytes Cut(uint16_t width, uint16_t height, const std::vector<Bytes>& encodedRows
 // A Dr. Halo palette file: a 40-byte header, then entries of three words in 512-byte blocks
 // that never split an entry.
 Bytes HaloPalette(const std::vector<Rgb>& colours) {
-    Bytes out = {'A', 'H', 0x0A, 0x00, 0x0A};
+    // "AH", version, size, file type 0x0A (palette), sub-type, board, mode, then the largest
+    // index and the largest red, green and blue levels, then a 20-byte name.
+    Bytes out = {'A', 'H'};
+    for (uint32_t v : {0x0Au, 0u})
+        PutLe16(out, v);
+    out.insert(out.end(), {0x0A, 0});
+    for (uint32_t v : {0u, 0u, 255u, 255u, 255u, 255u})
+        PutLe16(out, v);
     out.resize(40, 0);
     for (const Rgb& c : colours) {
         if (512 - out.size() % 512 < 6) out.resize((out.size() / 512 + 1) * 512, 0);
@@ -408,6 +415,44 @@ TEST(Cut, PaletteFileBesideThePicture) {
         const auto hostile = testsupport::LoadFile(folder + "/scan.cut");
         ASSERT_EQ(hostile.rc, 0) << kind;
         EXPECT_EQ(hostile.picture.pixel(1, 0)[0], 0) << kind;
+    }
+}
+
+// Random pictures with and without their palette file, against ImageMagick's Dr. Halo reader
+// (which shows the indexes as grey levels when there is no palette file).
+TEST(Cut, MatchesImageMagick) {
+    if (!oracle::ToolAvailable("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+    testsupport::TempDir dir;
+    for (auto [w, h] : {std::pair{37, 11}, {300, 4}, {1, 1}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        const auto picture = MakePicture(w, h, Greys(256), static_cast<uint32_t>(w));
+        std::vector<Bytes> rows;
+        for (int y = 0; y < h; ++y) {
+            Bytes row;
+            for (int x = 0; x < w; ++x)
+                row.push_back(x < w / 3 ? 17 : picture.pixel(x, y)[0]);  // runs and literals
+            rows.push_back(EncodeCutRow(row));
+        }
+        const std::string path = dir.path("halo.cut");
+        testsupport::WriteBytes(path,
+                                Cut(static_cast<uint16_t>(w), static_cast<uint16_t>(h), rows));
+        std::filesystem::remove(dir.path("halo.pal"));
+        auto run = std::make_unique<testsupport::ReaderRun>();
+        const Bytes bytes = testsupport::ReadBytes(path);
+        ByteReader in(bytes);
+        run->rc = ReadCut(run->img, in, LoadOptions{});
+        ASSERT_EQ(run->rc, 0);
+        const auto grey = ImageMagickUpright(path);
+        ASSERT_EQ(grey.width, w);
+        ASSERT_EQ(grey.height, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(run->index(x, y), grey.pixel(x, y)[0]) << x << "," << y;
+
+        testsupport::WriteBytes(dir.path("halo.pal"), HaloPalette(Colours(256, w)));
+        const auto load = testsupport::LoadFile(path);
+        ASSERT_EQ(load.rc, 0);
+        EXPECT_EQ(testsupport::ComparePictures(load.picture, ImageMagickUpright(path)), "");
     }
 }
 

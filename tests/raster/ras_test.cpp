@@ -81,6 +81,17 @@ TEST(Ras, RejectsWhatIsNotAPicture) {
     cut.data = {0x80, 3, 9};  // two rows of the three
     cut.height = 3;
     EXPECT_EQ(RunReader(ReadRas, cut.bytes())->rc, kReadError);
+    // A file that cannot hold its rows is refused before the pixel block is allocated.
+    Ras hollow(8, 20000, 20000);
+    hollow.data = {1, 2, 3, 4};
+    auto refused = RunReader(ReadRas, hollow.bytes());
+    EXPECT_EQ(refused->rc, kReadError);
+    EXPECT_EQ(refused->img.pixelHandle, 0u);
+    hollow.type = 2;
+    hollow.data = {0x80, 0xFF, 7, 0x80, 0xFF, 7};  // 512 bytes of 400 million
+    refused = RunReader(ReadRas, hollow.bytes());
+    EXPECT_EQ(refused->rc, kReadError);
+    EXPECT_EQ(refused->img.pixelHandle, 0u);
     Bytes longMap = good.bytes();
     longMap[31] = 200;
     EXPECT_EQ(RunReader(ReadRas, longMap)->rc, kReadError);

@@ -104,6 +104,17 @@ TEST(Tga, RejectsWhatIsNotAPicture) {
     EXPECT_EQ(RunReader(ReadTga, cutRle.bytes())->rc, kReadError);
     cutRle.data = {0x03, 1, 2, 3, 4, 5, 6};  // four raw pixels announced, two there
     EXPECT_EQ(RunReader(ReadTga, cutRle.bytes())->rc, kReadError);
+    // A file that cannot hold its rows is refused before the pixel block is allocated.
+    Tga hollow(2, 24, 18000, 18000);
+    hollow.data = Bgr({{1, 2, 3}});
+    auto refused = RunReader(ReadTga, hollow.bytes());
+    EXPECT_EQ(refused->rc, kReadError);
+    EXPECT_EQ(refused->img.pixelHandle, 0u);
+    hollow.type = 10;
+    hollow.data = {0xFF, 1, 2, 3};  // 128 pixels of 324 million
+    refused = RunReader(ReadTga, hollow.bytes());
+    EXPECT_EQ(refused->rc, kReadError);
+    EXPECT_EQ(refused->img.pixelHandle, 0u);
 }
 
 TEST(Tga, RowOrderFollowsTheDescriptor) {
