@@ -14,6 +14,7 @@
 
 #include <benchmark/benchmark.h>
 #include <stb/stb_image.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -262,9 +264,28 @@ std::string StbLoad(const std::string& path) {
     return "";
 }
 
-std::string NetpbmProcess(const std::string& tool, const std::string& path) {
+// CPU time (user and system) of the finished child processes, in ms.
+double ChildrenCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// The CPU time the converter processes of each case took, summed over all their runs: on a
+// loaded machine it tells more than their wall time, which is reported as well.
+struct ChildCpu {
+    double ms = 0;
+    int64_t runs = 0;
+};
+std::map<std::string, ChildCpu> gChildCpu;
+
+std::string NetpbmProcess(const std::string& tool, const std::string& path, ChildCpu& cpu) {
     const std::string command = tool + " '" + path + "' > /dev/null 2>&1";
+    const double before = ChildrenCpuMs();
     const int status = std::system(command.c_str());
+    cpu.ms += ChildrenCpuMs() - before;  // the shell and the converter
+    ++cpu.runs;
     return status == 0 ? "" : tool + " failed (" + std::to_string(status) + ")";
 }
 
@@ -278,7 +299,9 @@ std::vector<Case> MakeCases(const std::vector<Fixture>& fixtures, int64_t pixels
         if (f.stb)
             cases.push_back({f.name + "/" + kStb, pixels, [p = f.path] { return StbLoad(p); }});
         cases.push_back({f.name + "/" + kNetpbm, pixels,
-                         [t = f.netpbmTool, p = f.path] { return NetpbmProcess(t, p); }});
+                         [t = f.netpbmTool, p = f.path, &cpu = gChildCpu[f.name]] {
+                             return NetpbmProcess(t, p, cpu);
+                         }});
     }
     return cases;
 }
@@ -301,28 +324,42 @@ void RegisterCases(const std::vector<Case>& cases) {
     }
 }
 
+// Every case is timed by the wall clock (UseRealTime), which puts this suffix on its name.
+const bench::RatioReporter::Timing* Find(const bench::RatioReporter& reporter,
+                                         const std::string& name) {
+    return reporter.Find(name + "/real_time");
+}
+
 void PrintRatios(const bench::RatioReporter& reporter, const std::vector<Fixture>& fixtures) {
-    std::printf("\n%-22s %12s %12s %12s %12s %10s %12s %10s\n", "case", "lumora cpu", "lumora wall",
-                "reader cpu", "stb cpu", "vs stb", "netpbm wall", "vs netpbm");
+    std::printf("\n%-20s %9s %9s %9s %9s %7s %9s %9s %8s %8s\n", "case", "own cpu", "own wall",
+                "reader", "stb cpu", "vs stb", "pbm wall", "pbm cpu", "vs wall", "vs cpu");
     for (const Fixture& f : fixtures) {
-        const auto* own = reporter.Find(f.name + "/" + kLumora);
-        const auto* reader = reporter.Find(f.name + "/" + kLumoraReader);
-        const auto* stb = f.stb ? reporter.Find(f.name + "/" + kStb) : nullptr;
-        const auto* netpbm = reporter.Find(f.name + "/" + kNetpbm);
+        const auto* own = Find(reporter, f.name + "/" + kLumora);
+        const auto* reader = Find(reporter, f.name + "/" + kLumoraReader);
+        const auto* stb = f.stb ? Find(reporter, f.name + "/" + kStb) : nullptr;
+        const auto* netpbm = Find(reporter, f.name + "/" + kNetpbm);
         if (!own) continue;
-        std::printf("%-22s %12.2f %12.2f %12.2f", f.name.c_str(), own->cpuMean(), own->realMean(),
+        std::printf("%-20s %9.2f %9.2f %9.2f", f.name.c_str(), own->cpuMean(), own->realMean(),
                     reader ? reader->cpuMean() : 0.0);
         if (stb && stb->cpuMean() > 0)
-            std::printf(" %12.2f %10.3f", stb->cpuMean(), own->cpuMean() / stb->cpuMean());
+            std::printf(" %9.2f %7.3f", stb->cpuMean(), own->cpuMean() / stb->cpuMean());
         else
-            std::printf(" %12s %10s", "-", "-");
-        if (netpbm && netpbm->realMean() > 0)
-            std::printf(" %12.2f %10.3f", netpbm->realMean(), own->realMean() / netpbm->realMean());
+            std::printf(" %9s %7s", "-", "-");
+        const ChildCpu& child = gChildCpu[f.name];
+        if (netpbm && netpbm->realMean() > 0 && child.runs > 0) {
+            const double childMs = child.ms / static_cast<double>(child.runs);
+            std::printf(" %9.2f %9.2f %8.3f %8.3f", netpbm->realMean(), childMs,
+                        own->realMean() / netpbm->realMean(), own->cpuMean() / childMs);
+        }
         std::printf("\n");
     }
     std::printf(
-        "times in ms; vs stb = lumora cpu / stb_image cpu (in-process); vs netpbm = lumora wall /"
-        " netpbm process wall (start-up, decode, PPM to /dev/null); below 1: Lumora is faster\n");
+        "times in ms per decode. own = lumora (LoadImageFile), reader = the reader alone (cpu).\n"
+        "vs stb = own cpu / stb_image cpu (in-process). pbm wall = the netpbm converter as a "
+        "whole\n"
+        "process (start-up, decode, PPM to /dev/null), wall time; pbm cpu = that process's user +\n"
+        "system time. vs wall = own wall / pbm wall; vs cpu = own cpu / pbm cpu. Below 1: Lumora\n"
+        "is faster.\n");
 }
 
 void TakeOwnOptions(int& argc, char** argv, int& divisor) {
