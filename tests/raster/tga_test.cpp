@@ -439,7 +439,6 @@ TEST(Tga, PublicSamples) {
         // Grey with alpha: ImageMagick 6 misreads the grey byte; compared below instead.
         if (name.find("la") == 0 || name.find("_la_") != std::string::npos) continue;
         // 5-bit channels: this reader multiplies by 8, ImageMagick scales to 255.
-        std::vector<uint8_t> head(18);
         const auto bytes = testsupport::ReadBytes(file.string());
         const bool fiveBit =
             bytes.size() >= 18 && (bytes[16] == 16 || bytes[16] == 15 ||
