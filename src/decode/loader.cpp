@@ -36,7 +36,7 @@ constexpr DispatchEntry kDispatch[] = {
     {"dib", "bmp", Route::Reader, ReadBmp, 0, false},
     {"rle", "bmp", Route::Reader, ReadBmp, 0, false},
     {"cur", "icon", Route::Signal, nullptr, kIconSignal, false},
-    {"cut", "cut", Route::Reader, nullptr, 0, false},
+    {"cut", "cut", Route::Reader, ReadCut, 0, false},
     {"dcm", "dicom", Route::Dicom, nullptr, 0, false},
     {"emf", "emf", Route::Signal, nullptr, kEnhMetafileSignal, false},
     {"eps", "eps", Route::Reader, nullptr, 0, true},
@@ -55,11 +55,11 @@ constexpr DispatchEntry kDispatch[] = {
     {"pnm", "pnm", Route::Reader, nullptr, 0, false},
     {"ppm", "pnm", Route::Reader, nullptr, 0, false},
     {"pcd", "pcd", Route::Reader, nullptr, 0, false},
-    {"pcx", "pcx", Route::Reader, nullptr, 0, false},
-    {"pic", "pic", Route::Reader, nullptr, 0, false},
+    {"pcx", "pcx", Route::Reader, ReadPcx, 0, false},
+    {"pic", "pic", Route::Reader, ReadPic, 0, false},
     {"png", "png", Route::Png, nullptr, 0, false},
-    {"ras", "ras", Route::Reader, nullptr, 0, false},
-    {"tga", "tga", Route::Reader, nullptr, 0, false},
+    {"ras", "ras", Route::Reader, ReadRas, 0, false},
+    {"tga", "tga", Route::Reader, ReadTga, 0, false},
     {"tif", "tif", Route::Reader, ReadTiff, 0, false},
     {"wmf", "wmf", Route::Signal, nullptr, kMetafileSignal, false},
     {"wpg", "wpg", Route::Reader, nullptr, 0, false},
@@ -73,6 +73,7 @@ struct ContentReader {
 constexpr ContentReader kContentChain[] = {
     {"gif", ReadGif},
     {"bmp", ReadBmp},
+    {"pcx", ReadPcx},
     {"tif", ReadTiff},
 };
 

@@ -1,0 +1,56 @@
+// The Sun raster, PC Paint and Dr. Halo readers on arbitrary bytes, each on every input. Inputs
+// that start like a Dr. Halo palette ("AH") are also written beside a cut file name, so the
+// palette reader sees hostile palettes too. The first and last byte of a loaded picture's block
+// are read, so a block smaller than its header promises shows up under AddressSanitizer.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+#include <string>
+
+#include "decode/readers.h"
+
+namespace {
+
+void Run(decode::ReaderFn reader, std::span<const uint8_t> bytes, const std::string& source) {
+    decode::DecodedImage img;
+    img.sourcePath = source;
+    decode::ByteReader in(bytes);
+    if (reader(img, in, decode::LoadOptions{}) == 0 && img.pixels) {
+        const size_t size = static_cast<size_t>(img.rowStride) * img.header.biHeight;
+        volatile uint8_t edge = img.pixels[0];
+        edge = img.pixels[size - 1];
+        (void)edge;
+    }
+    decode::ReleasePixels(img);
+}
+
+// A folder of this process's own for the palette file.
+const std::string& PaletteFolder() {
+    static const std::string folder = [] {
+        std::string pattern = "/tmp/lumora_fuzz_cut_XXXXXX";
+        return mkdtemp(pattern.data()) ? pattern : std::string("/nonexistent");
+    }();
+    return folder;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::span<const uint8_t> bytes(data, size);
+    Run(decode::ReadRas, bytes, "");
+    Run(decode::ReadPic, bytes, "");
+    std::string cut = "/nonexistent/picture.cut";
+    if (size >= 2 && data[0] == 'A' && data[1] == 'H') {
+        cut = PaletteFolder() + "/picture.cut";
+        if (FILE* f = std::fopen((PaletteFolder() + "/picture.pal").c_str(), "wb")) {
+            std::fwrite(data, 1, size, f);
+            std::fclose(f);
+        }
+    }
+    Run(decode::ReadCut, bytes, cut);
+    return 0;
+}
