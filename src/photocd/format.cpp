@@ -115,10 +115,14 @@ bool ReadHuffmanTables(PackFile& file, int count, HuffmanTables& tables) {
 
 void DecodeLayer(PackFile& file, HuffmanTables& tables, uint32_t width, uint32_t height,
                  Plane* luma, Plane* chroma1, Plane* chroma2, bool searchFirstSync) {
-    // Planes must already have the layer's size; one that does not is left alone.
-    if (luma && (luma->width < width || luma->height < height)) luma = nullptr;
-    if (chroma1 && (chroma1->width < width / 2 || chroma1->height < height / 2)) chroma1 = nullptr;
-    if (chroma2 && (chroma2->width < width / 2 || chroma2->height < height / 2)) chroma2 = nullptr;
+    // Planes must already have the layer's size (chroma: half of it, rounded up so that every
+    // line number below the height has its row); one that does not is left alone.
+    const auto fits = [](const Plane* p, uint32_t w, uint32_t h) {
+        return p && p->width >= w && p->height >= h;
+    };
+    if (!fits(luma, width, height)) luma = nullptr;
+    if (!fits(chroma1, width / 2, (height + 1) / 2)) chroma1 = nullptr;
+    if (!fits(chroma2, width / 2, (height + 1) / 2)) chroma2 = nullptr;
 
     tables.RebuildLookup();
     const uint16_t* table = nullptr;  // the current line's channel

@@ -258,6 +258,16 @@ TEST(PhotoCdLayer, MissingPlanesEndOrSkipTheirLines) {
     EXPECT_EQ(c->at(c->luma, 0, 0), 100);
     EXPECT_EQ(c->at(c->chroma1, 0, 0), 102);
     EXPECT_EQ(c->at(c->chroma2, 0, 0), 105);
+
+    // Chroma planes too small for the layer (an odd height leaves line 2 without a row) are
+    // not written: the layer ends at its first chroma line as if they were absent.
+    Geometry odd;
+    odd.height = 3;
+    auto o = DecodeBytes(Encode({LumaLine(0, {1}), {2, 2, {1}, {}}, LumaLine(1, {1})}, 3), odd);
+    EXPECT_EQ(o->errors, "");
+    EXPECT_EQ(o->at(o->luma, 0, 0), 101);
+    EXPECT_EQ(o->at(o->luma, 0, 1), 100);
+    EXPECT_EQ(o->at(o->chroma1, 0, 0), 100);
 }
 
 TEST(PhotoCdLayer, ATruncatedLayerKeepsWhatWasDecodedAndReportsOnce) {
