@@ -8,11 +8,12 @@
 // /dev/null. To compare like with like, Lumora runs the same way too ("lumora decode", which
 // loads through the loader and builds the DIB), besides the in-process rows: "lumora" (the
 // whole load: reader and BuildDib) and "lumora.reader" (the reader alone over the mapped file).
-// All times are wall-clock (processes do not show in this process's CPU time); peak memory is
-// the rise of the resident set for one decode, for processes their maximum resident set.
+// All times are wall-clock (processes do not show in this process's CPU time), so the cases run
+// with UseRealTime and Google Benchmark names them "<case>/<library>/real_time". Peak memory is
+// the rise of the resident set for one decode in process, and for processes their maximum
+// resident set as GNU time reports it.
 #include <benchmark/benchmark.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,29 +93,40 @@ pcdpack::Bytes ReadFile(const std::string& path) {
     return bytes;
 }
 
-struct ProcessResult {
-    std::string error;
-    double maxRssMiB = 0;
-};
-
-// Runs a command line through /bin/sh, its output and errors discarded; the child's peak
-// resident set from wait4.
-ProcessResult RunProcess(const std::string& command, int allowedStatus = 0) {
-    ProcessResult result;
+// Runs a command line through /bin/sh, its output and errors discarded. Exit statuses other
+// than 0 and allowedStatus are failures.
+std::string RunProcess(const std::string& command, int allowedStatus = 0) {
     const std::string line = command + " >/dev/null 2>&1";
     const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
     pid_t pid = 0;
-    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
-        result.error = "cannot start " + command;
-        return result;
-    }
+    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+        return "cannot start " + command;
     int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
         (WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != allowedStatus))
-        result.error = "failed: " + command;
-    result.maxRssMiB = usage.ru_maxrss / 1024.0;
-    return result;
+        return "failed: " + command;
+    return "";
+}
+
+// The maximum resident set of a command, through GNU time: a process started from this one
+// would report this process's own peak (Linux keeps it across exec), one that time forks does
+// not. Negative when it cannot be measured.
+double ProcessPeakMiB(const std::string& command, int allowedStatus, const fs::path& dir) {
+    const std::string report = (dir / "time.txt").string();
+    std::string quoted = "'";
+    for (char c : command)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    quoted += "'";
+    if (!RunProcess("/usr/bin/time -f %M -o " + report + " sh -c " + quoted, allowedStatus).empty())
+        return -1;
+    std::FILE* f = std::fopen(report.c_str(), "r");
+    if (!f) return -1;
+    char text[256];
+    long kib = -1;
+    while (std::fgets(text, sizeof text, f))  // a "Command exited with ..." line may come first
+        kib = std::strtol(text, nullptr, 10);
+    std::fclose(f);
+    return kib > 0 ? kib / 1024.0 : -1;
 }
 
 std::string LumoraLoad(const std::string& path, int size, HDC dc) {
@@ -164,7 +176,7 @@ int main(int argc, char** argv) {
         const std::string source = (dir / "source.ppm").string(),
                           base = (dir / "base.pcd").string();
         if (!WriteSourcePicture(source) ||
-            RunProcess("convert " + source + " pcd:" + base).error.size()) {
+            !RunProcess("convert " + source + " pcd:" + base).empty()) {
             std::fprintf(stderr, "bench_photocd: ImageMagick cannot write the base pack\n");
             return 1;
         }
@@ -190,16 +202,15 @@ int main(int argc, char** argv) {
         if (haveCli) {
             const std::string cmd = cli + " decode " + pack + " --pcd-size " + std::to_string(size);
             cases.push_back(
-                {l + "/lumora.process", pixels, [cmd] { return RunProcess(cmd).error; }, cmd});
+                {l + "/lumora.process", pixels, [cmd] { return RunProcess(cmd); }, cmd});
         }
-        // At scene 5 ImageMagick stops inside the large layer with "corrupt image" and exit
-        // status 1 (it does not take the layer where this decoder does): its time there is
-        // that of a partial decode, a lower bound.
+        // At scene 5 ImageMagick stops inside the large layer of this pack with "corrupt image"
+        // and exit status 1: its time there is that of a partial decode, a lower bound.
         const std::string im =
             "convert '" + pack + "[" + std::to_string(scene) + "]' ppm:/dev/null";
         const int allowed = size == 4 ? 1 : 0;
         cases.push_back({l + "/imagemagick.process", pixels,
-                         [im, allowed] { return RunProcess(im, allowed).error; }, im, allowed});
+                         [im, allowed] { return RunProcess(im, allowed); }, im, allowed});
     }
     for (const Case& c : cases) {
         benchmark::RegisterBenchmark(c.name.c_str(),
@@ -221,10 +232,10 @@ int main(int argc, char** argv) {
 
     std::map<std::string, double> peak;
     for (const Case& c : cases) {
-        if (!reporter.Find(c.name)) continue;
+        if (!reporter.Find(c.name + "/real_time")) continue;
         std::string failure;
         peak[c.name] = c.command.empty() ? bench::PeakExtraMiB(c.run, failure)
-                                         : RunProcess(c.command, c.allowedStatus).maxRssMiB;
+                                         : ProcessPeakMiB(c.command, c.allowedStatus, dir);
     }
     std::printf(
         "\nMean wall time per decode; ratio = lumora row / imagemagick.process "
@@ -234,8 +245,8 @@ int main(int argc, char** argv) {
     for (const Case& c : cases) {
         const auto slash = c.name.find('/');
         const std::string label = c.name.substr(0, slash), library = c.name.substr(slash + 1);
-        const auto* own = reporter.Find(c.name);
-        const auto* im = reporter.Find(label + "/imagemagick.process");
+        const auto* own = reporter.Find(c.name + "/real_time");
+        const auto* im = reporter.Find(label + "/imagemagick.process/real_time");
         if (!own || !im || !own->error.empty() || !im->error.empty()) continue;
         std::printf("%-24s %-22s %10.2f %10.2f %8.3f %10.1f\n", label.c_str(), library.c_str(),
                     own->realMean(), im->realMean(), own->realMean() / im->realMean(),

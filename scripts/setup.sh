@@ -8,6 +8,7 @@ packages=(
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev
   imagemagick netpbm libstb-dev libgif-dev
   libfreetype-dev fonts-dejavu-core
+  time  # GNU time: peak memory of whole processes in bench_photocd
 )
 
 missing=()

@@ -89,21 +89,19 @@ void HuffmanTables::RebuildLookup() {
 bool ReadHuffmanTables(PackFile& file, int count, HuffmanTables& tables) {
     std::array<uint8_t, kSectorSize> sector{};
     file.Read(sector.data(), sector.size());
+    const auto refuse = [&tables] {
+        tables.counts.fill(0);
+        return false;
+    };
     size_t at = 0;
-    for (int c = 0; c < count; ++c) {
-        const int entries = sector[at] + 1;
-        ++at;
-        if (at + size_t(entries) * 4 > sector.size()) {
-            tables.counts.fill(0);
-            return false;
-        }
+    for (int c = 0; c < std::min(count, kChannels); ++c) {
+        if (at >= sector.size()) return refuse();
+        const int entries = sector[at++] + 1;
+        if (at + size_t(entries) * 4 > sector.size()) return refuse();
         for (int i = 0; i < entries; ++i, at += 4) {
-            HuffmanEntry& e = tables.entries[c][i];
             const int length = sector[at] + 1;
-            if (length > 16) {
-                tables.counts.fill(0);
-                return false;
-            }
+            if (length > 16) return refuse();
+            HuffmanEntry& e = tables.entries[c][i];
             e.length = static_cast<uint8_t>(length);
             e.pattern = static_cast<uint16_t>(sector[at + 1] << 8 | sector[at + 2]);
             e.value = static_cast<int8_t>(sector[at + 3]);
