@@ -136,9 +136,9 @@ inline uint8_t TableToByte(int32_t sum) {
     return static_cast<uint8_t>(std::clamp(sum >> 8, 0, 1023) >> 2);
 }
 
-}  // namespace
-
-void ConvertPixelFloat(int y, int c1, int c2, uint8_t bgr[3]) {
+// The per-pixel conversions, inline here so that the row and plane loops do not call through
+// the library's exported entry points.
+inline void FloatPixel(int y, int c1, int c2, uint8_t bgr[3]) {
     c1 -= kChroma1Offset;
     c2 -= kChroma2Offset;
     const double lumaTerm = double{kLumaFactor} * y;
@@ -147,17 +147,27 @@ void ConvertPixelFloat(int y, int c1, int c2, uint8_t bgr[3]) {
     bgr[2] = FloatToByte(c2 * double{kRedFromC2} - lumaTerm);
 }
 
-void ConvertRowFloat(const uint8_t* luma, const uint8_t* chroma1, const uint8_t* chroma2,
-                     uint32_t width, uint8_t* out) {
-    for (uint32_t x = 0; x < width; ++x, out += 3)
-        ConvertPixelFloat(luma[x], chroma1[x / 2], chroma2[x / 2], out);
-}
-
-void ConvertPixelTable(uint8_t y, uint8_t c1, uint8_t c2, uint8_t bgr[3]) {
+inline void TablePixel(uint8_t y, uint8_t c1, uint8_t c2, uint8_t bgr[3]) {
     const int32_t l = kYcc.luma[y];
     bgr[0] = TableToByte(l + kYcc.blueFromC1[c1]);
     bgr[1] = TableToByte(l + kYcc.greenFromC1[c1] + kYcc.greenFromC2[c2]);
     bgr[2] = TableToByte(l + kYcc.redFromC2[c2]);
+}
+
+}  // namespace
+
+void ConvertPixelFloat(int y, int c1, int c2, uint8_t bgr[3]) {
+    FloatPixel(y, c1, c2, bgr);
+}
+
+void ConvertRowFloat(const uint8_t* luma, const uint8_t* chroma1, const uint8_t* chroma2,
+                     uint32_t width, uint8_t* out) {
+    for (uint32_t x = 0; x < width; ++x, out += 3)
+        FloatPixel(luma[x], chroma1[x / 2], chroma2[x / 2], out);
+}
+
+void ConvertPixelTable(uint8_t y, uint8_t c1, uint8_t c2, uint8_t bgr[3]) {
+    TablePixel(y, c1, c2, bgr);
 }
 
 void WritePlanes(const Plane& luma, const Plane& chroma1, const Plane& chroma2, uint8_t* block,
@@ -170,7 +180,7 @@ void WritePlanes(const Plane& luma, const Plane& chroma1, const Plane& chroma2, 
         const uint8_t* c2 = chroma2.row(r);
         uint8_t* out = block + size_t{h - 1 - r} * blockStride;
         for (uint32_t x = 0; x < w; ++x, out += 3)
-            ConvertPixelTable(y[x], c1[x], c2[x], out);
+            TablePixel(y[x], c1[x], c2[x], out);
     }
 }
 
