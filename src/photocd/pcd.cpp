@@ -240,8 +240,9 @@ int32_t ReadLayered(decode::DecodedImage& img, PackFile& file, uint32_t width, u
 
     const int64_t reached = file.position() / kSectorSize;
     if (width == 1536) {
-        // Only the chroma of the 3072 x 2048 layer, which has the 1536 x 1024 chroma planes'
-        // size; the sector after the layer's start says where that part begins.
+        // Only the chroma of the 3072 x 2048 layer, whose lines have the 1536 x 1024 chroma
+        // planes' size. Bytes 2 and 3 of sector S + 10 say at which sector, counted from S, that
+        // part begins; the search finds its first line inside that sector.
         std::array<uint8_t, kSectorSize> sector{};
         file.SeekSector(reached + 10);
         file.Read(sector.data(), sector.size());
