@@ -10,6 +10,7 @@ packages=(
   libtiff-dev libtiff-tools
   libfreetype-dev fonts-dejavu-core
   libdcmtk-dev dcmtk
+  time  # GNU time: peak memory of whole processes in bench_photocd
 )
 
 missing=()

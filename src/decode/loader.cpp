@@ -54,7 +54,7 @@ constexpr DispatchEntry kDispatch[] = {
     {"pgm", "pnm", Route::Reader, nullptr, 0, false},
     {"pnm", "pnm", Route::Reader, nullptr, 0, false},
     {"ppm", "pnm", Route::Reader, nullptr, 0, false},
-    {"pcd", "pcd", Route::Reader, nullptr, 0, false},
+    {"pcd", "pcd", Route::Reader, ReadPhotoCd, 0, false},
     {"pcx", "pcx", Route::Reader, ReadPcx, 0, false},
     {"pic", "pic", Route::Reader, ReadPic, 0, false},
     {"png", "png", Route::Png, nullptr, 0, false},

@@ -1,0 +1,317 @@
+// Photo CD packs at the small resolutions, the doubling and both colour conversions: packs made
+// by the test's pack writer, packs that ImageMagick writes, and the public sample.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "decode/loader_error.h"
+#include "decode/readers.h"
+#include "photocd/pack_writer.h"
+#include "photocd/pcd.h"
+#include "photocd/reference.h"
+#include "support/oracle.h"
+#include "support/picture.h"
+
+namespace {
+
+using testsupport::Bytes;
+using testsupport::RunReader;
+
+constexpr uint32_t kWidths[] = {192, 384, 768, 1536, 3072};
+
+pcdpack::YccImage RandomImage(uint32_t w, uint32_t h, uint32_t seed) {
+    pcdpack::YccImage img(w, h);
+    std::mt19937 rng(seed);
+    for (auto* v : {&img.y, &img.c1, &img.c2})
+        for (uint8_t& b : *v)
+            b = static_cast<uint8_t>(rng());
+    return img;
+}
+
+decode::LoadOptions Size(int size) {
+    decode::LoadOptions o;
+    o.pcdSize = size;
+    return o;
+}
+
+// Runs the reader and returns what it printed on standard error.
+std::string RunCaptured(const Bytes& pack, int size, std::unique_ptr<testsupport::ReaderRun>& run) {
+    testing::internal::CaptureStderr();
+    run = RunReader(decode::ReadPhotoCd, pack, Size(size));
+    return testing::internal::GetCapturedStderr();
+}
+
+// Every pixel of a small-resolution decode against the stored image, rows top first.
+void ExpectSmallImage(const testsupport::ReaderRun& run, const pcdpack::YccImage& img) {
+    ASSERT_EQ(run.rc, 0);
+    ASSERT_EQ(run.width(), int(img.width));
+    ASSERT_EQ(run.height(), int(img.height));
+    ASSERT_EQ(run.img.header.biBitCount, 24);
+    int bad = 0;
+    for (uint32_t y = 0; y < img.height; ++y)
+        for (uint32_t x = 0; x < img.width; ++x) {
+            const size_t c = size_t{y / 2} * (img.width / 2) + x / 2;
+            const auto want =
+                pcdref::FloatRgb(img.y[size_t{y} * img.width + x], img.c1[c], img.c2[c]);
+            if (run.rgb(int(x), int(y)) != want && ++bad < 5)
+                ADD_FAILURE() << "pixel " << x << "," << y;
+        }
+    EXPECT_EQ(bad, 0);
+}
+
+TEST(PhotoCdConversion, FloatRowsMatchTheWorkedExamplesAndTheFormula) {
+    uint8_t bgr[3];
+    photocd::ConvertPixelFloat(0, 156, 137, bgr);
+    EXPECT_EQ(bgr[0] | bgr[1] | bgr[2], 0);
+    photocd::ConvertPixelFloat(255, 156, 137, bgr);
+    EXPECT_TRUE(bgr[0] == 255 && bgr[1] == 255 && bgr[2] == 255);
+    // Rounding: 100 x 1.407488 = 140.7488 rounds up; 10 x 1.407488 = 14.07 rounds down.
+    photocd::ConvertPixelFloat(100, 156, 137, bgr);
+    EXPECT_EQ(bgr[0], 141);
+    photocd::ConvertPixelFloat(10, 156, 137, bgr);
+    EXPECT_EQ(bgr[2], 14);
+
+    int bad = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int c1 = 0; c1 < 256; c1 += 3)
+            for (int c2 = 0; c2 < 256; c2 += 5) {
+                photocd::ConvertPixelFloat(y, c1, c2, bgr);
+                const auto want = pcdref::FloatRgb(y, c1, c2);
+                if ((bgr[2] != want[0] || bgr[1] != want[1] || bgr[0] != want[2]) && ++bad < 5)
+                    ADD_FAILURE() << "Y " << y << " C1 " << c1 << " C2 " << c2;
+            }
+    EXPECT_EQ(bad, 0);
+
+    // A row: pixel x takes chroma x / 2.
+    const uint8_t luma[4] = {0, 50, 100, 150}, c1[2] = {156, 200}, c2[2] = {137, 60};
+    uint8_t row[12];
+    photocd::ConvertRowFloat(luma, c1, c2, 4, row);
+    for (int x = 0; x < 4; ++x) {
+        const auto want = pcdref::FloatRgb(luma[x], c1[x / 2], c2[x / 2]);
+        EXPECT_EQ(row[3 * x + 2], want[0]);
+        EXPECT_EQ(row[3 * x + 1], want[1]);
+        EXPECT_EQ(row[3 * x], want[2]);
+    }
+}
+
+TEST(PhotoCdConversion, TableConversionMatchesTheWorkedExamplesAndClamps) {
+    uint8_t bgr[3];
+    photocd::ConvertPixelTable(0, 156, 137, bgr);  // sums 482, 504, 492 shift to 1: black
+    EXPECT_TRUE(bgr[0] == 0 && bgr[1] == 0 && bgr[2] == 0);
+    photocd::ConvertPixelTable(100, 156, 137, bgr);  // all three sums shift to 545
+    EXPECT_TRUE(bgr[0] == 136 && bgr[1] == 136 && bgr[2] == 136);
+    photocd::ConvertPixelTable(0, 0, 0, bgr);  // red and blue sums below zero
+    EXPECT_EQ(bgr[2], 0);
+    EXPECT_EQ(bgr[0], 0);
+    photocd::ConvertPixelTable(255, 255, 255, bgr);  // red and blue sums above 262143
+    EXPECT_EQ(bgr[2], 255);
+    EXPECT_EQ(bgr[0], 255);
+
+    int bad = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int c1 = 0; c1 < 256; c1 += 3)
+            for (int c2 = 0; c2 < 256; c2 += 5) {
+                photocd::ConvertPixelTable(uint8_t(y), uint8_t(c1), uint8_t(c2), bgr);
+                const auto want = pcdref::TableRgb(y, c1, c2);
+                if ((bgr[2] != want[0] || bgr[1] != want[1] || bgr[0] != want[2]) && ++bad < 5)
+                    ADD_FAILURE() << "Y " << y << " C1 " << c1 << " C2 " << c2;
+            }
+    EXPECT_EQ(bad, 0);
+}
+
+TEST(PhotoCdPlane, DoublingInPlaceAveragesNeighboursAndRepeatsTheEdges) {
+    photocd::Plane plane;
+    ASSERT_TRUE(plane.Allocate(4, 2));
+    plane.row(0)[0] = 10;
+    plane.row(0)[1] = 21;
+    plane.width = 2;
+    plane.height = 1;
+    ASSERT_TRUE(photocd::DoublePlane(plane));
+    EXPECT_EQ(plane.width, 4u);
+    EXPECT_EQ(plane.height, 2u);
+    for (uint32_t r = 0; r < 2; ++r)
+        EXPECT_EQ(std::vector<uint8_t>(plane.row(r), plane.row(r) + 4),
+                  (std::vector<uint8_t>{10, 16, 21, 21}));
+    EXPECT_FALSE(photocd::DoublePlane(plane)) << "a plane full to its capacity cannot double";
+
+    // Several doublings of a random plane inside a wider, taller block.
+    std::mt19937 rng(7);
+    photocd::Plane p;
+    ASSERT_TRUE(p.Allocate(48, 40));
+    pcdref::Plane want{5, 3, std::vector<uint8_t>(15)};
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 5; ++x)
+            p.row(y)[x] = want.at(x, y) = static_cast<uint8_t>(rng());
+    p.width = 5;
+    p.height = 3;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(photocd::DoublePlane(p));
+        want = pcdref::Double(want);
+        ASSERT_EQ(p.width, want.width);
+        for (uint32_t y = 0; y < want.height; ++y)
+            ASSERT_EQ(std::vector<uint8_t>(p.row(y), p.row(y) + p.width),
+                      std::vector<uint8_t>(want.px.begin() + y * want.width,
+                                           want.px.begin() + (y + 1) * want.width))
+                << "round " << round << " row " << y;
+    }
+    photocd::Plane one;  // a 1 x 1 plane becomes 2 x 2 of its value
+    ASSERT_TRUE(one.Allocate(2, 2));
+    one.row(0)[0] = 99;
+    one.width = one.height = 1;
+    ASSERT_TRUE(photocd::DoublePlane(one));
+    EXPECT_TRUE(one.row(0)[1] == 99 && one.row(1)[0] == 99 && one.row(1)[1] == 99);
+}
+
+TEST(PhotoCdSmallSizes, RowPairsLandTopFirstInTheBottomUpBlock) {
+    const auto tiny = RandomImage(192, 128, 1), small = RandomImage(384, 256, 2),
+               base = RandomImage(768, 512, 3);
+    const Bytes pack = pcdpack::BasePack(tiny, small, base);
+    const pcdpack::YccImage* images[] = {&tiny, &small, &base};
+    for (int size = 0; size < 3; ++size) {
+        SCOPED_TRACE("size " + std::to_string(size));
+        std::unique_ptr<testsupport::ReaderRun> run;
+        EXPECT_EQ(RunCaptured(pack, size, run), "");
+        ExpectSmallImage(*run, *images[size]);
+        // The first file row pair is the last two rows of the block.
+        const auto& img = *images[size];
+        const uint8_t* last = run->img.pixels + size_t(img.height - 1) * run->img.rowStride;
+        const auto first = pcdref::FloatRgb(img.y[0], img.c1[0], img.c2[0]);
+        EXPECT_EQ(last[2], first[0]);
+        EXPECT_EQ(run->img.rowStride, int(kWidths[size] * 3));
+    }
+}
+
+TEST(PhotoCdSmallSizes, ShortFilesStillGiveAPictureWithoutAnError) {
+    const auto tiny = RandomImage(192, 128, 4);
+    Bytes pack(8192, 0);
+    pcdpack::PutImage(pack, 8192, tiny);
+    pack.resize(8192 + 192 * 3 * 10);  // ten row pairs
+    std::unique_ptr<testsupport::ReaderRun> run;
+    EXPECT_EQ(RunCaptured(pack, 0, run), "");
+    ASSERT_EQ(run->rc, 0);
+    ASSERT_EQ(run->width(), 192);
+    for (int x = 0; x < 192; ++x) {
+        const auto want = pcdref::FloatRgb(tiny.y[size_t{19} * 192 + x], tiny.c1[9 * 96 + x / 2],
+                                           tiny.c2[9 * 96 + x / 2]);
+        ASSERT_EQ(run->rgb(x, 19), want) << x;
+    }
+    for (int size = 0; size < 5; ++size) {
+        std::unique_ptr<testsupport::ReaderRun> empty;
+        EXPECT_EQ(RunCaptured({}, size, empty), size < 3 ? "" : "Read error\nRead error\n");
+        EXPECT_EQ(empty->rc, 0) << size;
+        EXPECT_EQ(empty->width(), int(kWidths[size]));
+    }
+    EXPECT_EQ(RunReader(decode::ReadPhotoCd, {}, Size(5))->rc, decode::kUnsupported);
+    EXPECT_EQ(RunReader(decode::ReadPhotoCd, {}, Size(-1))->rc, decode::kUnsupported);
+}
+
+// Sizes 3 and 4 of a pack without layers: the base image doubled, converted with the tables,
+// and the read error of each missing layer reported.
+TEST(PhotoCdLayeredSizes, APackWithoutLayersGivesTheDoubledBase) {
+    const auto base = RandomImage(768, 512, 5);
+    const Bytes pack = pcdpack::BasePack(RandomImage(192, 128, 6), RandomImage(384, 256, 7), base);
+    pcdref::Plane y{768, 512, base.y}, c1{384, 256, base.c1}, c2{384, 256, base.c2};
+    for (int size = 3; size < 5; ++size) {
+        SCOPED_TRACE("size " + std::to_string(size));
+        std::unique_ptr<testsupport::ReaderRun> run;
+        EXPECT_EQ(RunCaptured(pack, size, run), "Read error\nRead error\n");
+        y = pcdref::Double(y);
+        c1 = pcdref::Double(c1);
+        c2 = pcdref::Double(c2);
+        const pcdref::Plane cc1 = pcdref::Double(c1), cc2 = pcdref::Double(c2);
+        ASSERT_EQ(run->rc, 0);
+        ASSERT_EQ(run->width(), int(y.width));
+        int bad = 0;
+        for (uint32_t r = 0; r < y.height; r += 3)
+            for (uint32_t x = 0; x < y.width; ++x)
+                if (run->rgb(x, r) != pcdref::TableRgb(y.at(x, r), cc1.at(x, r), cc2.at(x, r)) &&
+                    ++bad < 5)
+                    ADD_FAILURE() << x << "," << r;
+        EXPECT_EQ(bad, 0);
+    }
+}
+
+TEST(PhotoCdLoader, PcdFilesRouteToThePhotoCdReader) {
+    testsupport::TempDir dir;
+    const auto tiny = RandomImage(192, 128, 8);
+    const Bytes pack = pcdpack::BasePack(tiny, RandomImage(384, 256, 9), RandomImage(768, 512, 10));
+    testsupport::WriteBytes(dir.path("pack.PCD"), pack);
+    const auto load = testsupport::LoadFile(dir.path("pack.PCD"), Size(0));
+    EXPECT_EQ(load.rc, 0);
+    EXPECT_EQ(load.format, "pcd");
+    EXPECT_EQ(load.pixelBits, 24);
+    const auto direct = RunReader(decode::ReadPhotoCd, pack, Size(0));
+    EXPECT_EQ(testsupport::ComparePictures(load.picture, direct->picture()), "");
+}
+
+// ImageMagick keeps the PhotoYCC codes when the picture is relabelled as RGB before writing,
+// and selects the resolution by scene: [1] 192 x 128, [2] 384 x 256, [3] 768 x 512. Its luma
+// is the stored luma; its chroma is interpolated between samples, and at even columns of even
+// rows it is the stored sample itself. So each pixel of our decode must equal the small
+// conversion of ImageMagick's luma at that pixel and its chroma at the even-even pixel of the
+// 2 x 2 block: an exact comparison of the unpacking (offsets, row pairs, chroma layout, row
+// order). The conversion itself is checked against the formula above; ImageMagick's own RGB
+// uses other coefficients, so its RGB output is not an exact oracle.
+void CompareWithImageMagick(const std::string& path, const Bytes& pack) {
+    for (int size = 0; size < 3; ++size) {
+        SCOPED_TRACE(path + " size " + std::to_string(size));
+        const auto raw = oracle::RunPnmCommand(
+            "convert " + oracle::ShellQuote(path + "[" + std::to_string(size + 1) + "]") +
+            " -set colorspace sRGB -depth 8 ppm:- 2>/dev/null");
+        ASSERT_EQ(raw.size(), 1u);
+        const oracle::RgbImage& im = raw[0];
+        const auto run = RunReader(decode::ReadPhotoCd, pack, Size(size));
+        ASSERT_EQ(run->rc, 0);
+        ASSERT_EQ(im.width, run->width());
+        ASSERT_EQ(im.height, run->height());
+        int bad = 0;
+        for (int y = 0; y < im.height; ++y)
+            for (int x = 0; x < im.width; ++x) {
+                const uint8_t* sample = im.pixel(x & ~1, y & ~1);
+                const auto want = pcdref::FloatRgb(im.pixel(x, y)[0], sample[1], sample[2]);
+                if (run->rgb(x, y) != want && ++bad < 5) ADD_FAILURE() << "pixel " << x << "," << y;
+            }
+        EXPECT_EQ(bad, 0);
+    }
+}
+
+TEST(PhotoCdOracle, ImageMagickPacksAndThePublicSampleMatchImageMagicksDecode) {
+    if (!oracle::ToolAvailable("convert")) GTEST_SKIP() << "ImageMagick convert is not installed";
+    testsupport::TempDir dir;
+    // A picture with smooth areas, hard edges and noise, written as a pack by ImageMagick.
+    const std::string source = dir.path("source.ppm"), pack = dir.path("made.pcd");
+    ASSERT_TRUE(oracle::RunCommand("convert -seed 3 -size 768x512 plasma:fractal "
+                                   "\\( -size 768x512 xc:gray +noise Random \\) -compose blend "
+                                   "-define compose:args=20 -composite " +
+                                   oracle::ShellQuote(source) + " && convert " +
+                                   oracle::ShellQuote(source) + " " +
+                                   oracle::ShellQuote("pcd:" + pack))
+                    .has_value());
+    CompareWithImageMagick(pack, testsupport::ReadBytes(pack));
+
+    const std::string sample = std::string(LUMORA_TESTDATA) + "/pcd/hopper.pcd";
+    if (!std::filesystem::exists(sample)) GTEST_SKIP() << "public sample " << sample << " absent";
+    CompareWithImageMagick(sample, testsupport::ReadBytes(sample));
+}
+
+// The public sample stops after its base image: every size loads through the loader, the
+// layered ones as the doubled base with the read error reported.
+TEST(PhotoCdSample, ThePublicSampleLoadsAtEverySize) {
+    const std::string sample = std::string(LUMORA_TESTDATA) + "/pcd/hopper.pcd";
+    if (!std::filesystem::exists(sample)) GTEST_SKIP() << "public sample " << sample << " absent";
+    for (int size = 0; size < 5; ++size) {
+        testing::internal::CaptureStderr();
+        const auto load = testsupport::LoadFile(sample, Size(size));
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(load.rc, 0) << size;
+        EXPECT_EQ(load.picture.width, int(kWidths[size]));
+        EXPECT_EQ(load.picture.height, int(kWidths[size] * 2 / 3));
+        EXPECT_EQ(errors, size < 3 ? "" : "Read error\nRead error\n") << size;
+    }
+}
+
+}  // namespace
