@@ -55,7 +55,7 @@ struct IconImage {
     std::vector<uint8_t> data;
     int32_t width = 0;
     int32_t height = 0;
-    int32_t colourCount = 0;  // planes x bit count
+    uint32_t colourCount = 0;  // planes x bit count
 };
 
 // A PNG image through the codec module, rebuilt as a 32-bit DIB icon image. False when the
@@ -136,7 +136,7 @@ bool ReadFirstImage(std::span<const uint8_t> file, IconImage& out) {
     out.data.assign(image.begin(), image.end());
     out.width = static_cast<int32_t>(U32(info + 4));
     out.height = static_cast<int32_t>(U32(info + 8)) / 2;
-    out.colourCount = U16(info + 12) * U16(info + 14);
+    out.colourCount = uint32_t{U16(info + 12)} * U16(info + 14);
     return true;
 }
 
