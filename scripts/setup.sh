@@ -7,6 +7,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev
   imagemagick netpbm ghostscript libstb-dev libgif-dev
+  libtiff-dev libtiff-tools
   libfreetype-dev fonts-dejavu-core
 )
 

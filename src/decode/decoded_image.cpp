@@ -63,6 +63,24 @@ int32_t AllocatePixels(DecodedImage& img) {
     return 0;
 }
 
+int32_t AdoptModuleBlock(DecodedImage& img, int32_t result) {
+    img.pixelHandle = static_cast<HGLOBAL>(result);
+    img.pixels = nullptr;
+    img.rowStride = InitDibHeader(img);
+    const int64_t needed = int64_t{img.rowStride} * img.header.biHeight;
+    if (CheckImageSize(img.header.biWidth, img.header.biHeight, img.rowStride) != 0 ||
+        platform::GlobalSize(img.pixelHandle) < static_cast<size_t>(needed)) {
+        ReleasePixels(img);
+        return kBadCopy;
+    }
+    img.pixels = static_cast<uint8_t*>(platform::GlobalLock(img.pixelHandle));
+    if (!img.pixels) {
+        ReleasePixels(img);
+        return kNoHugeMemory;
+    }
+    return 0;
+}
+
 void ReleasePixels(DecodedImage& img) {
     if (img.pixelHandle) {
         if (img.pixels) platform::GlobalUnlock(img.pixelHandle);

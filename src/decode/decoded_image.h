@@ -49,7 +49,7 @@ struct DecodedImage {
     std::string workPath;
     std::string sourcePath;  // the file name as the caller gave it: what modules and companion
                              // files are opened from (workPath is lower-cased)
-    std::string format;  // what the loader routed the file to: "gif", "bmp", "jpeg", ...
+    std::string format;      // what the loader routed the file to: "gif", "bmp", "jpeg", ...
     float pixelAspect = 1.0f;
     int32_t dicomImage = 0;  // in: image wanted; out: images in the file
 
@@ -80,6 +80,12 @@ int32_t CheckImageSize(int64_t width, int64_t height, int64_t rowBytes);
 // Allocates and locks the zeroed pixel block of rowStride x biHeight bytes: 0, kNoMemory
 // (size refused or no memory) or kNoHugeMemory (lock failed; the block is freed).
 int32_t AllocatePixels(DecodedImage& img);
+
+// Takes a pixel block that a codec module returned (result > 0) for the header it left: the
+// header is prepared, the block checked to hold rowStride x height bytes and locked. 0, or
+// kBadCopy (block too small or size refused) or kNoHugeMemory (lock failed); on failure the
+// block is freed.
+int32_t AdoptModuleBlock(DecodedImage& img, int32_t result);
 
 // Unlocks and frees the pixel block, if any.
 void ReleasePixels(DecodedImage& img);

@@ -60,7 +60,7 @@ constexpr DispatchEntry kDispatch[] = {
     {"png", "png", Route::Png, nullptr, 0, false},
     {"ras", "ras", Route::Reader, nullptr, 0, false},
     {"tga", "tga", Route::Reader, nullptr, 0, false},
-    {"tif", "tif", Route::Reader, nullptr, 0, false},
+    {"tif", "tif", Route::Reader, ReadTiff, 0, false},
     {"wmf", "wmf", Route::Signal, nullptr, kMetafileSignal, false},
     {"wpg", "wpg", Route::Reader, nullptr, 0, false},
 };
@@ -73,6 +73,7 @@ struct ContentReader {
 constexpr ContentReader kContentChain[] = {
     {"gif", ReadGif},
     {"bmp", ReadBmp},
+    {"tif", ReadTiff},
 };
 
 const DispatchEntry* FindEntry(std::string_view ext) {
@@ -118,14 +119,7 @@ HBITMAP TakeModuleBlock(DecodedImage& img, int32_t result, HDC dc, const LoadOpt
         img.errorCode = result;
         return 0;
     }
-    img.pixelHandle = static_cast<HGLOBAL>(result);
-    img.rowStride = InitDibHeader(img);
-    const int64_t needed = int64_t{img.rowStride} * img.header.biHeight;
-    if (CheckImageSize(img.header.biWidth, img.header.biHeight, img.rowStride) != 0 ||
-        platform::GlobalSize(img.pixelHandle) < static_cast<size_t>(needed))
-        return Failure(img, kBadCopy);
-    img.pixels = static_cast<uint8_t*>(platform::GlobalLock(img.pixelHandle));
-    if (!img.pixels) return Failure(img, kNoHugeMemory);
+    if (int32_t rc = AdoptModuleBlock(img, result)) return Failure(img, rc);
     img.builtBitCount = static_cast<int8_t>(img.header.biBitCount);
     return BuildDib(img, dc, options.dither);
 }
