@@ -331,6 +331,23 @@ bool ReadColourRow(ByteReader& in, const ScanState& s, uint8_t* row, int64_t wid
     return true;
 }
 
+// The fewest input bytes the picture's rows can come from: one a byte of binary data, two a
+// byte of hex data, and for run-length rows two hex bytes (four characters) for every run of at
+// most 128 bytes.
+uint64_t MinimumDataBytes(const ScanState& s, int64_t length, int64_t height) {
+    const uint64_t rows = static_cast<uint64_t>(height);
+    const uint64_t perRow = static_cast<uint64_t>(length);
+    if (s.bits == 24) {
+        const uint64_t samples = s.encoding == kBinary ? (s.planar ? 4 : 3) * perRow
+                                 : s.cmyk              ? 4 * perRow
+                                 : s.planar            ? 4 * perRow
+                                                       : 3 * perRow;
+        return samples * (s.encoding == kBinary ? 1 : 2) * rows;
+    }
+    if (s.runLength) return (perRow + 127) / 128 * 4 * rows;
+    return perRow * (s.encoding == kBinary ? 1 : 2) * rows;
+}
+
 }  // namespace
 
 int32_t ReadEps(DecodedImage& img, ByteReader& in, const LoadOptions& options) {
@@ -393,6 +410,9 @@ int32_t ReadEps(DecodedImage& img, ByteReader& in, const LoadOptions& options) {
     img.header.biBitCount = static_cast<uint16_t>(s.bits);
     img.rowStride = InitDibHeader(img);
     if (int32_t rc = CheckImageSize(s.width, s.height, img.rowStride)) return rc;
+    // Data that cannot fill the picture ends in a read error whatever it holds: say so before
+    // a picture of up to a gigabyte is allocated for a few bytes of text.
+    if (in.remaining() < MinimumDataBytes(s, length, s.height)) return kReadError;
     if (int32_t rc = AllocatePixels(img)) return rc;
 
     // The row buffer holds what the data gives before it is copied into the picture.

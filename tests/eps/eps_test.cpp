@@ -352,6 +352,16 @@ TEST(EpsScan, Errors) {
     EXPECT_EQ(Eps("%!PS\n40000 1 8 {currentfile s readhexstring pop} image\n")->rc,
               decode::kNoMemory);
     EXPECT_EQ(Eps("%!PS\n1 1 scale\n0 0 30000 30000 ai\n")->rc, decode::kNoMemory);
+    // A picture its data cannot fill: a read error, without the picture being allocated.
+    auto big = Eps("%!PS\n20000 20000 8 {currentfile s readhexstring pop} image\n00\n");
+    EXPECT_EQ(big->rc, decode::kReadError);
+    EXPECT_EQ(big->img.pixelHandle, 0u);
+    // Just enough data for the smallest encoding of every row still loads.
+    auto runs = Eps("%!PS\n/pixwidth 256\n/pixheight 2\nreadrlestring\npsppic\n" +
+                    std::string("7f017f02") + "7f037f04");
+    ASSERT_EQ(runs->rc, 0);
+    EXPECT_EQ(runs->index(255, 0), 2);
+    EXPECT_EQ(runs->index(0, 1), 3);
     // The data ends early, in every data form; a character that is not hex ends it too.
     for (const char* data : {"0a0b0", "0a0b", "0a0bzz"}) {
         SCOPED_TRACE(data);
@@ -471,6 +481,40 @@ TEST(EpsDos, MetafilePreviewIsHandedBack) {
     control_test::Set(s.ctrl, "FileName", platform::Variant::Bstr(path));
     EXPECT_EQ(control_test::Get(s.ctrl, "bmpw").AsI2(), 2);
     EXPECT_EQ(control_test::Get(s.ctrl, "bmph").AsI2(), 1);
+}
+
+TEST(EpsDos, TiffPreviewIsReadByTheTiffReader) {
+    if (!oracle::ToolAvailable("convert")) GTEST_SKIP() << "ImageMagick absent";
+    testsupport::TempDir dir;
+    const std::string ps = GsImageFile(2, 1, 8, "4080");
+    // Uncompressed (read in-house) and LZW (through the TIFF module), each behind the
+    // PostScript section, so every offset inside the TIFF is relative to its own start.
+    for (const char* compression : {"none", "lzw"}) {
+        SCOPED_TRACE(compression);
+        const std::string tiff = dir.path(std::string("p-") + compression + ".tif");
+        ASSERT_TRUE(oracle::RunCommand("convert -size 7x5 gradient:red-blue -depth 8 -compress " +
+                                       std::string(compression) + " " + oracle::ShellQuote(tiff)));
+        const Bytes file = DosEps(ps, {}, testsupport::ReadBytes(tiff));
+        const std::string path = dir.path(std::string("p-") + compression + ".eps");
+        testsupport::WriteBytes(path, file);
+
+        const testsupport::FileLoad postScript = testsupport::LoadFile(path);
+        ASSERT_EQ(postScript.rc, 0);
+        EXPECT_EQ(postScript.picture.width, 2);
+        LoadOptions options;
+        options.epsPreview = true;
+        const testsupport::FileLoad preview = testsupport::LoadFile(path, options);
+        ASSERT_EQ(preview.rc, 0);
+        const auto want = oracle::ImageMagickFrames(tiff);
+        ASSERT_EQ(want.size(), 1u);
+        EXPECT_EQ(testsupport::ComparePictures(preview.picture, want[0]), "");
+    }
+    // A TIFF offset past the end of the file: no picture, a loader code.
+    Bytes broken = DosEps(ps, {}, Bytes(16, 'I'));
+    Put32(broken, 20, 0x7FFFFF00);
+    auto r = Eps(broken, true);
+    EXPECT_LT(r->rc, 0);
+    EXPECT_NE(decode::FindLoaderError(r->rc), nullptr);
 }
 
 // ---- Files written by other programs -----------------------------------------------------------
@@ -607,6 +651,35 @@ TEST(EpsSamples, EveryFileLoadsOrFailsWithACode) {
     if (gs) {
         EXPECT_GE(compared, 8);
     }
+    // The TIFF previews of the DOS EPS samples against ImageMagick's decode of the TIFF bytes.
+    int previews = 0;
+    testsupport::TempDir dir;
+    for (const fs::path& path : files) {
+        const Bytes bytes = testsupport::ReadBytes(path.string());
+        if (bytes.size() < 30 || bytes[0] != 0xC5 || bytes[1] != 0xD0 || bytes[2] != 0xD3 ||
+            bytes[3] != 0xC6)
+            continue;
+        auto u32 = [&](size_t at) {
+            return static_cast<uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                         static_cast<uint32_t>(bytes[at + 3]) << 24);
+        };
+        const uint32_t offset = u32(20), length = u32(24);
+        if (offset == 0 || offset > bytes.size() || length > bytes.size() - offset) continue;
+        SCOPED_TRACE(path.string());
+        const std::string tiff = dir.path("preview.tif");
+        testsupport::WriteBytes(tiff,
+                                Bytes(bytes.begin() + offset, bytes.begin() + offset + length));
+        const auto want = oracle::ImageMagickFrames(tiff, 0);
+        if (want.empty()) continue;
+        LoadOptions options;
+        options.epsPreview = true;
+        const testsupport::FileLoad got = testsupport::LoadFile(path.string(), options);
+        ASSERT_EQ(got.rc, 0);
+        EXPECT_EQ(testsupport::ComparePictures(got.picture, want[0]), "");
+        ++previews;
+    }
+    EXPECT_GT(previews, 3);
+
     // Photoshop's planar RGB with a pad channel, binary, against Ghostscript at 72 dpi.
     const fs::path photoshop = fs::path(LUMORA_TESTDATA) / "eps" / "binary_preview_map.eps";
     if (gs && fs::exists(photoshop)) {
