@@ -61,10 +61,10 @@ class LineReader {
   public:
     explicit LineReader(ByteReader& in) : in_(in) {}
 
-    // False at the end of the input (nothing left to read).
+    // False, with an empty line, at the end of the input.
     bool Next() {
-        if (in_.eof()) return false;
         line_.clear();
+        if (in_.eof()) return false;
         while (line_.size() < kLineLength) {
             const int c = in_.getc();
             if (c == ByteReader::kEof || c == '\n') break;
