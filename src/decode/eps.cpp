@@ -10,9 +10,10 @@
 // preview option the TIFF preview is read by the TIFF reader, and a metafile preview is handed
 // back to the control (kMetafileSignal, its position in img.epsMetafile); otherwise the
 // PostScript section is scanned.
+#include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -104,12 +105,12 @@ class LineReader {
 bool ParseInt(std::string_view token, int64_t& value) {
     if (token.empty() || token.find('?') != std::string_view::npos) return false;
     std::string text(token.substr(0, 64));
-    errno = 0;
     char* end = nullptr;
     const long long v = std::strtoll(text.c_str(), &end, 0);
     if (end == text.c_str()) return false;
-    // Out-of-range values saturate; the size checks refuse them later.
-    value = v;
+    // Values beyond 32 bits saturate there, as an int would hold them; the size checks refuse
+    // them later.
+    value = std::clamp<long long>(v, INT32_MIN, INT32_MAX);
     return true;
 }
 
@@ -381,6 +382,7 @@ int32_t ReadEps(DecodedImage& img, ByteReader& in, const LoadOptions& options) {
     // A negative size cannot describe a picture either.
     if (s.width < 0 || s.height < 0) return kNoBitmap;
 
+    if (s.width > kMaxDimension || s.height > kMaxDimension) return kNoMemory;
     int64_t length;  // data bytes of one row
     if (s.bits == 1) {
         length = (s.width + 7) / 8;
@@ -404,7 +406,6 @@ int32_t ReadEps(DecodedImage& img, ByteReader& in, const LoadOptions& options) {
         return kNoBitmap;
     }
 
-    if (s.width > kMaxDimension || s.height > kMaxDimension) return kNoMemory;
     img.header.biWidth = static_cast<int32_t>(s.width);
     img.header.biHeight = static_cast<int32_t>(s.height);
     img.header.biBitCount = static_cast<uint16_t>(s.bits);

@@ -352,6 +352,11 @@ TEST(EpsScan, Errors) {
     EXPECT_EQ(Eps("%!PS\n40000 1 8 {currentfile s readhexstring pop} image\n")->rc,
               decode::kNoMemory);
     EXPECT_EQ(Eps("%!PS\n1 1 scale\n0 0 30000 30000 ai\n")->rc, decode::kNoMemory);
+    // Sizes beyond any integer, in every rule that reads one.
+    EXPECT_EQ(Eps("%!PS\n72 72 scale\n99999999999999999999 2 1\nimage\n00\n")->rc,
+              decode::kNoMemory);
+    EXPECT_EQ(Eps("%!PS\n1 -99999999999999999999 8 % dimensions of data\nimage\n00\n")->rc,
+              decode::kNoBitmap);
     // A picture its data cannot fill: a read error, without the picture being allocated.
     auto big = Eps("%!PS\n20000 20000 8 {currentfile s readhexstring pop} image\n00\n");
     EXPECT_EQ(big->rc, decode::kReadError);
