@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ccache clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev
-  imagemagick netpbm libstb-dev libgif-dev
+  imagemagick netpbm ghostscript libstb-dev libgif-dev
   libtiff-dev libtiff-tools
   libfreetype-dev fonts-dejavu-core
   libdcmtk-dev dcmtk

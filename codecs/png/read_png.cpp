@@ -337,3 +337,66 @@ extern "C" int32_t ReadPNG(const char* fileName, HDC /*dc: no display-dependent 
 }
 
 static_assert(std::is_same_v<decltype(&ReadPNG), ReadPNGProc>);
+
+// "ReadPNGMemory": a PNG image held in memory, with its alpha channel kept. Icon files carry
+// their large images as PNG; the icon code turns the result into the icon's colour and alpha.
+// libpng's simplified reader does every conversion to 8-bit BGRA (palette, grey, tRNS, 16-bit).
+namespace lmpng {
+namespace {
+
+int32_t ReadPngMemory(const uint8_t* data, uint32_t size, int32_t maxSide,
+                      BITMAPINFOHEADER* header) {
+    if (!data || !header || size < 8 || png_sig_cmp(data, 0, 8) != 0) return decode::kBadHeader;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, data, size)) {
+        png_image_free(&image);
+        return decode::kBadHeader;
+    }
+    const int64_t width = image.width;
+    const int64_t height = image.height;
+    if (width > maxSide || height > maxSide ||
+        decode::CheckImageSize(width, height, width * 4) != 0) {
+        png_image_free(&image);
+        return decode::kNoMemory;
+    }
+    image.format = PNG_FORMAT_BGRA;
+    const size_t stride = static_cast<size_t>(width) * 4;
+    platform::GlobalBlock block(
+        platform::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, stride * static_cast<size_t>(height)));
+    if (!block) {
+        png_image_free(&image);
+        return decode::kNoMemory;
+    }
+    auto* pixels = static_cast<uint8_t*>(platform::GlobalLock(block.get()));
+    if (!pixels) {
+        png_image_free(&image);
+        return decode::kNoHugeMemory;
+    }
+    // A negative stride makes libpng write the first picture row last: bottom-up, as a DIB.
+    const bool done = png_image_finish_read(&image, nullptr, pixels,
+                                            -static_cast<png_int_32>(stride), nullptr) != 0;
+    platform::GlobalUnlock(block.get());
+    png_image_free(&image);
+    if (!done) return decode::kReadError;
+    header->biWidth = static_cast<int32_t>(width);
+    header->biHeight = static_cast<int32_t>(height);
+    header->biBitCount = 32;
+    return static_cast<int32_t>(block.release());
+}
+
+}  // namespace
+}  // namespace lmpng
+
+extern "C" int32_t ReadPNGMemory(const uint8_t* data, uint32_t size, int32_t maxSide,
+                                 BITMAPINFOHEADER* header) {
+    try {
+        return lmpng::ReadPngMemory(data, size, maxSide, header);
+    } catch (const std::bad_alloc&) {
+        return decode::kNoMemory;
+    } catch (...) {
+        return decode::kReadError;
+    }
+}
+
+static_assert(std::is_same_v<decltype(&ReadPNGMemory), ReadPNGMemoryProc>);

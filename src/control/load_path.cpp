@@ -17,6 +17,7 @@
 #include "decode/decoded_image.h"
 #include "decode/loader.h"
 #include "decode/loader_error.h"
+#include "decode/readers.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw.h"
 #include "platform/metafile.h"
@@ -250,7 +251,7 @@ void CLumoraCtrl::LoadPicture(const std::string& name) {
                 break;
             case decode::kIconSignal:
                 image_.bmpc = 0;
-                LoadIconFile(name);
+                LoadIconFile(img, name);
                 break;
             default:
                 TakeOverRaster(img, bitmap);
@@ -556,9 +557,16 @@ void CLumoraCtrl::LoadEnhancedMetafile(const std::string& name, HDC dc) {
     }
 }
 
-void CLumoraCtrl::LoadIconFile(const std::string& /*name*/) {
-    // Icon and cursor files need the icon reader, which is not part of the loader yet; without
-    // it no picture is made and the load ends in error 481.
+void CLumoraCtrl::LoadIconFile(decode::DecodedImage& img, const std::string& name) {
+    // The icon reader reports the icon's size in the decode area; a file it cannot read leaves
+    // 0 x 0 and no picture, which ends the load in error 481.
+    img.imageWidth = 0;
+    img.imageHeight = 0;
+    const platform::HICON icon = decode::ReadIcon(img, name);
+    image_.bmpw = img.imageWidth;
+    image_.bmph = img.imageHeight;
+    if (icon && !picture_.CreateFromIcon(icon, image_.bmpw, image_.bmph, true))
+        platform::DestroyIcon(icon);
 }
 
 // ---- Picture ----------------------------------------------------------------------------------

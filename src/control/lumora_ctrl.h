@@ -363,7 +363,7 @@ class CLumoraCtrl : public platform::OleControl {
     void TakeOverRaster(decode::DecodedImage& img, HBITMAP bitmap);
     void LoadWindowsMetafile(const decode::DecodedImage& img, const std::string& name, HDC dc);
     void LoadEnhancedMetafile(const std::string& name, HDC dc);
-    void LoadIconFile(const std::string& name);
+    void LoadIconFile(decode::DecodedImage& img, const std::string& name);
     void LayOut();
     void PrepareAnimation(decode::DecodedImage& img, const decode::LoadOptions& options);
     void CreateComposeSurface();

@@ -17,6 +17,11 @@ typedef int32_t (*ReadJPGProc)(const char* fileName, HDC dc, uint16_t dither,
                                BITMAPINFOHEADER* header);
 typedef int32_t (*ReadPNGProc)(const char* fileName, HDC dc, uint8_t* rgbPalette,
                                BITMAPINFOHEADER* header);
+/* A PNG image held in memory (the PNG images inside icon files), as 32-bit blue, green, red,
+   alpha rows (alpha not premultiplied), bottom-up, width x 4 bytes each; biBitCount 32. Images
+   wider or higher than maxSide are refused with -20002 before anything is allocated. */
+typedef int32_t (*ReadPNGMemoryProc)(const uint8_t* data, uint32_t size, int32_t maxSide,
+                                     BITMAPINFOHEADER* header);
 typedef int32_t (*ReadDCMProc)(const char* fileName, uint8_t* rgbPalette, BITMAPINFOHEADER* header,
                                int32_t* imageNumber);
 typedef int32_t (*ReadTIFFProc)(const char* fileName, int32_t rowStride, BITMAPINFOHEADER* header,

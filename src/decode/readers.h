@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "decode/byte_reader.h"
@@ -61,5 +62,7 @@ int32_t ReadPhotoCd(DecodedImage& img, ByteReader& in, const LoadOptions& option
 // The first image of an icon or cursor file as an icon, its size left in img.imageWidth and
 // img.imageHeight; 0 on any failure (no loader code is set).
 HANDLE32 ReadIcon(DecodedImage& img, const std::string& fileName);  // an HICON
+// The same over the file's bytes.
+HANDLE32 ReadIconBytes(DecodedImage& img, std::span<const uint8_t> file);
 
 }  // namespace decode

@@ -135,7 +135,7 @@ TEST(LoadPath, ErrorsRaiseAndLeaveTheControlEmptyWithTheName) {
                        "File type not supported", "unknown content");
     ExpectClearedImage(c, s, "after unknown content");
 
-    // Icons need the icon reader; until then no picture comes of them.
+    // An icon file the icon reader refuses (type 0) gives no picture.
     const std::string icon = dir.File("x.ico");
     WriteBytes(icon, std::vector<uint8_t>(32, 0));
     ExpectControlError([&] { Set(c, "FileName", Variant::Bstr(icon)); }, 481, "Invalid picture",
