@@ -51,6 +51,10 @@ struct DecodedImage {
                              // files are opened from (workPath is lower-cased)
     std::string format;      // what the loader routed the file to: "gif", "bmp", "jpeg", ...
     float pixelAspect = 1.0f;
+    // The dither BuildDib applies after the reader: the loader sets it from the option (0 for
+    // families that are never dithered); a reader that hands the file to another family's reader
+    // (an EPS file's TIFF preview) sets what that family would get.
+    uint16_t buildDither = 0;
     int32_t dicomImage = 0;  // in: image wanted; out: images in the file
 
     GifFrameInfo gif;

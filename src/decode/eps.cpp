@@ -361,8 +361,14 @@ int32_t ReadEps(DecodedImage& img, ByteReader& in, const LoadOptions& options) {
         const uint32_t tiffOffset = U32(file.data() + 20);
         img.epsMetafile.offset = static_cast<int32_t>(metafileOffset);
         img.epsMetafile.length = static_cast<int32_t>(metafileLength);
-        if (options.epsPreview && tiffOffset != 0)
-            return ReadTiffAt(img, in, options, static_cast<int32_t>(tiffOffset));
+        if (options.epsPreview && tiffOffset != 0) {
+            // The preview is read as a TIFF file of its own: its first page, dithered as a
+            // TIFF file would be.
+            LoadOptions preview = options;
+            preview.startOffset = 0;
+            img.buildDither = options.dither;
+            return ReadTiffAt(img, in, preview, static_cast<int32_t>(tiffOffset));
+        }
         if (options.epsPreview && metafileOffset != 0) return kMetafileSignal;
         postScript = psOffset;
     }

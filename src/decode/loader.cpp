@@ -101,8 +101,9 @@ HBITMAP Failure(DecodedImage& img, int32_t code) {
 HBITMAP RunReader(DecodedImage& img, ReaderFn reader, const platform::MappedFile& file, HDC dc,
                   const LoadOptions& options, bool ditherOff) {
     ByteReader in(file.bytes());
+    img.buildDither = ditherOff ? 0 : options.dither;
     if (int32_t rc = reader(img, in, options)) return Failure(img, rc);
-    return BuildDib(img, dc, ditherOff ? 0 : options.dither);
+    return BuildDib(img, dc, img.buildDither);
 }
 
 HBITMAP LoadWithReader(DecodedImage& img, const DispatchEntry& entry, const std::string& fileName,

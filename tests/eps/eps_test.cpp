@@ -4,6 +4,8 @@
 // one image sample onto one device pixel).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -513,6 +515,19 @@ TEST(EpsDos, TiffPreviewIsReadByTheTiffReader) {
         const auto want = oracle::ImageMagickFrames(tiff);
         ASSERT_EQ(want.size(), 1u);
         EXPECT_EQ(testsupport::ComparePictures(preview.picture, want[0]), "");
+
+        // The dither option reaches the preview as it reaches any TIFF file (eight pure
+        // colours); the PostScript picture itself is never dithered.
+        options.dither = 1;
+        const testsupport::FileLoad dithered = testsupport::LoadFile(path, options);
+        ASSERT_EQ(dithered.rc, 0);
+        EXPECT_NE(testsupport::ComparePictures(dithered.picture, want[0]), "");
+        EXPECT_TRUE(std::all_of(dithered.picture.rgb.begin(), dithered.picture.rgb.end(),
+                                [](uint8_t v) { return v == 0 || v == 255; }));
+        options.epsPreview = false;
+        EXPECT_EQ(testsupport::ComparePictures(testsupport::LoadFile(path, options).picture,
+                                               postScript.picture),
+                  "");
     }
     // A TIFF offset past the end of the file: no picture, a loader code.
     Bytes broken = DosEps(ps, {}, Bytes(16, 'I'));
