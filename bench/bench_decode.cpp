@@ -32,6 +32,7 @@
 #include <utility>
 #include <vector>
 
+#include "cases.h"
 #include "decode/codec_contract.h"
 #include "decode/loader.h"
 #include "decode/readers.h"
@@ -51,11 +52,6 @@ constexpr char kLumoraReader[] = "lumora.reader";
 constexpr char kLumoraModule[] = "lumora.module";
 
 // One decode of one file by one library; returns an empty string or what went wrong.
-struct DecodeCase {
-    std::string name;  // "<case>/<library>"
-    int64_t pixels;    // decoded per call, for the items-per-second column
-    std::function<std::string()> run;
-};
 
 std::string LoaderFailure(const decode::DecodedImage& img) {
     return "LoadImageFile failed with " + std::to_string(img.errorCode);
@@ -272,7 +268,7 @@ std::string LibpngDecode(const std::string& path) {
     return error;
 }
 
-std::vector<DecodeCase> MakeCases(const bench::DecodeFixtures& fx, HDC dc) {
+std::vector<bench::Case> MakeCases(const bench::DecodeFixtures& fx, HDC dc) {
     const int64_t photo = int64_t{fx.photoWidth} * fx.photoHeight;
     const int64_t still = int64_t{fx.gifSide} * fx.gifSide;
     const int64_t animation = int64_t{fx.animationSide} * fx.animationSide * fx.animationFrames;
@@ -282,7 +278,7 @@ std::vector<DecodeCase> MakeCases(const bench::DecodeFixtures& fx, HDC dc) {
                                       std::to_string(fx.animationSide) + "x" +
                                       std::to_string(fx.animationSide);
     const int frames = fx.animationFrames;
-    std::vector<DecodeCase> cases;
+    std::vector<bench::Case> cases;
     auto add = [&](const std::string& caseName, const char* library, int64_t pixels,
                    std::function<std::string()> run) {
         cases.push_back({caseName + "/" + library, pixels, std::move(run)});
@@ -318,43 +314,13 @@ std::vector<DecodeCase> MakeCases(const bench::DecodeFixtures& fx, HDC dc) {
     return cases;
 }
 
-void RegisterCases(const std::vector<DecodeCase>& cases) {
-    for (const DecodeCase& c : cases) {
-        benchmark::RegisterBenchmark(c.name.c_str(), [&c](benchmark::State& state) {
-            for (auto _ : state) {
-                const std::string error = c.run();
-                if (!error.empty()) {
-                    state.SkipWithError(error.c_str());
-                    break;
-                }
-            }
-            state.SetItemsProcessed(state.iterations() * c.pixels);
-        })->Unit(benchmark::kMillisecond);
-    }
-}
-
-// Removes this program's own options from argv; the rest goes to Google Benchmark.
-void TakeOwnOptions(int& argc, char** argv, int& divisor, bool& memory) {
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--divisor=", 10) == 0)
-            divisor = std::max(1, std::atoi(argv[i] + 10));
-        else if (std::strcmp(argv[i], "--no-memory") == 0)
-            memory = false;
-        else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
-    argv[argc] = nullptr;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     setenv("LUMORA_CODEC_PATH", LUMORA_CODEC_DIR, 0);
-    int divisor = 1;
-    bool memory = true;
-    TakeOwnOptions(argc, argv, divisor, memory);
+    const bench::OwnOptions own = bench::TakeOwnOptions(argc, argv);
+    const int divisor = own.divisor;
+    const bool memory = own.memory;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
@@ -376,8 +342,8 @@ int main(int argc, char** argv) {
     }
 
     const HDC dc = platform::GetDC(0);
-    const std::vector<DecodeCase> cases = MakeCases(fixtures, dc);
-    RegisterCases(cases);
+    const std::vector<bench::Case> cases = MakeCases(fixtures, dc);
+    bench::RegisterCases(cases);
     bench::RatioReporter reporter(isatty(STDOUT_FILENO) ? bench::RatioReporter::OO_ColorTabular
                                                         : bench::RatioReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -385,7 +351,7 @@ int main(int argc, char** argv) {
     // Peak memory of one decode per case that ran, each in a fresh child.
     std::map<std::string, double> peakMiB;
     if (memory) {
-        for (const DecodeCase& c : cases) {
+        for (const bench::Case& c : cases) {
             if (!reporter.Find(c.name)) continue;
             std::string failure;
             peakMiB[c.name] = bench::PeakExtraMiB(c.run, failure);
@@ -394,7 +360,7 @@ int main(int argc, char** argv) {
         }
     }
     std::vector<std::string> order;
-    for (const DecodeCase& c : cases)
+    for (const bench::Case& c : cases)
         order.push_back(c.name);
     reporter.PrintRatios(stdout, kLumora, peakMiB, order);
 

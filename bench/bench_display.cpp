@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "cases.h"
 #include "control/lumora_ctrl.h"
 #include "decode/loader.h"
 #include "platform/gdi.h"
@@ -254,18 +255,6 @@ void BM_SourceRows(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * sampled * static_cast<int64_t>(rowBytes));
 }
 
-void TakeOwnOptions(int& argc, char** argv, int& divisor) {
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--divisor=", 10) == 0)
-            divisor = std::max(1, std::atoi(argv[i] + 10));
-        else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
-    argv[argc] = nullptr;
-}
-
 double Mean(const bench::RatioReporter& r, const std::string& name) {
     const bench::RatioReporter::Timing* t = r.Find(name);
     return t && t->error.empty() ? t->cpuMean() : -1;
@@ -328,8 +317,7 @@ void PrintTable(std::FILE* out, const bench::RatioReporter& r, const std::string
 }  // namespace
 
 int main(int argc, char** argv) {
-    int divisor = 1;
-    TakeOwnOptions(argc, argv, divisor);
+    const int divisor = bench::TakeOwnOptions(argc, argv).divisor;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "../tests/photocd/pack_writer.h"
+#include "cases.h"
 #include "decode/loader.h"
 #include "decode/readers.h"
 #include "peak_memory.h"
@@ -93,21 +94,6 @@ pcdpack::Bytes ReadFile(const std::string& path) {
     return bytes;
 }
 
-// Runs a command line through /bin/sh, its output and errors discarded. Exit statuses other
-// than 0 and allowedStatus are failures.
-std::string RunProcess(const std::string& command, int allowedStatus = 0) {
-    const std::string line = command + " >/dev/null 2>&1";
-    const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-        return "cannot start " + command;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        (WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != allowedStatus))
-        return "failed: " + command;
-    return "";
-}
-
 // The maximum resident set of a command, through GNU time: a process started from this one
 // would report this process's own peak (Linux keeps it across exec), one that time forks does
 // not. Negative when it cannot be measured.
@@ -117,7 +103,8 @@ double ProcessPeakMiB(const std::string& command, int allowedStatus, const fs::p
     for (char c : command)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     quoted += "'";
-    if (!RunProcess("/usr/bin/time -f %M -o " + report + " sh -c " + quoted, allowedStatus).empty())
+    if (!bench::RunProcess("/usr/bin/time -f %M -o " + report + " sh -c " + quoted, allowedStatus)
+             .empty())
         return -1;
     std::FILE* f = std::fopen(report.c_str(), "r");
     if (!f) return -1;
@@ -153,11 +140,10 @@ std::string LumoraReader(const std::string& path, int size) {
     return rc == 0 ? "" : "reader failed with " + std::to_string(rc);
 }
 
-struct Case {
-    std::string name;  // "<case>/<library>"
-    int64_t pixels;
-    std::function<std::string()> run;
-    std::string command;  // for processes: measured by wait4 instead of a forked probe
+// A case, and for a process its command line: its memory is measured by GNU time instead of a
+// forked probe.
+struct Case : bench::Case {
+    std::string command;
     int allowedStatus = 0;
 };
 
@@ -176,7 +162,7 @@ int main(int argc, char** argv) {
         const std::string source = (dir / "source.ppm").string(),
                           base = (dir / "base.pcd").string();
         if (!WriteSourcePicture(source) ||
-            !RunProcess("convert " + source + " pcd:" + base).empty()) {
+            !bench::RunProcess("convert " + source + " pcd:" + base).empty()) {
             std::fprintf(stderr, "bench_photocd: ImageMagick cannot write the base pack\n");
             return 1;
         }
@@ -202,7 +188,7 @@ int main(int argc, char** argv) {
         if (haveCli) {
             const std::string cmd = cli + " decode " + pack + " --pcd-size " + std::to_string(size);
             cases.push_back(
-                {l + "/lumora.process", pixels, [cmd] { return RunProcess(cmd); }, cmd});
+                {l + "/lumora.process", pixels, [cmd] { return bench::RunProcess(cmd); }, cmd});
         }
         // At scene 5 ImageMagick stops inside the large layer of this pack with "corrupt image"
         // and exit status 1: its time there is that of a partial decode, a lower bound.
@@ -210,23 +196,10 @@ int main(int argc, char** argv) {
             "convert '" + pack + "[" + std::to_string(scene) + "]' ppm:/dev/null";
         const int allowed = size == 4 ? 1 : 0;
         cases.push_back({l + "/imagemagick.process", pixels,
-                         [im, allowed] { return RunProcess(im, allowed); }, im, allowed});
+                         [im, allowed] { return bench::RunProcess(im, allowed); }, im, allowed});
     }
-    for (const Case& c : cases) {
-        benchmark::RegisterBenchmark(c.name.c_str(),
-                                     [&c](benchmark::State& state) {
-                                         for (auto _ : state) {
-                                             const std::string error = c.run();
-                                             if (!error.empty()) {
-                                                 state.SkipWithError(error.c_str());
-                                                 break;
-                                             }
-                                         }
-                                         state.SetItemsProcessed(state.iterations() * c.pixels);
-                                     })
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-    }
+    for (const Case& c : cases)
+        bench::RegisterCase(c, true);
     bench::RatioReporter reporter(bench::RatioReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);
 

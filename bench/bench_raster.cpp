@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "cases.h"
 #include "decode/loader.h"
 #include "decode/readers.h"
 #include "platform/file_map.h"
@@ -48,20 +49,6 @@ using Bytes = std::vector<uint8_t>;
 // ---------------------------------------------------------------------------------------------
 // The pictures
 
-// xorshift32 from a fixed state: the same grain on every run and machine.
-class Noise {
-  public:
-    int Next(int amplitude) {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 17;
-        state_ ^= state_ << 5;
-        return static_cast<int>(state_ % static_cast<uint32_t>(2 * amplitude + 1)) - amplitude;
-    }
-
-  private:
-    uint32_t state_ = 2463534242u;
-};
-
 uint8_t Clamp(int v) {
     return static_cast<uint8_t>(std::clamp(v, 0, 255));
 }
@@ -70,7 +57,7 @@ uint8_t Clamp(int v) {
 // flat bands (a quarter of the rows) where run-length coders find runs.
 Bytes MakeRgb(int w, int h) {
     Bytes rgb(static_cast<size_t>(w) * h * 3);
-    Noise noise;
+    bench::Noise noise;
     for (int y = 0; y < h; ++y) {
         const bool flat = (y / 16) % 4 == 0;
         for (int x = 0; x < w; ++x) {
@@ -91,7 +78,7 @@ Bytes MakeRgb(int w, int h) {
 // 256 colours: indexes in diagonal bands with some scatter, and a palette of varied colours.
 Bytes MakeIndexes(int w, int h) {
     Bytes index(static_cast<size_t>(w) * h);
-    Noise noise;
+    bench::Noise noise;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             index[static_cast<size_t>(y) * w + x] =
@@ -229,11 +216,7 @@ struct Fixture {
     bool stb;
 };
 
-struct Case {
-    std::string name;  // "<fixture>/<library>"
-    int64_t pixels;
-    std::function<std::string()> run;
-};
+using bench::Case;
 
 std::string LumoraLoad(const std::string& path, HDC dc) {
     decode::DecodedImage img;
@@ -306,24 +289,6 @@ std::vector<Case> MakeCases(const std::vector<Fixture>& fixtures, int64_t pixels
     return cases;
 }
 
-void RegisterCases(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-        auto* b = benchmark::RegisterBenchmark(c.name.c_str(), [&c](benchmark::State& state) {
-            for (auto _ : state) {
-                const std::string error = c.run();
-                if (!error.empty()) {
-                    state.SkipWithError(error.c_str());
-                    break;
-                }
-            }
-            state.SetItemsProcessed(state.iterations() * c.pixels);
-        });
-        b->Unit(benchmark::kMillisecond);
-        // Every case is timed by the wall clock too, so a child process's work is seen.
-        b->UseRealTime();
-    }
-}
-
 // Every case is timed by the wall clock (UseRealTime), which puts this suffix on its name.
 const bench::RatioReporter::Timing* Find(const bench::RatioReporter& reporter,
                                          const std::string& name) {
@@ -362,18 +327,6 @@ void PrintRatios(const bench::RatioReporter& reporter, const std::vector<Fixture
         "is faster.\n");
 }
 
-void TakeOwnOptions(int& argc, char** argv, int& divisor) {
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--divisor=", 10) == 0)
-            divisor = std::max(1, std::atoi(argv[i] + 10));
-        else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
-    argv[argc] = nullptr;
-}
-
 bool WriteFile(const std::string& path, const Bytes& bytes) {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
     return f && std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
@@ -382,8 +335,7 @@ bool WriteFile(const std::string& path, const Bytes& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int divisor = 1;
-    TakeOwnOptions(argc, argv, divisor);
+    const int divisor = bench::TakeOwnOptions(argc, argv).divisor;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
@@ -420,7 +372,8 @@ int main(int argc, char** argv) {
 
     const HDC dc = platform::GetDC(0);
     const std::vector<Case> cases = MakeCases(fixtures, int64_t{w} * h, dc);
-    RegisterCases(cases);
+    // Every case is timed by the wall clock too, so a child process's work is seen.
+    bench::RegisterCases(cases, true);
     bench::RatioReporter reporter(isatty(STDOUT_FILENO) ? bench::RatioReporter::OO_ColorTabular
                                                         : bench::RatioReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);

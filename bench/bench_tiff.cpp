@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "cases.h"
 #include "decode/codec_contract.h"
 #include "decode/loader.h"
 #include "decode/readers.h"
@@ -43,11 +44,7 @@ namespace {
 
 constexpr char kLumora[] = "lumora";
 
-struct Case {
-    std::string name;  // "<case>/<library>"
-    int64_t pixels;
-    std::function<std::string()> run;
-};
+using bench::Case;
 
 // Writes a 24-bit RGB TIFF with the given compression; empty string on success.
 std::string WriteTiff(const std::string& path, int width, int height, uint16_t compression) {
@@ -139,27 +136,13 @@ std::string LibtiffRgba(const std::string& path) {
     return "";
 }
 
-void TakeOwnOptions(int& argc, char** argv, int& divisor, bool& memory) {
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--divisor=", 10) == 0)
-            divisor = std::max(1, std::atoi(argv[i] + 10));
-        else if (std::strcmp(argv[i], "--no-memory") == 0)
-            memory = false;
-        else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
-    argv[argc] = nullptr;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     setenv("LUMORA_CODEC_PATH", LUMORA_CODEC_DIR, 0);
-    int divisor = 1;
-    bool memory = true;
-    TakeOwnOptions(argc, argv, divisor, memory);
+    const bench::OwnOptions own = bench::TakeOwnOptions(argc, argv);
+    const int divisor = own.divisor;
+    const bool memory = own.memory;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     TIFFSetWarningHandler(nullptr);
@@ -208,18 +191,7 @@ int main(int argc, char** argv) {
                              }});
         cases.push_back({name + "/libtiff", pixels, [p = f.path] { return LibtiffRgba(p); }});
     }
-    for (const Case& c : cases) {
-        benchmark::RegisterBenchmark(c.name.c_str(), [&c](benchmark::State& state) {
-            for (auto _ : state) {
-                const std::string error = c.run();
-                if (!error.empty()) {
-                    state.SkipWithError(error.c_str());
-                    break;
-                }
-            }
-            state.SetItemsProcessed(state.iterations() * c.pixels);
-        })->Unit(benchmark::kMillisecond);
-    }
+    bench::RegisterCases(cases);
     bench::RatioReporter reporter(isatty(STDOUT_FILENO) ? bench::RatioReporter::OO_ColorTabular
                                                         : bench::RatioReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);

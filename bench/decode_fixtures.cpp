@@ -1,5 +1,7 @@
 #include "decode_fixtures.h"
 
+#include "cases.h"
+
 #include <gif_lib.h>
 #include <jpeglib.h>
 #include <png.h>
@@ -25,21 +27,6 @@ using FilePtr = std::unique_ptr<FILE, int (*)(FILE*)>;
 FilePtr OpenForWriting(const std::string& path) {
     return FilePtr(std::fopen(path.c_str(), "wb"), &std::fclose);
 }
-
-// xorshift32 from a fixed random state: the same noise on every run and machine.
-class Noise {
-  public:
-    explicit Noise(uint32_t state) : state_(state) {}
-    int Next(int amplitude) {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 17;
-        state_ ^= state_ << 5;
-        return static_cast<int>(state_ % static_cast<uint32_t>(2 * amplitude + 1)) - amplitude;
-    }
-
-  private:
-    uint32_t state_;
-};
 
 uint8_t Clamp(int v) {
     return static_cast<uint8_t>(std::clamp(v, 0, 255));
