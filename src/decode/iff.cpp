@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "decode/loader_error.h"
+#include "decode/planar.h"
 #include "decode/readers.h"
 
 namespace decode {
@@ -56,25 +57,30 @@ void UnpackByteRun1(ByteReader& in, uint8_t* row, size_t size) {
 
 // One row of plane rows (plane 0 first, planeBytes each) to packed pixels of the picture's
 // bit count: two pixels a byte (left one high) at 4 bits, one byte at 8, and at 24 bits planes
-// 0-7 fill red, 8-15 green and 16-23 blue.
-void PlanesToPixels(const uint8_t* src, uint8_t* dst, int64_t width, int planes, size_t planeBytes,
-                    int bitCount) {
-    for (int64_t x = 0; x < width; ++x) {
-        const size_t byte = static_cast<size_t>(x >> 3);
-        const int bit = 0x80 >> (x & 7);
-        uint32_t v = 0;
-        for (int p = 0; p < planes; ++p)
-            if (src[p * planeBytes + byte] & bit) v |= 1u << p;
-        if (bitCount == 4) {
-            dst[x >> 1] |= (x & 1) ? static_cast<uint8_t>(v) : static_cast<uint8_t>(v << 4);
-        } else if (bitCount == 8) {
-            dst[x] = static_cast<uint8_t>(v);
-        } else {
-            uint8_t* px = dst + 3 * x;
-            px[2] = static_cast<uint8_t>(v);
-            px[1] = static_cast<uint8_t>(v >> 8);
-            px[0] = static_cast<uint8_t>(v >> 16);
+// 0-7 fill red, 8-15 green and 16-23 blue. values is scratch space of 3 x width bytes.
+void PlanesToPixels(const uint8_t* src, uint8_t* dst, size_t width, int planes, size_t planeBytes,
+                    int bitCount, uint8_t* values) {
+    if (bitCount == 24) {
+        for (int group = 0; group < 3; ++group) {
+            const int count = std::clamp(planes - 8 * group, 0, 8);
+            uint8_t* out = values + group * width;
+            if (count == 0) {
+                std::memset(out, 0, width);
+            } else {
+                PlanesToBytes(src + 8 * group * planeBytes, planeBytes, count, width, out);
+            }
         }
+        for (size_t x = 0; x < width; ++x, dst += 3) {
+            dst[2] = values[x];
+            dst[1] = values[width + x];
+            dst[0] = values[2 * width + x];
+        }
+    } else if (bitCount == 8) {
+        PlanesToBytes(src, planeBytes, planes, width, dst);
+    } else {
+        PlanesToBytes(src, planeBytes, planes, width, values);
+        for (size_t x = 0; x < width; ++x)
+            dst[x >> 1] |= (x & 1) ? values[x] : static_cast<uint8_t>(values[x] << 4);
     }
 }
 
@@ -135,10 +141,15 @@ int32_t ReadIff(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
     const size_t bufferSize = std::max(stride, static_cast<size_t>(sourceRow));
     std::vector<uint8_t> source(bufferSize);
     std::vector<uint8_t> packed(bufferSize);
+    std::vector<uint8_t> values(3 * static_cast<size_t>(width));
     const int bitCount = img.header.biBitCount;
     const bool convert = interleaved && bmhd.planes > 1;
     // Past the end of the data the buffers keep the last row, which repeats to the bottom.
     for (int32_t r = 0; r < bmhd.height; ++r) {
+        if (r > 0 && in.eof()) {
+            std::memcpy(img.row(r), img.row(r - 1), stride);
+            continue;
+        }
         if (bmhd.compressed) {
             UnpackByteRun1(in, source.data(), static_cast<size_t>(sourceRow));
         } else {
@@ -146,7 +157,8 @@ int32_t ReadIff(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
         }
         if (convert) {
             std::fill(packed.begin(), packed.end(), 0);
-            PlanesToPixels(source.data(), packed.data(), width, bmhd.planes, planeBytes, bitCount);
+            PlanesToPixels(source.data(), packed.data(), static_cast<size_t>(width), bmhd.planes,
+                           planeBytes, bitCount, values.data());
         }
         std::memcpy(img.row(r), convert ? packed.data() : source.data(), stride);
     }

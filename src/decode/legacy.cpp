@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "decode/loader_error.h"
+#include "decode/planar.h"
 #include "decode/readers.h"
 
 namespace decode {
@@ -89,7 +90,7 @@ int DecodeGemRow(ByteReader& in, GemRow& row, int patternLength, int multiplier)
                 if (in.getc() != 0xFF) continue;
                 const int n = in.getc();
                 if (n == ByteReader::kEof) break;
-                copies = n;
+                copies = std::max(n, 1);
                 continue;
             }
             // A pattern of patternLength bytes, count times over.
@@ -116,22 +117,17 @@ int DecodeGemRow(ByteReader& in, GemRow& row, int patternLength, int multiplier)
 }
 
 // Planar row (plane 0 first, each (w + 7) / 8 bytes) to packed 4- or 8-bit pixels, with every
-// value inverted: GEM draws value 0 as white.
-void GemPlanarToPacked(std::span<const uint8_t> src, uint8_t* dst, int64_t width, int planes,
-                       int bitCount) {
-    const size_t planeBytes = static_cast<size_t>((width + 7) / 8);
-    const int top = (1 << planes) - 1;
-    for (int64_t x = 0; x < width; ++x) {
-        int v = 0;
-        const size_t byte = static_cast<size_t>(x >> 3);
-        const int bit = 0x80 >> (x & 7);
-        for (int p = 0; p < planes; ++p)
-            if (src[p * planeBytes + byte] & bit) v |= 1 << p;
-        v = top - v;
+// value inverted: GEM draws value 0 as white. values is scratch space of width bytes.
+void GemPlanarToPacked(std::span<const uint8_t> src, uint8_t* dst, size_t width, int planes,
+                       int bitCount, uint8_t* values) {
+    PlanesToBytes(src.data(), (width + 7) / 8, planes, width, values);
+    const uint8_t top = static_cast<uint8_t>((1 << planes) - 1);
+    for (size_t x = 0; x < width; ++x) {
+        const uint8_t v = top - values[x];
         if (bitCount == 8) {
-            dst[x] = static_cast<uint8_t>(v);
+            dst[x] = v;
         } else {
-            dst[x >> 1] |= (x & 1) ? static_cast<uint8_t>(v) : static_cast<uint8_t>(v << 4);
+            dst[x >> 1] |= (x & 1) ? v : static_cast<uint8_t>(v << 4);
         }
     }
 }
@@ -245,15 +241,18 @@ int32_t ReadGem(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
 
     GemRow row{std::vector<uint8_t>(static_cast<size_t>(rowBytes))};
     const int outBits = img.header.biBitCount;
+    const bool packPlanes = !(planes == 1 || trueColour);
     std::vector<uint8_t> packed(static_cast<size_t>(img.rowStride));
+    std::vector<uint8_t> values(packPlanes ? static_cast<size_t>(width) : 0);
     for (int32_t y = 0; y < height;) {
-        int copies = DecodeGemRow(in, row, patternLength, multiplier);
-        // Past the end of the data the remaining lines are blank (value 0, before inversion).
-        if (copies == 0) copies = 1;
+        // Past the end of the data every remaining line is blank (value 0, before inversion).
+        const int decoded = DecodeGemRow(in, row, patternLength, multiplier);
+        const int copies = decoded == 0 ? height - y : decoded;
         std::span<const uint8_t> out = row.bytes;
-        if (!(planes == 1 || trueColour)) {
+        if (packPlanes) {
             std::fill(packed.begin(), packed.end(), 0);
-            GemPlanarToPacked(row.bytes, packed.data(), width, planes, outBits);
+            GemPlanarToPacked(row.bytes, packed.data(), static_cast<size_t>(width), planes, outBits,
+                              values.data());
             out = packed;
         }
         for (int c = 0; c < copies && y < height; ++c)

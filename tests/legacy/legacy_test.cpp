@@ -208,6 +208,13 @@ TEST(Gem, PlanesArePackedAndInverted) {
 }
 
 TEST(Gem, Failures) {
+    // A longer header (a colour table, say) comes before the data; its words are not codes.
+    Bytes extended = GemHeader(1, 8, 1, 1, 11);
+    extended.insert(extended.end(), {'X', 'I', 'M', 'G', 0x00, 0x00, 0x81});
+    const auto ximg = RunReader(ReadGem, extended);
+    ASSERT_EQ(ximg->rc, 0);
+    EXPECT_EQ(ximg->img.row(0)[0], 0xFF);
+
     EXPECT_EQ(RunReader(ReadGem, Bytes(15, 0))->rc, kBadHeader);
     Bytes coarse = GemHeader(1, 8, 1);
     coarse[9] = 0x56;  // 85 x 86 micrometres
