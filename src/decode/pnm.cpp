@@ -108,6 +108,21 @@ void KeepPreviousTail(DecodedImage& img, int32_t r, size_t from) {
         std::memcpy(img.row(r) + from, img.row(r - 1) + from, stride - from);
 }
 
+// Red, green, blue to blue, green, red, four pixels (12 bytes) at a time, which compilers
+// turn into whole-word loads and stores: on large pixmaps this loop is the reader's main cost.
+// Returns how many pixels it did; the caller finishes the rest.
+size_t SwapRedBlueQuads(const uint8_t* src, uint8_t* dst, size_t pixels) {
+    const size_t quads = pixels / 4;
+    for (size_t q = 0; q < quads; ++q, src += 12, dst += 12) {
+        uint8_t in[12];
+        std::memcpy(in, src, 12);
+        const uint8_t out[12] = {in[2], in[1], in[0], in[5],  in[4],  in[3],
+                                 in[8], in[7], in[6], in[11], in[10], in[9]};
+        std::memcpy(dst, out, 12);
+    }
+    return quads * 4;
+}
+
 void ReadBinaryRows(DecodedImage& img, ByteReader& in, const Header& h, const SampleScale& scale) {
     const size_t width = static_cast<size_t>(h.width);
     const int32_t height = static_cast<int32_t>(h.height);
@@ -145,7 +160,10 @@ void ReadBinaryRows(DecodedImage& img, ByteReader& in, const Header& h, const Sa
                     dst[2] = scale.byteTable[p[0]];
                 }
             } else {
-                for (size_t x = 0; x < pixels; ++x, p += 3, dst += 3) {
+                const size_t done = SwapRedBlueQuads(p, dst, pixels);
+                p += done * 3;
+                dst += done * 3;
+                for (size_t x = done; x < pixels; ++x, p += 3, dst += 3) {
                     dst[0] = p[2];
                     dst[1] = p[1];
                     dst[2] = p[0];
