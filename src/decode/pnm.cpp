@@ -9,6 +9,10 @@
 #include <cstring>
 #include <span>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "decode/loader_error.h"
 #include "decode/readers.h"
 
@@ -123,6 +127,30 @@ size_t SwapRedBlueQuads(const uint8_t* src, uint8_t* dst, size_t pixels) {
     return quads * 4;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// The same with one byte shuffle per five pixels, on processors that have it. Each step reads
+// and writes 16 bytes and keeps the 16th as it was, so steps stop while 16 bytes remain in
+// the row: nothing past the row's pixels is read or written.
+__attribute__((target("ssse3"))) size_t SwapRedBlueShuffle(const uint8_t* src, uint8_t* dst,
+                                                           size_t pixels) {
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+    size_t x = 0;
+    for (; 3 * x + 16 <= 3 * pixels; x += 5) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x), _mm_shuffle_epi8(v, order));
+    }
+    return x;
+}
+#endif
+
+size_t SwapRedBlue(const uint8_t* src, uint8_t* dst, size_t pixels) {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool shuffle = __builtin_cpu_supports("ssse3");
+    if (shuffle) return SwapRedBlueShuffle(src, dst, pixels);
+#endif
+    return SwapRedBlueQuads(src, dst, pixels);
+}
+
 void ReadBinaryRows(DecodedImage& img, ByteReader& in, const Header& h, const SampleScale& scale) {
     const size_t width = static_cast<size_t>(h.width);
     const int32_t height = static_cast<int32_t>(h.height);
@@ -160,7 +188,7 @@ void ReadBinaryRows(DecodedImage& img, ByteReader& in, const Header& h, const Sa
                     dst[2] = scale.byteTable[p[0]];
                 }
             } else {
-                const size_t done = SwapRedBlueQuads(p, dst, pixels);
+                const size_t done = SwapRedBlue(p, dst, pixels);
                 p += done * 3;
                 dst += done * 3;
                 for (size_t x = done; x < pixels; ++x, p += 3, dst += 3) {

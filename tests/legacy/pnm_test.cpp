@@ -126,6 +126,27 @@ TEST(Pnm, SamplesAndTheSeparatorAfterTheHeader) {
     EXPECT_EQ(plain16->rgb(0, 0), (std::array<uint8_t, 3>{255, 128, 0}));
 }
 
+TEST(Pnm, EveryPixmapWidthSwapsEveryPixel) {
+    // Rows are converted in blocks of several pixels with a tail; rows whose stride has no
+    // padding (widths divisible by 4) show a block writing past its row.
+    for (int width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 20, 21, 32, 33}) {
+        const int height = 3;
+        std::string head = "P6 " + std::to_string(width) + " " + std::to_string(height) + " 255\n";
+        Bytes file = Text(head);
+        for (int i = 0; i < width * height * 3; ++i)
+            file.push_back(static_cast<uint8_t>(i * 37 + width));
+        const auto run = RunReader(ReadPnm, file);
+        ASSERT_EQ(run->rc, 0);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const size_t i = head.size() + (static_cast<size_t>(y) * width + x) * 3;
+                ASSERT_EQ(run->rgb(x, y),
+                          (std::array<uint8_t, 3>{file[i], file[i + 1], file[i + 2]}))
+                    << width << " wide, pixel " << x << "," << y;
+            }
+    }
+}
+
 TEST(Pnm, ShortData) {
     // Binary data that ends early leaves the rest of a row as the row before it had it.
     const auto raw = RunReader(ReadPnm, Concat(Text("P5 3 3 255\n"), {1, 2, 3, 4}));
