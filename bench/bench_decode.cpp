@@ -38,6 +38,7 @@
 #include "decode/readers.h"
 #include "decode_fixtures.h"
 #include "peak_memory.h"
+#include "peers.h"
 #include "platform/file_map.h"
 #include "platform/gdi.h"
 #include "platform/global_memory.h"
@@ -65,15 +66,6 @@ void DeleteLoadResult(HBITMAP bitmap, decode::DecodedImage& img) {
     img.maskBitmap = 0;
 }
 
-std::string LumoraLoad(const std::string& path, HDC dc) {
-    decode::DecodedImage img;
-    const decode::LoadOptions options;  // the control's defaults
-    const HBITMAP bitmap = decode::LoadImageFile(img, path, dc, options);
-    const std::string error = bitmap ? "" : LoaderFailure(img);
-    DeleteLoadResult(bitmap, img);
-    return error;
-}
-
 // The control's frame walk: one load per frame from the offset the previous frame left.
 std::string LumoraFrameWalk(const std::string& path, HDC dc, int expectedFrames) {
     decode::DecodedImage img;
@@ -94,17 +86,6 @@ std::string LumoraFrameWalk(const std::string& path, HDC dc, int expectedFrames)
 }
 
 // Lumora's reader alone: the file mapped, the reader run, the pixel block released; no BuildDib.
-std::string LumoraReaderOnly(const std::string& path, decode::ReaderFn reader) {
-    decode::DecodedImage img;
-    const decode::LoadOptions options;
-    const platform::MappedFile file(path);
-    if (!file.is_open()) return "cannot map " + path;
-    decode::ByteReader in(file.bytes());
-    const int32_t rc = reader(img, in, options);
-    decode::ReleasePixels(img);
-    return rc == 0 ? "" : "reader failed with " + std::to_string(rc);
-}
-
 // A codec module's read entry alone, the module loaded once: no dispatch, no BuildDib.
 class CodecEntry {
   public:
@@ -138,15 +119,6 @@ class CodecEntry {
     const char* entryName_;
     bool jpeg_;
 };
-
-std::string StbLoad(const std::string& path) {
-    int w = 0, h = 0, channels = 0;
-    stbi_uc* pixels = stbi_load(path.c_str(), &w, &h, &channels, 0);
-    if (!pixels) return std::string("stbi_load: ") + stbi_failure_reason();
-    benchmark::DoNotOptimize(pixels[0]);
-    stbi_image_free(pixels);
-    return "";
-}
 
 std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
@@ -285,28 +257,29 @@ std::vector<bench::Case> MakeCases(const bench::DecodeFixtures& fx, HDC dc) {
     };
     for (const auto& bmp : {std::pair{"bmp8_", fx.bmp8}, std::pair{"bmp24_", fx.bmp24}}) {
         const std::string caseName = bmp.first + size;
-        add(caseName, kLumora, photo, [p = bmp.second, dc] { return LumoraLoad(p, dc); });
+        add(caseName, kLumora, photo, [p = bmp.second, dc] { return bench::LumoraLoad(p, dc); });
         add(caseName, kLumoraReader, photo,
-            [p = bmp.second] { return LumoraReaderOnly(p, decode::ReadBmp); });
-        add(caseName, "stb_image", photo, [p = bmp.second] { return StbLoad(p); });
+            [p = bmp.second] { return bench::LumoraReaderOnly(p, decode::ReadBmp); });
+        add(caseName, "stb_image", photo, [p = bmp.second] { return bench::StbLoad(p); });
     }
-    add("gif_" + gifSize, kLumora, still, [p = fx.gif, dc] { return LumoraLoad(p, dc); });
+    add("gif_" + gifSize, kLumora, still, [p = fx.gif, dc] { return bench::LumoraLoad(p, dc); });
     add("gif_" + gifSize, kLumoraReader, still,
-        [p = fx.gif] { return LumoraReaderOnly(p, decode::ReadGif); });
+        [p = fx.gif] { return bench::LumoraReaderOnly(p, decode::ReadGif); });
     add("gif_" + gifSize, "giflib", still, [p = fx.gif] { return GiflibSlurp(p, 1); });
-    add("gif_" + gifSize, "stb_image", still, [p = fx.gif] { return StbLoad(p); });
+    add("gif_" + gifSize, "stb_image", still, [p = fx.gif] { return bench::StbLoad(p); });
     const std::string anim = "gif_anim_" + animationSize;
     add(anim, kLumora, animation,
         [p = fx.gifAnimated, dc, frames] { return LumoraFrameWalk(p, dc, frames); });
     add(anim, "giflib", animation, [p = fx.gifAnimated, frames] { return GiflibSlurp(p, frames); });
     add(anim, "stb_image", animation,
         [p = fx.gifAnimated, frames] { return StbLoadAnimation(p, frames); });
-    add("jpeg_q90_420_" + size, kLumora, photo, [p = fx.jpeg, dc] { return LumoraLoad(p, dc); });
+    add("jpeg_q90_420_" + size, kLumora, photo,
+        [p = fx.jpeg, dc] { return bench::LumoraLoad(p, dc); });
     auto jpegEntry = std::make_shared<CodecEntry>("LMJPEG32.DLL", "ReadJPG");
     add("jpeg_q90_420_" + size, kLumoraModule, photo,
         [p = fx.jpeg, dc, jpegEntry] { return jpegEntry->Run(p, dc); });
     add("jpeg_q90_420_" + size, "libjpeg-turbo", photo, [p = fx.jpeg] { return LibjpegDecode(p); });
-    add("png_rgb_" + size, kLumora, photo, [p = fx.png, dc] { return LumoraLoad(p, dc); });
+    add("png_rgb_" + size, kLumora, photo, [p = fx.png, dc] { return bench::LumoraLoad(p, dc); });
     auto pngEntry = std::make_shared<CodecEntry>("LMPNG32.DLL", "ReadPNG");
     add("png_rgb_" + size, kLumoraModule, photo,
         [p = fx.png, dc, pngEntry] { return pngEntry->Run(p, dc); });

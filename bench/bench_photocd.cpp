@@ -32,6 +32,7 @@
 #include "decode/loader.h"
 #include "decode/readers.h"
 #include "peak_memory.h"
+#include "peers.h"
 #include "platform/file_map.h"
 #include "platform/gdi.h"
 #include "ratio_report.h"
@@ -116,28 +117,10 @@ double ProcessPeakMiB(const std::string& command, int allowedStatus, const fs::p
     return kib > 0 ? kib / 1024.0 : -1;
 }
 
-std::string LumoraLoad(const std::string& path, int size, HDC dc) {
-    decode::DecodedImage img;
+decode::LoadOptions PhotoCdOptions(int size) {
     decode::LoadOptions options;
     options.pcdSize = size;
-    const HBITMAP bitmap = decode::LoadImageFile(img, path, dc, options);
-    if (!bitmap) return "LoadImageFile failed with " + std::to_string(img.errorCode);
-    platform::DeleteObject(bitmap);
-    if (img.paletteHandle) platform::DeleteObject(img.paletteHandle);
-    return "";
-}
-
-std::string LumoraReader(const std::string& path, int size) {
-    decode::DecodedImage img;
-    decode::LoadOptions options;
-    options.pcdSize = size;
-    const platform::MappedFile file(path);
-    if (!file.is_open()) return "cannot map " + path;
-    decode::ByteReader in(file.bytes());
-    const int32_t rc = decode::ReadPhotoCd(img, in, options);
-    benchmark::DoNotOptimize(img.pixels);
-    decode::ReleasePixels(img);
-    return rc == 0 ? "" : "reader failed with " + std::to_string(rc);
+    return options;
 }
 
 // A case, and for a process its command line: its memory is measured by GNU time instead of a
@@ -182,9 +165,14 @@ int main(int argc, char** argv) {
          {std::tuple{4, 5, "pcd_size4_3072x2048"}, std::tuple{2, 3, "pcd_size2_768x512"}}) {
         const int64_t pixels = size == 4 ? 3072 * 2048 : 768 * 512;
         const std::string l = label;
-        cases.push_back({l + "/lumora", pixels, [=] { return LumoraLoad(pack, size, dc); }, ""});
-        cases.push_back(
-            {l + "/lumora.reader", pixels, [=] { return LumoraReader(pack, size); }, ""});
+        cases.push_back({l + "/lumora", pixels,
+                         [=] { return bench::LumoraLoad(pack, dc, PhotoCdOptions(size)); }, ""});
+        cases.push_back({l + "/lumora.reader", pixels,
+                         [=] {
+                             return bench::LumoraReaderOnly(pack, decode::ReadPhotoCd,
+                                                            PhotoCdOptions(size));
+                         },
+                         ""});
         if (haveCli) {
             const std::string cmd = cli + " decode " + pack + " --pcd-size " + std::to_string(size);
             cases.push_back(

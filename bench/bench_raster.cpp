@@ -33,6 +33,7 @@
 #include "cases.h"
 #include "decode/loader.h"
 #include "decode/readers.h"
+#include "peers.h"
 #include "platform/file_map.h"
 #include "platform/gdi.h"
 #include "ratio_report.h"
@@ -218,35 +219,6 @@ struct Fixture {
 
 using bench::Case;
 
-std::string LumoraLoad(const std::string& path, HDC dc) {
-    decode::DecodedImage img;
-    const HBITMAP bitmap = decode::LoadImageFile(img, path, dc, decode::LoadOptions{});
-    const std::string error =
-        bitmap ? "" : "LoadImageFile failed with " + std::to_string(img.errorCode);
-    if (bitmap) platform::DeleteObject(bitmap);
-    if (img.paletteHandle) platform::DeleteObject(img.paletteHandle);
-    return error;
-}
-
-std::string LumoraReaderOnly(const std::string& path, decode::ReaderFn reader) {
-    decode::DecodedImage img;
-    const platform::MappedFile file(path);
-    if (!file.is_open()) return "cannot map " + path;
-    decode::ByteReader in(file.bytes());
-    const int32_t rc = reader(img, in, decode::LoadOptions{});
-    decode::ReleasePixels(img);
-    return rc == 0 ? "" : "reader failed with " + std::to_string(rc);
-}
-
-std::string StbLoad(const std::string& path) {
-    int w = 0, h = 0, channels = 0;
-    stbi_uc* pixels = stbi_load(path.c_str(), &w, &h, &channels, 0);
-    if (!pixels) return std::string("stbi_load: ") + stbi_failure_reason();
-    benchmark::DoNotOptimize(pixels[0]);
-    stbi_image_free(pixels);
-    return "";
-}
-
 // CPU time (user and system) of the finished child processes, in ms.
 double ChildrenCpuMs() {
     rusage usage{};
@@ -275,12 +247,13 @@ std::string NetpbmProcess(const std::string& tool, const std::string& path, Chil
 std::vector<Case> MakeCases(const std::vector<Fixture>& fixtures, int64_t pixels, HDC dc) {
     std::vector<Case> cases;
     for (const Fixture& f : fixtures) {
-        cases.push_back(
-            {f.name + "/" + kLumora, pixels, [p = f.path, dc] { return LumoraLoad(p, dc); }});
+        cases.push_back({f.name + "/" + kLumora, pixels,
+                         [p = f.path, dc] { return bench::LumoraLoad(p, dc); }});
         cases.push_back({f.name + "/" + kLumoraReader, pixels,
-                         [p = f.path, r = f.reader] { return LumoraReaderOnly(p, r); }});
+                         [p = f.path, r = f.reader] { return bench::LumoraReaderOnly(p, r); }});
         if (f.stb)
-            cases.push_back({f.name + "/" + kStb, pixels, [p = f.path] { return StbLoad(p); }});
+            cases.push_back(
+                {f.name + "/" + kStb, pixels, [p = f.path] { return bench::StbLoad(p); }});
         cases.push_back({f.name + "/" + kNetpbm, pixels,
                          [t = f.netpbmTool, p = f.path, &cpu = gChildCpu[f.name]] {
                              return NetpbmProcess(t, p, cpu);

@@ -34,6 +34,7 @@
 #include "decode/loader.h"
 #include "decode/readers.h"
 #include "peak_memory.h"
+#include "peers.h"
 #include "platform/file_map.h"
 #include "platform/gdi.h"
 #include "platform/global_memory.h"
@@ -71,32 +72,6 @@ std::string WriteTiff(const std::string& path, int width, int height, uint16_t c
             return "cannot write " + path;
     }
     return "";
-}
-
-void DeleteLoadResult(HBITMAP bitmap, decode::DecodedImage& img) {
-    if (bitmap) platform::DeleteObject(bitmap);
-    if (img.paletteHandle) platform::DeleteObject(img.paletteHandle);
-    if (img.maskBitmap) platform::DeleteObject(img.maskBitmap);
-}
-
-std::string LumoraLoad(const std::string& path, HDC dc) {
-    decode::DecodedImage img;
-    const HBITMAP bitmap = decode::LoadImageFile(img, path, dc, decode::LoadOptions{});
-    const std::string error =
-        bitmap ? "" : "LoadImageFile failed with " + std::to_string(img.errorCode);
-    DeleteLoadResult(bitmap, img);
-    return error;
-}
-
-std::string LumoraReaderOnly(const std::string& path) {
-    decode::DecodedImage img;
-    img.sourcePath = path;
-    const platform::MappedFile file(path);
-    if (!file.is_open()) return "cannot map " + path;
-    decode::ByteReader in(file.bytes());
-    const int32_t rc = decode::ReadTiff(img, in, decode::LoadOptions{});
-    decode::ReleasePixels(img);
-    return rc == 0 ? "" : "ReadTiff failed with " + std::to_string(rc);
 }
 
 // The module's entry alone, for the header the reader prepares for these files.
@@ -181,10 +156,11 @@ int main(int argc, char** argv) {
     for (const File& f : files) {
         const std::string name = f.label + size;
         cases.push_back(
-            {name + "/" + kLumora, pixels, [p = f.path, dc] { return LumoraLoad(p, dc); }});
+            {name + "/" + kLumora, pixels, [p = f.path, dc] { return bench::LumoraLoad(p, dc); }});
         if (f.inHouse)
-            cases.push_back(
-                {name + "/lumora.reader", pixels, [p = f.path] { return LumoraReaderOnly(p); }});
+            cases.push_back({name + "/lumora.reader", pixels, [p = f.path] {
+                                 return bench::LumoraReaderOnly(p, decode::ReadTiff);
+                             }});
         else
             cases.push_back({name + "/lumora.module", pixels, [p = f.path, entry, width, height] {
                                  return entry->Run(p, width, height);

@@ -31,7 +31,7 @@ struct DispatchEntry {
 
 // Tested in order; the first match decides.
 constexpr DispatchEntry kDispatch[] = {
-    {"art", "art", Route::Reader, nullptr, 0, true},
+    {"art", "art", Route::Reader, ReadArt, 0, true},
     {"bmp", "bmp", Route::Reader, ReadBmp, 0, false},
     {"dib", "bmp", Route::Reader, ReadBmp, 0, false},
     {"rle", "bmp", Route::Reader, ReadBmp, 0, false},
@@ -41,19 +41,19 @@ constexpr DispatchEntry kDispatch[] = {
     {"emf", "emf", Route::Signal, nullptr, kEnhMetafileSignal, false},
     {"eps", "eps", Route::Reader, ReadEps, 0, true},
     {"ps", "eps", Route::Reader, ReadEps, 0, true, true},
-    {"gem", "gem", Route::Reader, nullptr, 0, false},
-    {"img", "gem", Route::Reader, nullptr, 0, false},
+    {"gem", "gem", Route::Reader, ReadGem, 0, false},
+    {"img", "gem", Route::Reader, ReadGem, 0, false},
     {"gif", "gif", Route::Reader, ReadGif, 0, false},
-    {"hrz", "hrz", Route::Reader, nullptr, 0, false},
+    {"hrz", "hrz", Route::Reader, ReadHrz, 0, false},
     {"ico", "icon", Route::Signal, nullptr, kIconSignal, false},
-    {"iff", "iff", Route::Reader, nullptr, 0, false},
-    {"lbm", "iff", Route::Reader, nullptr, 0, false},
-    {"mac", "mac", Route::Reader, nullptr, 0, true},
-    {"msp", "msp", Route::Reader, nullptr, 0, true},
-    {"pbm", "pnm", Route::Reader, nullptr, 0, false},
-    {"pgm", "pnm", Route::Reader, nullptr, 0, false},
-    {"pnm", "pnm", Route::Reader, nullptr, 0, false},
-    {"ppm", "pnm", Route::Reader, nullptr, 0, false},
+    {"iff", "iff", Route::Reader, ReadIff, 0, false},
+    {"lbm", "iff", Route::Reader, ReadIff, 0, false},
+    {"mac", "mac", Route::Reader, ReadMac, 0, true},
+    {"msp", "msp", Route::Reader, ReadMsp, 0, true},
+    {"pbm", "pnm", Route::Reader, ReadPnm, 0, false},
+    {"pgm", "pnm", Route::Reader, ReadPnm, 0, false},
+    {"pnm", "pnm", Route::Reader, ReadPnm, 0, false},
+    {"ppm", "pnm", Route::Reader, ReadPnm, 0, false},
     {"pcd", "pcd", Route::Reader, ReadPhotoCd, 0, false},
     {"pcx", "pcx", Route::Reader, ReadPcx, 0, false},
     {"pic", "pic", Route::Reader, ReadPic, 0, false},
@@ -62,7 +62,7 @@ constexpr DispatchEntry kDispatch[] = {
     {"tga", "tga", Route::Reader, ReadTga, 0, false},
     {"tif", "tif", Route::Reader, ReadTiff, 0, false},
     {"wmf", "wmf", Route::Signal, nullptr, kMetafileSignal, false},
-    {"wpg", "wpg", Route::Reader, nullptr, 0, false},
+    {"wpg", "wpg", Route::Reader, ReadWpg, 0, false},
 };
 
 // Readers tried, in order, on a file whose extension the table does not know.

@@ -1,0 +1,168 @@
+// IFF pictures: interleaved bit planes ("ILBM") or one byte per pixel (any other form type,
+// such as the chunky "PBM " of PC paint programs). Only the header (BMHD), the colour map
+// (CMAP) and the pixel data (BODY) matter; every other chunk is skipped. Colour modes that
+// reinterpret the planes (hold-and-modify, extra half-brite) are shown as plain indexed
+// pictures.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <vector>
+
+#include "decode/loader_error.h"
+#include "decode/planar.h"
+#include "decode/readers.h"
+
+namespace decode {
+namespace {
+
+constexpr int kMaxPlanes = 24;  // one 3-byte pixel holds no more
+constexpr int kMaskPlane = 1;   // masking value of a picture with a mask plane after its planes
+
+uint32_t Be32(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+bool Is(std::span<const uint8_t> id, const char* name) {
+    return id.size() == 4 && std::memcmp(id.data(), name, 4) == 0;
+}
+
+struct BitmapHeader {
+    int64_t width = 0;
+    int64_t height = 0;
+    int planes = 0;
+    int masking = 0;
+    bool compressed = false;
+};
+
+// ByteRun1 into one source row: n < 128 copies n + 1 bytes, n > 128 repeats the next byte
+// 257 - n times, 128 is a no-op. Runs are cut at the row's end (the rest of a literal stays
+// unread for the next code).
+void UnpackByteRun1(ByteReader& in, uint8_t* row, size_t size) {
+    size_t fill = 0;
+    while (fill < size) {
+        const int n = in.getc();
+        if (n == ByteReader::kEof) return;
+        if (n < 128) {
+            fill += in.read(row + fill, std::min<size_t>(n + 1, size - fill));
+        } else if (n > 128) {
+            const int b = in.getc();
+            if (b == ByteReader::kEof) return;
+            const size_t k = std::min<size_t>(257 - n, size - fill);
+            std::memset(row + fill, b, k);
+            fill += k;
+        }
+    }
+}
+
+// One row of plane rows (plane 0 first, planeBytes each) to packed pixels of the picture's
+// bit count: two pixels a byte (left one high) at 4 bits, one byte at 8, and at 24 bits planes
+// 0-7 fill red, 8-15 green and 16-23 blue. values is scratch space of 3 x width bytes.
+void PlanesToPixels(const uint8_t* src, uint8_t* dst, size_t width, int planes, size_t planeBytes,
+                    int bitCount, uint8_t* values) {
+    if (bitCount == 24) {
+        for (int group = 0; group < 3; ++group) {
+            const int count = std::clamp(planes - 8 * group, 0, 8);
+            uint8_t* out = values + group * width;
+            if (count == 0) {
+                std::memset(out, 0, width);
+            } else {
+                PlanesToBytes(src + 8 * group * planeBytes, planeBytes, count, width, out);
+            }
+        }
+        for (size_t x = 0; x < width; ++x, dst += 3) {
+            dst[2] = values[x];
+            dst[1] = values[width + x];
+            dst[0] = values[2 * width + x];
+        }
+    } else if (bitCount == 8) {
+        PlanesToBytes(src, planeBytes, planes, width, dst);
+    } else {
+        PlanesToBytes(src, planeBytes, planes, width, values);
+        for (size_t x = 0; x < width; ++x)
+            dst[x >> 1] |= (x & 1) ? values[x] : static_cast<uint8_t>(values[x] << 4);
+    }
+}
+
+}  // namespace
+
+int32_t ReadIff(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*/) {
+    const auto group = in.take(4);
+    if (!Is(group, "FORM") && !Is(group, "LIST") && !Is(group, "CAT ")) return kBadHeader;
+    const auto sizeAndType = in.take(8);
+    if (sizeAndType.empty()) return kNoBitmap;
+    const bool interleaved = Is(sizeAndType.subspan(4), "ILBM");
+
+    BitmapHeader bmhd;
+    bool haveHeader = false;
+    for (;;) {
+        const auto id = in.take(4);
+        const auto len = in.take(4);
+        if (len.empty()) return kNoBitmap;
+        const uint64_t length = (uint64_t{Be32(len.data())} + 1) & ~uint64_t{1};
+        const size_t start = in.tell();
+        if (Is(id, "BMHD")) {
+            const auto f = in.take(20);
+            if (f.empty()) return kBadHeader;
+            bmhd.width = f[0] << 8 | f[1];
+            bmhd.height = f[2] << 8 | f[3];
+            bmhd.planes = f[8];
+            bmhd.masking = f[9];
+            bmhd.compressed = f[10] != 0;
+            if (bmhd.planes == 0 || bmhd.planes > kMaxPlanes) return kUnsupported;
+            haveHeader = true;
+        } else if (Is(id, "CMAP")) {
+            img.rgbPalette.fill(0);
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(length, 768));
+            if (in.read(img.rgbPalette.data(), n) < n) return kReadError;
+        } else if (Is(id, "BODY")) {
+            break;
+        }
+        if (length > in.size() - start) return kNoBitmap;
+        in.seek(start + static_cast<size_t>(length));
+    }
+    if (!haveHeader) return kBadHeader;
+
+    // Plane rows are padded to whole 16-bit words, and chunky rows to an even length; a mask
+    // plane, when there is one, follows the colour planes of each row and is skipped.
+    const int64_t width = bmhd.width;
+    const size_t planeBytes = static_cast<size_t>((width + 15) / 16 * 2);
+    const int storedPlanes = bmhd.planes + (bmhd.masking == kMaskPlane ? 1 : 0);
+    const int64_t sourceRow =
+        interleaved ? static_cast<int64_t>(planeBytes) * storedPlanes : (width + 1) & ~int64_t{1};
+    if (int32_t rc = CheckImageSize(width, bmhd.height, sourceRow)) return rc;
+    img.header.biWidth = static_cast<int32_t>(width);
+    img.header.biHeight = static_cast<int32_t>(bmhd.height);
+    img.header.biBitCount = static_cast<uint16_t>(bmhd.planes);
+    img.rowStride = InitDibHeader(img);
+    if (int32_t rc = AllocatePixels(img)) return rc;
+
+    const size_t stride = static_cast<size_t>(img.rowStride);
+    const size_t bufferSize = std::max(stride, static_cast<size_t>(sourceRow));
+    std::vector<uint8_t> source(bufferSize);
+    std::vector<uint8_t> packed(bufferSize);
+    std::vector<uint8_t> values(3 * static_cast<size_t>(width));
+    const int bitCount = img.header.biBitCount;
+    const bool convert = interleaved && bmhd.planes > 1;
+    // Past the end of the data the buffers keep the last row, which repeats to the bottom.
+    for (int32_t r = 0; r < bmhd.height; ++r) {
+        if (r > 0 && in.eof()) {
+            std::memcpy(img.row(r), img.row(r - 1), stride);
+            continue;
+        }
+        if (bmhd.compressed) {
+            UnpackByteRun1(in, source.data(), static_cast<size_t>(sourceRow));
+        } else {
+            in.read(source.data(), static_cast<size_t>(sourceRow));
+        }
+        if (convert) {
+            std::fill(packed.begin(), packed.end(), 0);
+            PlanesToPixels(source.data(), packed.data(), static_cast<size_t>(width), bmhd.planes,
+                           planeBytes, bitCount, values.data());
+        }
+        std::memcpy(img.row(r), convert ? packed.data() : source.data(), stride);
+    }
+    return 0;
+}
+
+}  // namespace decode
