@@ -7,21 +7,14 @@
 #include <span>
 
 #include "decode/readers.h"
+#include "reader_run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static constexpr decode::ReaderFn kReaders[] = {decode::ReadArt, decode::ReadHrz,
                                                     decode::ReadGem, decode::ReadMac,
                                                     decode::ReadMsp, decode::ReadWpg};
     if (size < 1) return 0;
-    const decode::ReaderFn reader = kReaders[data[0] % std::size(kReaders)];
-    decode::DecodedImage img;
-    decode::ByteReader in(std::span<const uint8_t>(data + 1, size - 1));
-    if (reader(img, in, decode::LoadOptions{}) == 0 && img.pixels) {
-        const size_t bytes = static_cast<size_t>(img.rowStride) * img.header.biHeight;
-        volatile uint8_t edge = img.pixels[0];
-        edge = img.pixels[bytes - 1];
-        (void)edge;
-    }
-    decode::ReleasePixels(img);
+    fuzz::RunReader(kReaders[data[0] % std::size(kReaders)],
+                    std::span<const uint8_t>(data + 1, size - 1));
     return 0;
 }

@@ -6,26 +6,11 @@
 #include <span>
 
 #include "decode/readers.h"
-
-namespace {
-
-void Run(decode::ReaderFn reader, std::span<const uint8_t> bytes) {
-    decode::DecodedImage img;
-    decode::ByteReader in(bytes);
-    if (reader(img, in, decode::LoadOptions{}) == 0 && img.pixels) {
-        const size_t size = static_cast<size_t>(img.rowStride) * img.header.biHeight;
-        volatile uint8_t edge = img.pixels[0];
-        edge = img.pixels[size - 1];
-        (void)edge;
-    }
-    decode::ReleasePixels(img);
-}
-
-}  // namespace
+#include "reader_run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes(data, size);
-    Run(decode::ReadPcx, bytes);
-    Run(decode::ReadTga, bytes);
+    fuzz::RunReader(decode::ReadPcx, bytes);
+    fuzz::RunReader(decode::ReadTga, bytes);
     return 0;
 }

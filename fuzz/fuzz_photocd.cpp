@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "decode/readers.h"
+#include "reader_run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
@@ -24,14 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pack.assign(offset + size - 1, 0);
     if (size > 1) std::memcpy(pack.data() + offset, data + 1, size - 1);
 
-    decode::DecodedImage img;
-    decode::ByteReader in(std::span<const uint8_t>(pack.data(), pack.size()));
-    if (decode::ReadPhotoCd(img, in, options) == 0 && img.pixels) {
-        const size_t bytes = static_cast<size_t>(img.rowStride) * img.header.biHeight;
-        volatile uint8_t edge = img.pixels[0];
-        edge = img.pixels[bytes - 1];
-        (void)edge;
-    }
-    decode::ReleasePixels(img);
+    fuzz::RunReader(decode::ReadPhotoCd, pack, options);
     return 0;
 }

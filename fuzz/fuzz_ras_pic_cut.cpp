@@ -12,21 +12,9 @@
 #include <string>
 
 #include "decode/readers.h"
+#include "reader_run.h"
 
 namespace {
-
-void Run(decode::ReaderFn reader, std::span<const uint8_t> bytes, const std::string& source) {
-    decode::DecodedImage img;
-    img.sourcePath = source;
-    decode::ByteReader in(bytes);
-    if (reader(img, in, decode::LoadOptions{}) == 0 && img.pixels) {
-        const size_t size = static_cast<size_t>(img.rowStride) * img.header.biHeight;
-        volatile uint8_t edge = img.pixels[0];
-        edge = img.pixels[size - 1];
-        (void)edge;
-    }
-    decode::ReleasePixels(img);
-}
 
 // A folder of this process's own for the palette file.
 const std::string& PaletteFolder() {
@@ -41,8 +29,8 @@ const std::string& PaletteFolder() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes(data, size);
-    Run(decode::ReadRas, bytes, "");
-    Run(decode::ReadPic, bytes, "");
+    fuzz::RunReader(decode::ReadRas, bytes);
+    fuzz::RunReader(decode::ReadPic, bytes);
     std::string cut = "/nonexistent/picture.cut";
     if (size >= 2 && data[0] == 'A' && data[1] == 'H') {
         cut = PaletteFolder() + "/picture.cut";
@@ -51,6 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::fclose(f);
         }
     }
-    Run(decode::ReadCut, bytes, cut);
+    fuzz::RunReader(decode::ReadCut, bytes, {}, cut);
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "decode/readers.h"
+#include "reader_run.h"
 
 namespace {
 
@@ -27,24 +28,6 @@ const std::string& InputPath() {
     return path;
 }
 
-void Read(const std::string& path, const uint8_t* data, size_t size, int32_t page,
-          int32_t* secondPage) {
-    decode::DecodedImage img;
-    img.sourcePath = path;
-    img.workPath = path;
-    decode::LoadOptions options;
-    options.startOffset = page;
-    decode::ByteReader in(std::span<const uint8_t>(data, size));
-    if (decode::ReadTiff(img, in, options) == 0 && img.pixels) {
-        const size_t bytes = static_cast<size_t>(img.rowStride) * img.header.biHeight;
-        volatile uint8_t edge = img.pixels[0];
-        edge = img.pixels[bytes - 1];
-        (void)edge;
-    }
-    if (secondPage && img.tiffPageOffsets.size() > 1) *secondPage = img.tiffPageOffsets[1];
-    decode::ReleasePixels(img);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -53,9 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fwrite(data, 1, size, f);
         std::fclose(f);
     }
-    int32_t second = 0;
-    Read(path, data, size, 0, &second);
-    if (second > 0) Read(path, data, size, second, nullptr);
+    const std::span<const uint8_t> bytes(data, size);
+    const decode::DecodedImage first = fuzz::RunReader(decode::ReadTiff, bytes, {}, path);
+    if (first.tiffPageOffsets.size() > 1 && first.tiffPageOffsets[1] > 0) {
+        decode::LoadOptions second;
+        second.startOffset = first.tiffPageOffsets[1];
+        fuzz::RunReader(decode::ReadTiff, bytes, second, path);
+    }
     std::remove(path.c_str());
     return 0;
 }
