@@ -48,11 +48,11 @@ int32_t CheckImageSize(int64_t width, int64_t height, int64_t rowBytes) {
     return 0;
 }
 
-int32_t AllocatePixels(DecodedImage& img) {
+int32_t AllocatePixels(DecodedImage& img, bool zeroed) {
     const int64_t height = img.header.biHeight;
     if (int32_t rc = CheckImageSize(img.header.biWidth, height, img.rowStride)) return rc;
     const size_t bytes = static_cast<size_t>(img.rowStride) * static_cast<size_t>(height);
-    img.pixelHandle = platform::GlobalAlloc(GHND, bytes);
+    img.pixelHandle = platform::GlobalAlloc(zeroed ? GHND : GMEM_MOVEABLE, bytes);
     if (!img.pixelHandle) return kNoMemory;
     img.pixels = static_cast<uint8_t*>(platform::GlobalLock(img.pixelHandle));
     if (!img.pixels) {

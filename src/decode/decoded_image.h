@@ -83,7 +83,9 @@ int32_t CheckImageSize(int64_t width, int64_t height, int64_t rowBytes);
 
 // Allocates and locks the zeroed pixel block of rowStride x biHeight bytes: 0, kNoMemory
 // (size refused or no memory) or kNoHugeMemory (lock failed; the block is freed).
-int32_t AllocatePixels(DecodedImage& img);
+// zeroed false: the block is left as the allocator hands it out, for a reader that writes
+// every byte of every row itself (padding included).
+int32_t AllocatePixels(DecodedImage& img, bool zeroed = true);
 
 // Takes a pixel block that a codec module returned (result > 0) for the header it left: the
 // header is prepared, the block checked to hold rowStride x height bytes and locked. 0, or

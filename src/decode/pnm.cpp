@@ -105,10 +105,16 @@ int32_t ReadHeader(ByteReader& in, Header& h) {
     return 0;
 }
 
-// The tail of a row the data ended in keeps what the row buffer held: the row before.
-void KeepPreviousTail(DecodedImage& img, int32_t r, size_t from) {
+// The bytes of a row past what the data gave. The tail of a row the data ended in keeps what
+// the row buffer held: the row before (blank for the first row); a complete row's tail is its
+// padding, which is zero. Every byte of the block is written here or by the row itself, so the
+// block needs no clearing first.
+void FinishRow(DecodedImage& img, int32_t r, size_t from, bool complete) {
     const size_t stride = static_cast<size_t>(img.rowStride);
-    if (r > 0 && from < stride)
+    if (from >= stride) return;
+    if (complete || r == 0)
+        std::memset(img.row(r) + from, 0, stride - from);
+    else
         std::memcpy(img.row(r) + from, img.row(r - 1) + from, stride - from);
 }
 
@@ -199,7 +205,7 @@ void ReadBinaryRows(DecodedImage& img, ByteReader& in, const Header& h, const Sa
             }
             written = pixels * 3;
         }
-        if (src.size() < rowBytes) KeepPreviousTail(img, r, written);
+        FinishRow(img, r, written, src.size() == rowBytes);
     }
 }
 
@@ -276,7 +282,9 @@ int32_t ReadPnm(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
         for (int i = 0; i < 256; ++i)
             std::fill_n(img.rgbPalette.begin() + 3 * i, 3, static_cast<uint8_t>(i));
     }
-    if (int32_t rc = AllocatePixels(img)) return rc;
+    // Binary rows write every byte of the block themselves (FinishRow); plain-text rows are
+    // set pixel by pixel into a cleared block.
+    if (int32_t rc = AllocatePixels(img, !binary)) return rc;
 
     const SampleScale scale(bitmap ? 255 : h.maxval);
     if (binary) {

@@ -158,6 +158,26 @@ TEST(Pnm, ShortData) {
     ASSERT_EQ(rgb->rc, 0);
     EXPECT_EQ(rgb->rgb(1, 1), (std::array<uint8_t, 3>{4, 5, 6}));
     EXPECT_EQ(RunReader(ReadPnm, Concat(Text("P5 3 3 255\n"), {}))->rc, 0);
+
+    // The block is not cleared before binary rows are read, so every byte must come from the
+    // rows: row padding is zero, and a first row the data ends in is blank past the data.
+    for (const Bytes& file : {Concat(Text("P5 3 3 255\n"), {1, 2, 3, 4, 5, 6, 7, 8, 9}),
+                              Concat(Text("P5 3 3 255\n"), {1}),
+                              Concat(Text("P6 1 2 255\n"), {1, 2, 3, 4}),
+                              Concat(Text("P4 9 2\n"), {0xFF, 0x80, 0x7F})}) {
+        const auto run = RunReader(ReadPnm, file);
+        ASSERT_EQ(run->rc, 0);
+        const int bits = run->img.header.biBitCount;
+        const size_t used = (static_cast<size_t>(run->width()) * bits + 7) / 8;
+        for (int y = 0; y < run->height(); ++y)
+            for (size_t i = used; i < static_cast<size_t>(run->img.rowStride); ++i)
+                EXPECT_EQ(run->img.row(y)[i], 0) << "row " << y << " byte " << i;
+    }
+    const auto first = RunReader(ReadPnm, Concat(Text("P5 3 2 255\n"), {9}));
+    EXPECT_EQ(first->index(0, 0), 9);
+    EXPECT_EQ(first->index(1, 0), 0);
+    EXPECT_EQ(first->index(2, 1), 0);
+
     // Plain grey and colour values that run out fail.
     EXPECT_EQ(RunReader(ReadPnm, Text("P2 2 2 255 1 2 3"))->rc, kReadError);
     EXPECT_EQ(RunReader(ReadPnm, Text("P3 1 1 255 1 2"))->rc, kReadError);
