@@ -315,12 +315,6 @@ struct Variant {
     std::string command;  // %s = source, %d = destination
 };
 
-std::string Fill(std::string command, const std::string& src, const std::string& dst) {
-    command.replace(command.find("%s"), 2, oracle::ShellQuote(src));
-    command.replace(command.find("%d"), 2, oracle::ShellQuote(dst));
-    return command;
-}
-
 // Every layout netpbm and ImageMagick write, at widths that do and do not fill the last byte.
 TEST(Pcx, MatchesNetpbmAndImageMagick) {
     if (!oracle::ToolAvailable("ppmtopcx") || !oracle::ToolAvailable("convert"))

@@ -213,12 +213,6 @@ struct Variant {
     std::string command;
 };
 
-std::string Fill(std::string command, const std::string& src, const std::string& dst) {
-    command.replace(command.find("%s"), 2, oracle::ShellQuote(src));
-    command.replace(command.find("%d"), 2, oracle::ShellQuote(dst));
-    return command;
-}
-
 // 1, 8 and 24 bits, raw and byte-encoded. netpbm's one-bit writer is left out: the packaged
 // pnmtorast loses the set bits of a one-bit picture and crashes on some widths.
 TEST(Ras, MatchesNetpbmAndImageMagick) {

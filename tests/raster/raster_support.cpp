@@ -127,4 +127,10 @@ bool SamePattern(const oracle::RgbImage& a, const oracle::RgbImage& b) {
     return true;
 }
 
+std::string Fill(std::string command, const std::string& src, const std::string& dst) {
+    command.replace(command.find("%s"), 2, oracle::ShellQuote(src));
+    command.replace(command.find("%d"), 2, oracle::ShellQuote(dst));
+    return command;
+}
+
 }  // namespace rastertest

@@ -41,6 +41,10 @@ oracle::RgbImage ImageMagickUpright(const std::string& path);
 // A netpbm converter's decode ("pcxtoppm", "tgatoppm", "rasttopnm"); empty when it fails.
 oracle::RgbImage NetpbmDecode(const std::string& tool, const std::string& path);
 
+// A converter's command line with "%s" replaced by the quoted source and "%d" by the quoted
+// destination.
+std::string Fill(std::string command, const std::string& src, const std::string& dst);
+
 // Every file of the public test folder for an extension, sorted; empty when it is absent.
 std::vector<std::filesystem::path> SampleFiles(const std::string& folder);
 

@@ -351,12 +351,6 @@ oracle::RgbImage FlipRows(const oracle::RgbImage& p) {
     return out;
 }
 
-std::string Fill(std::string command, const std::string& src, const std::string& dst) {
-    command.replace(command.find("%s"), 2, oracle::ShellQuote(src));
-    command.replace(command.find("%d"), 2, oracle::ShellQuote(dst));
-    return command;
-}
-
 // Uncompressed and run-length, true-colour, colour-mapped and grey, bottom-up and top-down.
 TEST(Tga, MatchesNetpbmAndImageMagick) {
     if (!oracle::ToolAvailable("pamtotga") || !oracle::ToolAvailable("convert"))
