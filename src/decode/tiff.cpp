@@ -114,20 +114,25 @@ float ReadRational(TiffStream& s, uint32_t offset, float previous) {
 }
 
 // Red, green and blue tables of 2^bits 16-bit values each; the first 256 of each become the
-// palette. Values above 255 are 16-bit intensities and keep their high byte. Entries the file
+// palette. The values are 16-bit intensities and keep their high byte, unless no value of the
+// map exceeds 255: then the writer stored 8-bit values and they are taken as they are. (Deciding
+// value by value would turn the dark entries of a proper 16-bit map bright.) Entries the file
 // does not hold stay black.
 void ReadColorMap(TiffStream& s, uint32_t offset, uint32_t bits, std::array<uint8_t, 768>& out) {
     const uint64_t entries = bits >= 16 ? 65536 : uint64_t{1} << bits;
     const uint64_t used = std::min<uint64_t>(entries, 256);
+    std::array<int32_t, 768> values{};
+    bool wide = false;
     for (int channel = 0; channel < 3; ++channel) {
         const uint64_t table = offset + channel * entries * 2;
-        for (uint64_t i = 0; i < used; ++i) {
-            if (!s.Has(table + 2 * i, 2)) return;
+        for (uint64_t i = 0; i < used && s.Has(table + 2 * i, 2); ++i) {
             s.Seek(table + 2 * i);
-            const int32_t v = s.Word();
-            out[3 * i + channel] = static_cast<uint8_t>(v > 255 ? v >> 8 : v);
+            values[3 * i + channel] = s.Word();
+            wide |= values[3 * i + channel] > 255;
         }
     }
+    for (size_t i = 0; i < values.size(); ++i)
+        out[i] = static_cast<uint8_t>(wide ? values[i] >> 8 : values[i]);
 }
 
 // The first SHORT of a field: the value itself for a count of 1 or 2, else the first value at

@@ -123,7 +123,7 @@ TEST(TiffPalette, ColorMapTakesTheHighByteAndStopsAtTheEndOfTheFile) {
     const uint32_t strip = b.Append({0, 1, 2, 3});
     std::vector<uint32_t> map(3 * 256, 0);
     map[0] = 0xFF00;            // red of entry 0: a 16-bit intensity
-    map[256 + 1] = 200;         // green of entry 1: at most 255, kept as it is
+    map[256 + 1] = 200;         // green of entry 1: a dark 16-bit intensity, not 8-bit 200
     map[2 * 256 + 3] = 0x8000;  // blue of entry 3
     const uint32_t colours = b.AppendShorts(map);
     const auto fields = [&](uint32_t mapOffset) {
@@ -140,8 +140,24 @@ TEST(TiffPalette, ColorMapTakesTheHighByteAndStopsAtTheEndOfTheFile) {
     auto run = RunReader(decode::ReadTiff, whole.bytes());
     ASSERT_EQ(run->rc, 0);
     EXPECT_EQ(run->rgb(0, 0), (std::array<uint8_t, 3>{255, 0, 0}));
-    EXPECT_EQ(run->rgb(1, 0), (std::array<uint8_t, 3>{0, 200, 0}));
+    EXPECT_EQ(run->rgb(1, 0), (std::array<uint8_t, 3>{0, 0, 0}));
     EXPECT_EQ(run->rgb(3, 0), (std::array<uint8_t, 3>{0, 0, 128}));
+
+    // A map whose values all fit in 8 bits was written with 8-bit values: taken as they are.
+    {
+        TiffBuilder narrow(true);
+        const uint32_t pixels = narrow.Append({0, 1, 2, 3});
+        std::vector<uint32_t> small(3 * 256, 0);
+        small[256 + 1] = 200;
+        small[2 * 256 + 3] = 255;
+        const uint32_t table = narrow.AppendShorts(small);
+        narrow.Directory({Long(256, 4), Long(257, 1), Short(258, 8), Short(262, 3),
+                          Long(273, pixels), Short(277, 1), At(320, kShort, 768, table)});
+        auto eight = RunReader(decode::ReadTiff, narrow.bytes());
+        ASSERT_EQ(eight->rc, 0);
+        EXPECT_EQ(eight->rgb(1, 0), (std::array<uint8_t, 3>{0, 200, 0}));
+        EXPECT_EQ(eight->rgb(3, 0), (std::array<uint8_t, 3>{0, 0, 255}));
+    }
 
     // A map that starts near the end of the file: what is there is read, the rest stays black,
     // nothing outside the file is touched.
