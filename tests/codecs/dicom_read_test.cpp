@@ -383,10 +383,9 @@ TEST_F(DicomRead, ImageMagickAgreesOnJpegColourSamples) {
 TEST_F(DicomRead, Img2dcmFilesGiveBackTheirSourcePictures) {
     RequireDcmtkTools();
     if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick not installed";
-    const fs::path bmp = dir_.File("source.bmp");
-    ASSERT_EQ(
-        RunTool("convert -size 37x23 plasma:fractal -seed 7 -depth 8 BMP3:" + Quote(bmp)).status,
-        0);
+    const fs::path bmp = dir_.File("source.bmp"), ppm = dir_.File("source.ppm");
+    ASSERT_TRUE(testsupport::WritePpm(ppm.string(), testsupport::TestPattern(37, 23, 7)));
+    ASSERT_EQ(RunTool("convert " + Quote(ppm) + " BMP3:" + Quote(bmp)).status, 0);
     const auto source = oracle::RunPnmCommand("convert " + Quote(bmp) + " ppm:-");
     ASSERT_EQ(source.size(), 1u);
     const fs::path plain = dir_.File("rgb.dcm");

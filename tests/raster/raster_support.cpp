@@ -21,11 +21,11 @@ void Append(Bytes& v, const Bytes& tail) {
 }
 
 oracle::RgbImage MakePicture(int width, int height, const std::vector<Rgb>& colours,
-                             uint32_t seed) {
+                             uint32_t salt) {
     oracle::RgbImage p;
     p.width = width;
     p.height = height;
-    uint32_t state = seed * 2654435761u + 1;
+    uint32_t state = salt * 2654435761u + 1;
     const size_t n = static_cast<size_t>(width) * height;
     for (size_t i = 0; i < n; ++i) {
         state = state * 1664525u + 1013904223u;
@@ -36,9 +36,9 @@ oracle::RgbImage MakePicture(int width, int height, const std::vector<Rgb>& colo
     return p;
 }
 
-std::vector<Rgb> Colours(int count, uint32_t seed) {
+std::vector<Rgb> Colours(int count, uint32_t salt) {
     std::vector<Rgb> out;
-    uint32_t state = seed + 7;
+    uint32_t state = salt + 7;
     while (static_cast<int>(out.size()) < count) {
         state = state * 1103515245u + 12345u;
         const Rgb c = {static_cast<uint8_t>(state >> 24), static_cast<uint8_t>(state >> 16),

@@ -23,10 +23,10 @@ void PutBe32(Bytes& v, uint32_t x);
 void Append(Bytes& v, const Bytes& tail);
 
 // A width x height picture whose pixels are drawn from `colours` by a fixed pseudo-random
-// sequence (seeded by `seed`); every colour of the list appears when there are enough pixels.
-oracle::RgbImage MakePicture(int width, int height, const std::vector<Rgb>& colours, uint32_t seed);
+// sequence (started from `salt`); every colour of the list appears when there are enough pixels.
+oracle::RgbImage MakePicture(int width, int height, const std::vector<Rgb>& colours, uint32_t salt);
 // `count` distinct colours with varied channels.
-std::vector<Rgb> Colours(int count, uint32_t seed);
+std::vector<Rgb> Colours(int count, uint32_t salt);
 // Grey levels 0..255 in steps.
 std::vector<Rgb> Greys(int count);
 

@@ -1,5 +1,6 @@
 #include "support/picture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -107,11 +108,47 @@ std::string ComparePictures(const oracle::RgbImage& got, const oracle::RgbImage&
                 continue;
             if (++bad <= 5)
                 s << "(" << x << "," << y << ") got " << int(a[0]) << "," << int(a[1]) << ","
-                  << int(a[2]) << " expected " << int(b[0]) << "," << int(b[1]) << ","
-                  << int(b[2]) << "; ";
+                  << int(a[2]) << " expected " << int(b[0]) << "," << int(b[1]) << "," << int(b[2])
+                  << "; ";
         }
     if (bad) s << bad << " pixels differ";
     return s.str();
+}
+
+oracle::RgbImage TestPattern(int width, int height, uint32_t variant) {
+    oracle::RgbImage p;
+    p.width = width;
+    p.height = height;
+    p.rgb.reserve(static_cast<size_t>(width) * height * 3);
+    uint32_t state = 2463534242u ^ (variant * 2654435761u);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            const int grain = static_cast<int>(state % 25) - 12;
+            const bool band = ((x + y + static_cast<int>(variant)) / 7) % 3 == 0;
+            const int r = 255 * x / std::max(1, width - 1);
+            const int g = 255 * y / std::max(1, height - 1);
+            const int b = 200 - (r + g) / 4;
+            // The bands darken all channels alike: hard edges in brightness, smooth colour,
+            // as in photographs (and what lossy coders with subsampled colour expect).
+            const int shade = band ? 60 : 0;
+            for (int c : {r, g, b})
+                p.rgb.push_back(static_cast<uint8_t>(std::clamp(c - shade + grain, 0, 255)));
+        }
+    return p;
+}
+
+bool WritePpm(const std::string& path, const oracle::RgbImage& picture) {
+    const std::string header =
+        "P6\n" + std::to_string(picture.width) + " " + std::to_string(picture.height) + "\n255\n";
+    Bytes bytes(header.begin(), header.end());
+    bytes.insert(bytes.end(), picture.rgb.begin(), picture.rgb.end());
+    std::ofstream f(path, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(f);
 }
 
 Bytes ReadBytes(const std::string& path) {
@@ -121,7 +158,8 @@ Bytes ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 TempDir::TempDir() {

@@ -48,6 +48,12 @@ FileLoad LoadFile(const std::string& path, const decode::LoadOptions& options = 
 std::string ComparePictures(const oracle::RgbImage& got, const oracle::RgbImage& want,
                             int tolerance = 0);
 
+// A photo-like test picture, the same on every run for the same variant: smooth colour
+// gradients, hard-edged darker bands and a fine pseudo-random grain, thousands of colours.
+oracle::RgbImage TestPattern(int width, int height, uint32_t variant = 0);
+// Writes a picture as a binary PPM (P6) for the converters; false when it cannot be written.
+bool WritePpm(const std::string& path, const oracle::RgbImage& picture);
+
 // Whole-file helpers.
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);

@@ -63,7 +63,7 @@ TEST(TiffOracle, CompressionsLayoutsAndByteOrdersMatchImageMagickAndLibtiff) {
     if (!HaveTools()) GTEST_SKIP() << "ImageMagick or libtiff tools missing";
     TempDir dir;
     const std::string colour = dir.path("colour.ppm");
-    ASSERT_TRUE(Shell("convert -size 61x47 -seed 7 plasma:fractal -depth 8 " + Q(colour)));
+    ASSERT_TRUE(testsupport::WritePpm(colour, testsupport::TestPattern(61, 47, 7)));
     const Variant variants[] = {
         {"none", "convert {src} -compress none {out}", 0, true},
         {"none-msb", "convert {src} -compress none {out}.tmp.tif && tiffcp -B {out}.tmp.tif {out}",
@@ -151,7 +151,7 @@ TEST(TiffOracle, PaletteFilesMatchLibtiff) {
     if (!HaveTools()) GTEST_SKIP() << "ImageMagick or libtiff tools missing";
     TempDir dir;
     const std::string colour = dir.path("colour.ppm");
-    ASSERT_TRUE(Shell("convert -size 61x47 -seed 3 plasma:fractal -depth 8 " + Q(colour)));
+    ASSERT_TRUE(testsupport::WritePpm(colour, testsupport::TestPattern(61, 47, 3)));
     for (const char* make :
          {"-colors 200 -type palette -compress none", "-colors 200 -type palette -compress lzw",
           "-colors 12 -type palette -compress none", "-colors 12 -type palette -compress zip"}) {
@@ -202,7 +202,7 @@ TEST(TiffOracle, ThreePagesLoadByTheirOffsets) {
     if (!HaveTools()) GTEST_SKIP() << "ImageMagick or libtiff tools missing";
     TempDir dir;
     const std::string a = dir.path("a.ppm"), b = dir.path("b.ppm");
-    ASSERT_TRUE(Shell("convert -size 40x30 -seed 1 plasma:fractal -depth 8 " + Q(a)));
+    ASSERT_TRUE(testsupport::WritePpm(a, testsupport::TestPattern(40, 30, 1)));
     ASSERT_TRUE(Shell("convert -size 21x33 gradient:red-blue -depth 8 " + Q(b)));
     for (const char* compression : {"none", "lzw"}) {
         SCOPED_TRACE(compression);
@@ -235,7 +235,7 @@ TEST(TiffModule, BigTiffComesBackAt24Bits) {
     if (!HaveTools()) GTEST_SKIP() << "ImageMagick or libtiff tools missing";
     TempDir dir;
     const std::string colour = dir.path("colour.ppm");
-    ASSERT_TRUE(Shell("convert -size 33x20 -seed 9 plasma:fractal -depth 8 " + Q(colour)));
+    ASSERT_TRUE(testsupport::WritePpm(colour, testsupport::TestPattern(33, 20, 9)));
     // BigTIFF: the reader leaves it to the module, which gives it its size and 24 bits.
     ASSERT_TRUE(Shell("convert " + Q(colour) + " -compress none " + Q(dir.path("t.tif"))));
     const std::string big = dir.path("big.tif"), bigLzw = dir.path("big-lzw.tif");
@@ -263,7 +263,7 @@ TEST(TiffModule, EmbeddedStreamsLoadFromTheirBaseOffset) {
     if (!HaveTools()) GTEST_SKIP() << "ImageMagick or libtiff tools missing";
     TempDir dir;
     const std::string colour = dir.path("colour.ppm");
-    ASSERT_TRUE(Shell("convert -size 29x17 -seed 5 plasma:fractal -depth 8 " + Q(colour)));
+    ASSERT_TRUE(testsupport::WritePpm(colour, testsupport::TestPattern(29, 17, 5)));
     for (const char* compression : {"none", "lzw", "group4"}) {
         SCOPED_TRACE(compression);
         const std::string tiff = dir.path(std::string("preview-") + compression + ".tif");
