@@ -107,8 +107,8 @@ const std::map<std::string, std::string>& AcceptedDifferences() {
         {"old-style-jpeg-compression.tif",
          "old-style JPEG: ImageMagick's colours differ; libtiff's tiff2rgba gives this reader's"},
         {"palette-1c-8b.tiff",
-         "ColorMap entries up to 255 are taken as 8-bit values (the reader's rule for maps written "
-         "with 8-bit values); ImageMagick scales every entry from 16 bits"},
+         "a ColorMap with no value above 255 is taken as 8-bit values (the reader's rule for maps "
+         "written with 8-bit values); ImageMagick scales every entry from 16 bits"},
     };
     return accepted;
 }
