@@ -39,10 +39,10 @@
 #include "decode_fixtures.h"
 #include "peak_memory.h"
 #include "peers.h"
-#include "platform/file_map.h"
-#include "platform/gdi.h"
-#include "platform/global_memory.h"
-#include "platform/module.h"
+#include "platform/os/file_map.h"
+#include "platform/gdi/gdi.h"
+#include "platform/os/global_memory.h"
+#include "platform/os/module.h"
 #include "ratio_report.h"
 
 namespace {

@@ -35,8 +35,8 @@
 #include "cases.h"
 #include "control/lumora_ctrl.h"
 #include "decode/loader.h"
-#include "platform/gdi.h"
-#include "platform/headless_site.h"
+#include "platform/gdi/gdi.h"
+#include "platform/ole/headless_site.h"
 #include "ratio_report.h"
 
 namespace {

@@ -33,8 +33,8 @@
 #include "decode/readers.h"
 #include "peak_memory.h"
 #include "peers.h"
-#include "platform/file_map.h"
-#include "platform/gdi.h"
+#include "platform/os/file_map.h"
+#include "platform/gdi/gdi.h"
 #include "ratio_report.h"
 
 extern char** environ;

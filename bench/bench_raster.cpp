@@ -34,8 +34,8 @@
 #include "decode/loader.h"
 #include "decode/readers.h"
 #include "peers.h"
-#include "platform/file_map.h"
-#include "platform/gdi.h"
+#include "platform/os/file_map.h"
+#include "platform/gdi/gdi.h"
 #include "ratio_report.h"
 
 namespace {

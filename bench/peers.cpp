@@ -4,8 +4,8 @@
 #include <stb/stb_image.h>
 
 #include "decode/loader.h"
-#include "platform/file_map.h"
-#include "platform/gdi.h"
+#include "platform/os/file_map.h"
+#include "platform/gdi/gdi.h"
 
 namespace bench {
 

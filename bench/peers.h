@@ -5,7 +5,7 @@
 #include <string>
 
 #include "decode/readers.h"
-#include "platform/wintypes.h"
+#include "platform/os/wintypes.h"
 
 namespace bench {
 

@@ -6,8 +6,8 @@
 #include <span>
 
 #include "decode/readers.h"
-#include "platform/gdi.h"
-#include "platform/metafile.h"
+#include "platform/gdi/gdi.h"
+#include "platform/metafile/metafile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     decode::DecodedImage img;

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/gdi.h"
-#include "platform/metafile.h"
+#include "platform/gdi/gdi.h"
+#include "platform/metafile/metafile.h"
 
 namespace {
 

@@ -50,7 +50,7 @@
 #include "decode/decoded_image.h"
 #include "decode/loader_error.h"
 #include "dicom/dataset_scan.h"
-#include "platform/global_memory.h"
+#include "platform/os/global_memory.h"
 
 namespace lmdcm {
 namespace {

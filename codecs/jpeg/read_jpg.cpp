@@ -23,8 +23,8 @@
 #include "decode/decoded_image.h"
 #include "decode/loader_error.h"
 #include "jpeg_errors.h"
-#include "platform/gdi.h"
-#include "platform/global_memory.h"
+#include "platform/gdi/gdi.h"
+#include "platform/os/global_memory.h"
 
 namespace lmjpeg {
 namespace {

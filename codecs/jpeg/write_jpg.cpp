@@ -20,7 +20,7 @@
 #include "decode/decoded_image.h"
 #include "decode/loader_error.h"
 #include "jpeg_errors.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 namespace lmjpeg {
 namespace {

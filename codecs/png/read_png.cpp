@@ -25,7 +25,7 @@
 #include "decode/codec_contract.h"
 #include "decode/decoded_image.h"
 #include "decode/loader_error.h"
-#include "platform/global_memory.h"
+#include "platform/os/global_memory.h"
 
 namespace lmpng {
 namespace {

@@ -38,8 +38,8 @@
 #include "decode/codec_contract.h"
 #include "decode/decoded_image.h"
 #include "decode/loader_error.h"
-#include "platform/file_map.h"
-#include "platform/global_memory.h"
+#include "platform/os/file_map.h"
+#include "platform/os/global_memory.h"
 
 namespace lmtiff {
 namespace {

@@ -8,7 +8,7 @@
 #include "decode/loader.h"
 #include "decode/loader_error.h"
 #include "image_output.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 namespace cli {
 namespace {

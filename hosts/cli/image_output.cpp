@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 namespace cli {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/os/wintypes.h"
 
 namespace cli {
 

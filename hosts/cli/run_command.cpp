@@ -7,8 +7,8 @@
 #include <string>
 
 #include "command_args.h"
-#include "platform/gdi.h"
-#include "platform/property_bag.h"
+#include "platform/gdi/gdi.h"
+#include "platform/ole/property_bag.h"
 #include "script_host.h"
 #include "script_lexer.h"
 #include "script_parser.h"

@@ -11,10 +11,10 @@
 #include "decode/loader.h"
 #include "decode/loader_error.h"
 #include "image_output.h"
-#include "platform/control_error.h"
-#include "platform/gdi.h"
-#include "platform/packed_dib.h"
-#include "platform/picture.h"
+#include "platform/ole/control_error.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/packed_dib.h"
+#include "platform/ole/picture.h"
 #include "script_values.h"
 
 namespace cli {

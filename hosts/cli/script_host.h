@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "control/lumora_ctrl.h"
-#include "platform/headless_site.h"
+#include "platform/ole/headless_site.h"
 #include "script_parser.h"
 
 namespace cli {

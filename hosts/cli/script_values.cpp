@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "platform/control_error.h"
+#include "platform/ole/control_error.h"
 
 namespace cli {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/variant.h"
+#include "platform/ole/variant.h"
 
 namespace cli {
 

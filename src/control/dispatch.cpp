@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "control/lumora_ctrl.h"
-#include "platform/control_error.h"
+#include "platform/ole/control_error.h"
 
 namespace control {
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-#include "platform/variant.h"
+#include "platform/ole/variant.h"
 
 namespace control {
 

@@ -5,9 +5,9 @@
 
 #include "control/lumora_ctrl.h"
 #include "control/numeric_args.h"
-#include "platform/gdi.h"
-#include "platform/gdi_draw.h"
-#include "platform/metafile.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_draw.h"
+#include "platform/metafile/metafile.h"
 
 namespace control {
 

@@ -18,10 +18,10 @@
 #include "decode/loader.h"
 #include "decode/loader_error.h"
 #include "decode/readers.h"
-#include "platform/gdi.h"
-#include "platform/gdi_draw.h"
-#include "platform/metafile.h"
-#include "platform/temp_file.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_draw.h"
+#include "platform/metafile/metafile.h"
+#include "platform/os/temp_file.h"
 
 namespace control {
 

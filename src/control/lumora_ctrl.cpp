@@ -1,7 +1,7 @@
 #include "control/lumora_ctrl.h"
 
-#include "platform/gdi.h"
-#include "platform/metafile.h"
+#include "platform/gdi/gdi.h"
+#include "platform/metafile/metafile.h"
 
 namespace control {
 

@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ole_control.h"
-#include "platform/picture.h"
-#include "platform/variant.h"
-#include "platform/wintypes.h"
+#include "platform/ole/ole_control.h"
+#include "platform/ole/picture.h"
+#include "platform/ole/variant.h"
+#include "platform/os/wintypes.h"
 
 namespace decode {
 struct DecodedImage;

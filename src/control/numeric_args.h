@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/variant.h"
+#include "platform/ole/variant.h"
 
 namespace control {
 

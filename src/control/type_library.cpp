@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "control/lumora_ctrl.h"
-#include "platform/ole_control.h"
+#include "platform/ole/ole_control.h"
 
 namespace control {
 

@@ -2,8 +2,8 @@
 #include "decode/build_dib.h"
 
 #include "decode/loader_error.h"
-#include "platform/gdi.h"
-#include "platform/global_memory.h"
+#include "platform/gdi/gdi.h"
+#include "platform/os/global_memory.h"
 
 namespace decode {
 namespace {

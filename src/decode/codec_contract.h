@@ -5,7 +5,7 @@
 
 #include <stdint.h>
 
-#include "platform/wintypes.h"
+#include "platform/os/wintypes.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -6,7 +6,7 @@
 
 #include "decode/build_dib.h"
 #include "decode/loader_error.h"
-#include "platform/global_memory.h"
+#include "platform/os/global_memory.h"
 
 namespace decode {
 namespace {

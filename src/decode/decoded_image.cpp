@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "decode/loader_error.h"
-#include "platform/global_memory.h"
+#include "platform/os/global_memory.h"
 
 namespace decode {
 

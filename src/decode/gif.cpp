@@ -6,7 +6,7 @@
 
 #include "decode/loader_error.h"
 #include "decode/readers.h"
-#include "platform/global_memory.h"
+#include "platform/os/global_memory.h"
 
 namespace decode {
 namespace {

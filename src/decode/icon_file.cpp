@@ -18,10 +18,10 @@
 
 #include "decode/codec_contract.h"
 #include "decode/readers.h"
-#include "platform/file_map.h"
-#include "platform/global_memory.h"
-#include "platform/metafile.h"
-#include "platform/module.h"
+#include "platform/os/file_map.h"
+#include "platform/os/global_memory.h"
+#include "platform/metafile/metafile.h"
+#include "platform/os/module.h"
 
 namespace decode {
 namespace {

@@ -9,10 +9,10 @@
 #include "decode/build_dib.h"
 #include "decode/codec_contract.h"
 #include "decode/loader_error.h"
-#include "platform/file_map.h"
-#include "platform/gdi.h"
-#include "platform/global_memory.h"
-#include "platform/module.h"
+#include "platform/os/file_map.h"
+#include "platform/gdi/gdi.h"
+#include "platform/os/global_memory.h"
+#include "platform/os/module.h"
 
 namespace decode {
 namespace {

@@ -19,7 +19,7 @@
 
 #include "decode/loader_error.h"
 #include "decode/readers.h"
-#include "platform/file_map.h"
+#include "platform/os/file_map.h"
 
 namespace decode {
 namespace {

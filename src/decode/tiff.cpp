@@ -17,8 +17,8 @@
 #include "decode/codec_contract.h"
 #include "decode/loader_error.h"
 #include "decode/readers.h"
-#include "platform/global_memory.h"
-#include "platform/module.h"
+#include "platform/os/global_memory.h"
+#include "platform/os/module.h"
 
 namespace decode {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "platform/control_error.h"
+#include "platform/ole/control_error.h"
 #include "script_lexer.h"
 #include "script_values.h"
 

@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "decode/loader_error.h"
-#include "platform/gdi.h"
-#include "platform/global_memory.h"
+#include "platform/gdi/gdi.h"
+#include "platform/os/global_memory.h"
 
 namespace codecs_test {
 

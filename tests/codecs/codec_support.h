@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "decode/codec_contract.h"
-#include "platform/module.h"
+#include "platform/os/module.h"
 
 namespace codecs_test {
 

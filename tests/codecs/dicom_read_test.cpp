@@ -13,8 +13,8 @@
 #include "codecs/codec_support.h"
 #include "decode/loader.h"
 #include "decode/loader_error.h"
-#include "platform/gdi.h"
-#include "platform/handles.h"
+#include "platform/gdi/gdi.h"
+#include "platform/os/handles.h"
 #include "support/oracle.h"
 #include "support/picture.h"
 

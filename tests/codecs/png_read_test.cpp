@@ -7,7 +7,7 @@
 
 #include "codecs/codec_support.h"
 #include "decode/loader_error.h"
-#include "platform/handles.h"
+#include "platform/os/handles.h"
 
 namespace codecs_test {
 namespace {

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "control/lumora_ctrl.h"
-#include "platform/control_error.h"
-#include "platform/headless_site.h"
+#include "platform/ole/control_error.h"
+#include "platform/ole/headless_site.h"
 
 namespace control_test {
 

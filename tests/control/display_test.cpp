@@ -9,8 +9,8 @@
 
 #include "control_fixture.h"
 #include "picture_files.h"
-#include "platform/gdi.h"
-#include "platform/picture.h"
+#include "platform/gdi/gdi.h"
+#include "platform/ole/picture.h"
 
 using namespace platform;
 using control::CLumoraCtrl;

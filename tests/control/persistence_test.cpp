@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "control_fixture.h"
-#include "platform/property_bag.h"
+#include "platform/ole/property_bag.h"
 
 using namespace platform;
 using control::CLumoraCtrl;

@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-#include "platform/wintypes.h"
+#include "platform/os/wintypes.h"
 
 namespace control_test {
 

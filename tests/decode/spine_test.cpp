@@ -11,9 +11,9 @@
 #include "decode/byte_reader.h"
 #include "decode/loader.h"
 #include "decode/loader_error.h"
-#include "platform/gdi.h"
-#include "platform/global_memory.h"
-#include "platform/handles.h"
+#include "platform/gdi/gdi.h"
+#include "platform/os/global_memory.h"
+#include "platform/os/handles.h"
 #include "support/oracle.h"
 #include "support/picture.h"
 

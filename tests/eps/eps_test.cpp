@@ -18,7 +18,7 @@
 #include "control/control_fixture.h"
 #include "decode/loader_error.h"
 #include "decode/readers.h"
-#include "platform/picture.h"
+#include "platform/ole/picture.h"
 #include "support/oracle.h"
 #include "support/picture.h"
 

@@ -10,9 +10,9 @@
 
 #include "control/control_fixture.h"
 #include "decode/readers.h"
-#include "platform/gdi.h"
-#include "platform/metafile.h"
-#include "platform/picture.h"
+#include "platform/gdi/gdi.h"
+#include "platform/metafile/metafile.h"
+#include "platform/ole/picture.h"
 #include "support/oracle.h"
 #include "support/picture.h"
 

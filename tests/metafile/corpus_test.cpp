@@ -7,7 +7,7 @@
 #include <string>
 
 #include "metafile_support.h"
-#include "platform/handles.h"
+#include "platform/os/handles.h"
 
 namespace meta_test {
 namespace {

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "metafile_support.h"
-#include "platform/handles.h"
+#include "platform/os/handles.h"
 
 namespace meta_test {
 namespace {

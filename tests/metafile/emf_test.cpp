@@ -3,8 +3,8 @@
 #include <bit>
 
 #include "metafile_support.h"
-#include "platform/gdi_text.h"
-#include "platform/handles.h"
+#include "platform/gdi/gdi_text.h"
+#include "platform/os/handles.h"
 
 namespace meta_test {
 namespace {

@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "metafile_support.h"
-#include "platform/handles.h"
+#include "platform/os/handles.h"
 
 namespace meta_test {
 namespace {

@@ -1,6 +1,6 @@
 // Icons of every depth built as an icon file stores them, drawn through their masks.
 #include "metafile_support.h"
-#include "platform/handles.h"
+#include "platform/os/handles.h"
 
 namespace meta_test {
 namespace {

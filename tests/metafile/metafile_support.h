@@ -9,9 +9,9 @@
 #include <initializer_list>
 #include <vector>
 
-#include "platform/gdi.h"
-#include "platform/gdi_draw.h"
-#include "platform/metafile.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_draw.h"
+#include "platform/metafile/metafile.h"
 
 namespace meta_test {
 

@@ -1,6 +1,6 @@
 // Text with the bundled face: measurement, metrics, one-bit rendering and alignment.
 #include "metafile_support.h"
-#include "platform/gdi_text.h"
+#include "platform/gdi/gdi_text.h"
 
 namespace meta_test {
 namespace {

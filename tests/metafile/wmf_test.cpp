@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "metafile_support.h"
-#include "platform/gdi_text.h"
-#include "platform/handles.h"
+#include "platform/gdi/gdi_text.h"
+#include "platform/os/handles.h"
 
 namespace meta_test {
 namespace {

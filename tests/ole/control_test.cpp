@@ -4,12 +4,12 @@
 
 #include <cstring>
 
-#include "platform/gdi.h"
-#include "platform/handles.h"
-#include "platform/headless_site.h"
-#include "platform/ole_control.h"
-#include "platform/picture.h"
-#include "platform/system_colors.h"
+#include "platform/gdi/gdi.h"
+#include "platform/os/handles.h"
+#include "platform/ole/headless_site.h"
+#include "platform/ole/ole_control.h"
+#include "platform/ole/picture.h"
+#include "platform/ole/system_colors.h"
 
 using namespace platform;
 

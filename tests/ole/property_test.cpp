@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "platform/base64.h"
-#include "platform/gdi.h"
-#include "platform/prop_exchange.h"
+#include "platform/ole/base64.h"
+#include "platform/gdi/gdi.h"
+#include "platform/ole/prop_exchange.h"
 
 using namespace platform;
 

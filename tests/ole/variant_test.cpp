@@ -2,8 +2,8 @@
 // arguments, safe arrays, and the control error type.
 #include <gtest/gtest.h>
 
-#include "platform/control_error.h"
-#include "platform/variant.h"
+#include "platform/ole/control_error.h"
+#include "platform/ole/variant.h"
 
 using namespace platform;
 

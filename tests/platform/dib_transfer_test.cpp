@@ -6,7 +6,7 @@
 #include <string>
 
 #include "gdi_support.h"
-#include "platform/global_memory.h"
+#include "platform/os/global_memory.h"
 
 using namespace gdi_test;
 

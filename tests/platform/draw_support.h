@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "gdi_support.h"
-#include "platform/gdi_draw.h"
+#include "platform/gdi/gdi_draw.h"
 
 namespace draw_test {
 

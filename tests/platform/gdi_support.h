@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "platform/gdi.h"
-#include "platform/handles.h"
+#include "platform/gdi/gdi.h"
+#include "platform/os/handles.h"
 
 namespace gdi_test {
 

@@ -1,7 +1,7 @@
 // The 256 ternary raster operations: the byte engine, and BitBlt in several pixel formats,
 // each against a plain bit-by-bit reading of the truth table.
 #include "gdi_support.h"
-#include "platform/rop.h"
+#include "platform/gdi/rop.h"
 
 using namespace gdi_test;
 

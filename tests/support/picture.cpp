@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "decode/loader.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 namespace testsupport {
 

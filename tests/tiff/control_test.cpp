@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "control/control_fixture.h"
-#include "platform/variant.h"
+#include "platform/ole/variant.h"
 #include "tiff/tiff_files.h"
 
 namespace tiff_test {

@@ -6,7 +6,7 @@
 
 #include "decode/loader.h"
 #include "decode/loader_error.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 #include "tiff/tiff_files.h"
 
 namespace tiff_test {
