@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests, the benchmarks and the demo need.
+# Installs the Debian packages that building and running Lumora need.
+#   scripts/setup.sh          the build and the codec modules' libraries
+#   scripts/setup.sh --test   and what the tests, the benchmarks and fuzzing need: GoogleTest,
+#                             Google Benchmark, clang's fuzzer runtime, and the independent
+#                             decoders the tests compare with
 set -euo pipefail
 
 packages=(
-  build-essential cmake ccache clang libclang-rt-14-dev
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev
-  imagemagick netpbm ghostscript libstb-dev libgif-dev
-  libtiff-dev libtiff-tools
-  libfreetype-dev fonts-dejavu-core
-  libdcmtk-dev dcmtk
-  time  # GNU time: peak memory of whole processes in bench_photocd
+  build-essential cmake ccache pkg-config
+  libjpeg62-turbo-dev libpng-dev libtiff-dev libfreetype-dev libdcmtk-dev
 )
+if [ "${1:-}" = "--test" ]; then
+  packages+=(
+    clang libclang-rt-14-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    libjpeg-turbo-progs imagemagick netpbm ghostscript libstb-dev libgif-dev
+    libtiff-tools dcmtk
+    time  # GNU time: peak memory of whole processes in the benchmarks
+  )
+elif [ $# -gt 0 ]; then
+  echo "usage: scripts/setup.sh [--test]" >&2
+  exit 2
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include "support/testdata.h"
 
 namespace fs = std::filesystem;
 
@@ -20,7 +21,7 @@ struct CommandResult {
 
 // Runs the command with standard error joined to standard output.
 CommandResult Lumora(const std::string& args) {
-    const std::string cmd = std::string(LUMORA_BINARY_DIR) + "/lumora " + args + " 2>&1";
+    const std::string cmd = testsupport::BinaryDir().string() + "/lumora " + args + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     std::string out;
     std::array<char, 4096> buf;
@@ -32,7 +33,7 @@ CommandResult Lumora(const std::string& args) {
 }
 
 std::string Sample(const char* name) {
-    return std::string(LUMORA_SOURCE_DIR) + "/samples/" + name;
+    return testsupport::SourceDir().string() + "/samples/" + name;
 }
 
 std::string ReadAll(const fs::path& p) {

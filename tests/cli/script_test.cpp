@@ -11,6 +11,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include "support/testdata.h"
 
 namespace fs = std::filesystem;
 
@@ -29,7 +30,7 @@ fs::path TempDir() {
 
 // Runs the command; standard error is joined to standard output unless discarded.
 Result Lumora(const std::string& args, bool withErrors = true) {
-    const std::string cmd = std::string(LUMORA_BINARY_DIR) + "/lumora " + args +
+    const std::string cmd = testsupport::BinaryDir().string() + "/lumora " + args +
                             (withErrors ? " 2>&1" : " 2>/dev/null");
     FILE* p = popen(cmd.c_str(), "r");
     std::string out;
@@ -51,7 +52,7 @@ Result RunScript(const std::string& script, const std::string& options = "",
 }
 
 std::string Sample(const char* name) {
-    return std::string(LUMORA_SOURCE_DIR) + "/samples/" + name;
+    return testsupport::SourceDir().string() + "/samples/" + name;
 }
 
 // Width and height from a PNG's header; zeros when the file is not a PNG.

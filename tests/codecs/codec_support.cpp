@@ -15,11 +15,12 @@
 #include "decode/loader_error.h"
 #include "platform/gdi/gdi.h"
 #include "platform/os/global_memory.h"
+#include "support/testdata.h"
 
 namespace codecs_test {
 
 fs::path TestDataDir(const std::string& format) {
-    return fs::path(LUMORA_TESTDATA) / format;
+    return testsupport::TestData() / format;
 }
 
 std::vector<fs::path> TestFiles(const std::string& format) {

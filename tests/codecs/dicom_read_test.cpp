@@ -17,6 +17,7 @@
 #include "platform/os/handles.h"
 #include "support/oracle.h"
 #include "support/picture.h"
+#include "support/testdata.h"
 
 namespace codecs_test {
 namespace {
@@ -155,10 +156,6 @@ class DicomRead : public ::testing::Test {
         read_ = codec_.Entry<ReadDCMProc>("ReadDCM");
         ASSERT_NE(read_, nullptr);
     }
-    static void RequireTestData() {
-        if (TestFiles("dcm").empty())
-            GTEST_SKIP() << "public test pictures absent: " << TestDataDir("dcm");
-    }
     static void RequireDcmtkTools() {
         for (const char* tool : {"img2dcm", "dcmj2pnm", "dcml2pnm", "dcmconv", "dcmcrle",
                                  "dcmcjpeg", "dcmcjpls", "dcmdump"}) {
@@ -280,8 +277,9 @@ TEST_F(DicomRead, UnusableWindowFallsBackToFullRange) {
 // JPEG 2000 files (no decoder in DCMTK), a truncated file, a file whose first element is
 // damaged and a JPEG-LS stream that DCMTK's codec rejects.
 TEST_F(DicomRead, PublicSamplesMatchDcmtkRenderers) {
-    RequireTestData();
+    REQUIRE_TESTDATA("dcm");
     RequireDcmtkTools();
+    if (IsSkipped()) return;
     int matched = 0, refused = 0;
     for (const fs::path& file : TestFiles("dcm")) {
         if (file.extension() != ".dcm") continue;
@@ -323,7 +321,7 @@ TEST_F(DicomRead, PublicSamplesMatchDcmtkRenderers) {
 
 // The frame counts of the public multi-frame samples, and pictures for every colour model.
 TEST_F(DicomRead, PublicSampleCountsAndColourModels) {
-    RequireTestData();
+    REQUIRE_TESTDATA("dcm");
     const struct {
         const char* name;
         int count;
@@ -356,7 +354,7 @@ TEST_F(DicomRead, PublicSampleCountsAndColourModels) {
 // samples of the set (it refuses the uncompressed ones and renders the monochrome JPEG ones
 // without a usable size); on those it agrees exactly, frame by frame.
 TEST_F(DicomRead, ImageMagickAgreesOnJpegColourSamples) {
-    RequireTestData();
+    REQUIRE_TESTDATA("dcm");
     if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick not installed";
     for (const auto& [name, frames] :
          {std::pair{"SC_rgb_jpeg_dcmtk.dcm", 1}, std::pair{"examples_ybr_color.dcm", 3}}) {
@@ -382,6 +380,7 @@ TEST_F(DicomRead, ImageMagickAgreesOnJpegColourSamples) {
 // encapsulated files, agrees too.
 TEST_F(DicomRead, Img2dcmFilesGiveBackTheirSourcePictures) {
     RequireDcmtkTools();
+    if (IsSkipped()) return;
     if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick not installed";
     const fs::path bmp = dir_.File("source.bmp"), ppm = dir_.File("source.ppm");
     ASSERT_TRUE(testsupport::WritePpm(ppm.string(), testsupport::TestPattern(37, 23, 7)));
@@ -453,6 +452,7 @@ TEST_F(DicomRead, Img2dcmFilesGiveBackTheirSourcePictures) {
 // has and rewritten in the other uncompressed syntaxes, decode exactly as the original does.
 TEST_F(DicomRead, DeepMonochromeSurvivesEveryLosslessSyntax) {
     RequireDcmtkTools();
+    if (IsSkipped()) return;
     const int width = 33, height = 17;
     for (const auto& [photometric, stored] :
          {std::pair{"MONOCHROME2", 16}, std::pair{"MONOCHROME1", 12}}) {
@@ -486,6 +486,7 @@ TEST_F(DicomRead, DeepMonochromeSurvivesEveryLosslessSyntax) {
 // darkest and lightest value; with a window added by dcmodify the window rules instead.
 TEST_F(DicomRead, Img2dcmGreyPictureIsWindowed) {
     RequireDcmtkTools();
+    if (IsSkipped()) return;
     if (!HaveTool("convert") || !HaveTool("dcmodify")) GTEST_SKIP() << "tools not installed";
     const fs::path jpg = dir_.File("grey.jpg");
     ASSERT_EQ(RunTool("convert -size 30x64 gradient:'gray(20)'-'gray(220)' -colorspace Gray"
@@ -531,6 +532,7 @@ TEST_F(DicomRead, Img2dcmGreyPictureIsWindowed) {
 // pixel data holds counts only the frames present.
 TEST_F(DicomRead, MultiFrameNumbersImagesFromOne) {
     RequireDcmtkTools();
+    if (IsSkipped()) return;
     const int frames = 3, width = 5, height = 4;
     auto build = [&](int statedFrames) {
         DicomBuilder b;
@@ -572,7 +574,7 @@ TEST_F(DicomRead, MultiFrameNumbersImagesFromOne) {
 // The loader's road: the decode area's image cell goes in as the image wanted and comes back
 // as the count; every public sample either loads as 8 or 24 bits or fails with a loader code.
 TEST_F(DicomRead, LoaderCarriesTheImageNumberAndSurvivesEverySample) {
-    RequireTestData();
+    REQUIRE_TESTDATA("dcm");
     const fs::path file = TestDataDir("dcm") / "emri_small.dcm";
     const ReadResult direct = Read(file, 4);
     ASSERT_GT(direct.code, 0);
@@ -777,7 +779,7 @@ TEST_F(DicomRead, RleSegmentOffsetsStayInsideTheirFragment) {
 
 // Files cut short anywhere in their pixel data fail with the read code.
 TEST_F(DicomRead, TruncatedFilesFailWithReadError) {
-    RequireTestData();
+    REQUIRE_TESTDATA("dcm");
     for (const char* name : {"MR_small.dcm", "SC_rgb_rle_2frame.dcm", "emri_small.dcm",
                              "SC_rgb_jpeg_dcmtk.dcm", "examples_ybr_color.dcm"}) {
         SCOPED_TRACE(name);
@@ -794,7 +796,7 @@ TEST_F(DicomRead, TruncatedFilesFailWithReadError) {
 // Damaged copies of the samples (cut short, bytes overwritten, bytes inserted) give a loader
 // code or a complete picture, never a crash, and leak nothing.
 TEST_F(DicomRead, SurvivesDamagedFiles) {
-    RequireTestData();
+    REQUIRE_TESTDATA("dcm");
     const size_t memoryBefore = platform::CountHandles(platform::HandleKind::Memory);
     int pictures = 0, failures = 0;
     for (const char* name :

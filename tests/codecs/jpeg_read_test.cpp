@@ -10,6 +10,7 @@
 #include "decode/loader_error.h"
 #include "platform/gdi/gdi.h"
 #include "platform/os/handles.h"
+#include "support/testdata.h"
 
 namespace codecs_test {
 namespace {
@@ -20,10 +21,6 @@ class JpegRead : public ::testing::Test {
         ASSERT_TRUE(codec_.loaded()) << platform::ModulePath("LMJPEG32.DLL");
         read_ = codec_.Entry<ReadJPGProc>("ReadJPG");
         ASSERT_NE(read_, nullptr);
-    }
-    static void RequireTestData() {
-        if (TestFiles("jpg").empty())
-            GTEST_SKIP() << "public test pictures absent: " << TestDataDir("jpg");
     }
     static void RequireDjpeg() {
         if (!HaveTool("djpeg")) GTEST_SKIP() << "djpeg (libjpeg-turbo-progs) not installed";
@@ -70,8 +67,9 @@ std::string DjpegFlags(const JpegOptions& o) {
 // setting; files djpeg rejects give a loader code or a picture of the header's size, never a
 // crash; blocks are always large enough for the stride the loader computes.
 TEST_F(JpegRead, MatchesDjpegOnEveryPublicFile) {
-    RequireTestData();
+    REQUIRE_TESTDATA("jpg");
     RequireDjpeg();
+    if (IsSkipped()) return;
     int compared = 0, refused = 0;
     for (const auto& file : TestFiles("jpg")) {
         if (!IsJpeg(file)) continue;
@@ -109,7 +107,7 @@ TEST_F(JpegRead, MatchesDjpegOnEveryPublicFile) {
 
 // ImageMagick decodes independently of this module's row handling and CMYK conversion.
 TEST_F(JpegRead, AgreesWithImageMagick) {
-    RequireTestData();
+    REQUIRE_TESTDATA("jpg");
     if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick not installed";
     int compared = 0;
     for (const auto& file : TestFiles("jpg")) {
@@ -145,7 +143,7 @@ TEST_F(JpegRead, AgreesWithImageMagick) {
 
 // The options reach libjpeg: each setting changes the pixels of a subsampled baseline picture.
 TEST_F(JpegRead, DctMethodAndUpsamplingChangeTheResult) {
-    RequireTestData();
+    REQUIRE_TESTDATA("jpg");
     const fs::path file = TestDataDir("jpg") / "testorig.jpg";
     const auto slow = CallReadJpg(read_, file, {true, false, 2, DCT_SLOW_INTEGER});
     const auto fast = CallReadJpg(read_, file, {true, false, 2, DCT_FAST_INTEGER});
@@ -167,8 +165,9 @@ std::string DitherName(uint16_t mode) {
 // On a palette display the library's quantiser runs with the display's colour count and the
 // chosen dither and pass mode; the result is djpeg's colour-mapped output exactly.
 TEST_F(JpegRead, PaletteDisplayQuantisesThroughLibjpeg) {
-    RequireTestData();
+    REQUIRE_TESTDATA("jpg");
     RequireDjpeg();
+    if (IsSkipped()) return;
     const fs::path file = TestDataDir("jpg") / "testorig.jpg";
     for (int depth : {8, 4}) {
         DisplayDepthScope display(depth);
@@ -214,7 +213,7 @@ TEST_F(JpegRead, PaletteDisplayQuantisesThroughLibjpeg) {
 // The display depth comes from the device context when one is given; grey pictures are
 // quantised to grey levels; CMYK pictures stay 24-bit for the loader's own colour reduction.
 TEST_F(JpegRead, DisplayDepthFromDeviceContextAndSpecialColourSpaces) {
-    RequireTestData();
+    REQUIRE_TESTDATA("jpg");
     const fs::path colour = TestDataDir("jpg") / "testorig.jpg";
     const fs::path grey = TestDataDir("jpg") / "hopper_gray.jpg";
     const fs::path cmyk = TestDataDir("jpg") / "pil_sample_cmyk.jpg";
@@ -272,8 +271,9 @@ TEST_F(JpegRead, DisplayDepthFromDeviceContextAndSpecialColourSpaces) {
 // A file cut short decodes to what the data gives, the rest as libjpeg fills it: exactly what
 // djpeg makes of the same bytes, and the top rows of the complete picture.
 TEST_F(JpegRead, TruncatedFileKeepsWhatWasDecoded) {
-    RequireTestData();
+    REQUIRE_TESTDATA("jpg");
     RequireDjpeg();
+    if (IsSkipped()) return;
     TempDir dir;
     for (const char* name : {"testorig.jpg", "cat.jpg"}) {  // baseline and progressive
         SCOPED_TRACE(name);
@@ -301,7 +301,7 @@ TEST_F(JpegRead, TruncatedFileKeepsWhatWasDecoded) {
 
 // Files that yield nothing fail with the loader's codes, and free everything they took.
 TEST_F(JpegRead, FailuresGiveLoaderCodesAndLeakNothing) {
-    RequireTestData();
+    REQUIRE_TESTDATA("jpg");
     TempDir dir;
     const std::string original = ReadBytes(TestDataDir("jpg") / "testorig.jpg");
     WriteBytes(dir.File("empty.jpg"), "");
@@ -327,7 +327,7 @@ TEST_F(JpegRead, FailuresGiveLoaderCodesAndLeakNothing) {
 
 // Oversized pictures are refused from the header, before any pixel memory is asked for.
 TEST_F(JpegRead, OversizedPicturesRefusedWithMemoryCode) {
-    RequireTestData();
+    REQUIRE_TESTDATA("jpg");
     TempDir dir;
     const std::string original = ReadBytes(TestDataDir("jpg") / "testorig.jpg");
     const size_t sof = original.find("\xFF\xC0");
@@ -352,7 +352,7 @@ TEST_F(JpegRead, OversizedPicturesRefusedWithMemoryCode) {
 // Damaged files of every coding kind give a code or a block of the size they claim, never a
 // crash, and leak nothing.
 TEST_F(JpegRead, SurvivesDamagedFiles) {
-    RequireTestData();
+    REQUIRE_TESTDATA("jpg");
     TempDir dir;
     const size_t memoryBefore = platform::CountHandles(platform::HandleKind::Memory);
     int pictures = 0, failures = 0;
@@ -374,7 +374,7 @@ TEST_F(JpegRead, SurvivesDamagedFiles) {
 
 // The same on a palette display, where the colour quantisers run on damaged data.
 TEST_F(JpegRead, SurvivesDamagedFilesWhileQuantising) {
-    RequireTestData();
+    REQUIRE_TESTDATA("jpg");
     DisplayDepthScope display(8);
     TempDir dir;
     const auto copies = DamagedCopies(ReadBytes(TestDataDir("jpg") / "testorig.jpg"), 80);

@@ -8,6 +8,7 @@
 #include "codecs/codec_support.h"
 #include "decode/loader_error.h"
 #include "platform/os/handles.h"
+#include "support/testdata.h"
 
 namespace codecs_test {
 namespace {
@@ -18,10 +19,6 @@ class PngRead : public ::testing::Test {
         ASSERT_TRUE(codec_.loaded()) << platform::ModulePath("LMPNG32.DLL");
         read_ = codec_.Entry<ReadPNGProc>("ReadPNG");
         ASSERT_NE(read_, nullptr);
-    }
-    static void RequireTestData() {
-        if (TestFiles("png").empty())
-            GTEST_SKIP() << "public test pictures absent: " << TestDataDir("png");
     }
 
     Codec codec_{"LMPNG32.DLL"};
@@ -67,7 +64,7 @@ Ihdr ReadIhdr(const std::string& b) {
 // with netpbm's blend. The corrupt x* files fail with a loader code. Grey files come out as
 // 8-bit indices over a grey ramp, palette files as 8-bit indices, colour files as 24 bits.
 TEST_F(PngRead, EveryPublicFileMatchesImageMagick) {
-    RequireTestData();
+    REQUIRE_TESTDATA("png");
     if (!HaveTool("convert") || !HaveTool("pngtopnm"))
         GTEST_SKIP() << "ImageMagick or netpbm not installed";
     int matched = 0, refused = 0;
@@ -122,7 +119,7 @@ TEST_F(PngRead, EveryPublicFileMatchesImageMagick) {
 // Interlacing changes the order of the data, not the picture: every interlaced PngSuite file
 // equals its non-interlaced twin.
 TEST_F(PngRead, InterlacedEqualsNonInterlaced) {
-    RequireTestData();
+    REQUIRE_TESTDATA("png");
     int pairs = 0;
     for (const auto& file : TestFiles("png")) {
         const std::string name = file.filename().string();
@@ -143,7 +140,7 @@ TEST_F(PngRead, InterlacedEqualsNonInterlaced) {
 // Palette transparency is folded into the palette: a fully transparent entry turns white,
 // an opaque one keeps its colour, and the pixels stay indices.
 TEST_F(PngRead, PaletteTransparencyBlendsEntriesWithWhite) {
-    RequireTestData();
+    REQUIRE_TESTDATA("png");
     const fs::path file = TestDataDir("png") / "tbbn3p08.png";
     const std::string bytes = ReadBytes(file);
     const size_t plte = bytes.find("PLTE");
@@ -178,7 +175,7 @@ TEST_F(PngRead, PaletteTransparencyBlendsEntriesWithWhite) {
 
 // Damaged, foreign and missing files fail with the loader's codes and free what they took.
 TEST_F(PngRead, FailuresGiveLoaderCodesAndLeakNothing) {
-    RequireTestData();
+    REQUIRE_TESTDATA("png");
     TempDir dir;
     const std::string good = ReadBytes(TestDataDir("png") / "basn2c08.png");
     ASSERT_GT(good.size(), 100u);
@@ -209,7 +206,7 @@ TEST_F(PngRead, FailuresGiveLoaderCodesAndLeakNothing) {
 
 // Oversized pictures are refused from the header with the memory code.
 TEST_F(PngRead, OversizedPicturesRefusedWithMemoryCode) {
-    RequireTestData();
+    REQUIRE_TESTDATA("png");
     TempDir dir;
     const std::string good = ReadBytes(TestDataDir("png") / "basn2c08.png");
     auto withSize = [&](uint32_t width, uint32_t height) {
@@ -233,7 +230,7 @@ TEST_F(PngRead, OversizedPicturesRefusedWithMemoryCode) {
 // Damaged files, with their checksums repaired so the damage reaches the decoder, give a code
 // or a complete block, and leak nothing.
 TEST_F(PngRead, SurvivesDamagedFiles) {
-    RequireTestData();
+    REQUIRE_TESTDATA("png");
     TempDir dir;
     const size_t memoryBefore = platform::CountHandles(platform::HandleKind::Memory);
     int pictures = 0, failures = 0;

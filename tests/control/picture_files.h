@@ -11,11 +11,12 @@
 #include <unistd.h>
 
 #include "platform/os/wintypes.h"
+#include "support/testdata.h"
 
 namespace control_test {
 
 inline std::string SamplePath(const std::string& name) {
-    return std::string(LUMORA_SOURCE_DIR) + "/samples/" + name;
+    return testsupport::SourceDir().string() + "/samples/" + name;
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {

@@ -17,6 +17,7 @@
 #include "decode/loader_error.h"
 #include "decode/readers.h"
 #include "support/oracle.h"
+#include "support/testdata.h"
 
 namespace {
 
@@ -454,7 +455,7 @@ TEST(BmpRle, DeltaMovesRightAndDownAndEndOfPictureStops) {
 
 // -------------------------------------------------------------------------------------------
 
-const fs::path kTestData = LUMORA_TESTDATA;
+const fs::path kTestData = testsupport::TestData();
 
 Bytes ReadFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

@@ -17,6 +17,7 @@
 #include "decode/loader_error.h"
 #include "decode/readers.h"
 #include "support/oracle.h"
+#include "support/testdata.h"
 
 // Designated initializers below leave the other fields at their defaults on purpose.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -784,7 +785,7 @@ TEST(GifBlocks, ExtensionsAndStrayBytesArePassedOver) {
 // The public GIF suite against ImageMagick
 
 std::filesystem::path SuiteFolder() {
-    return std::filesystem::path(LUMORA_TESTDATA) / "gif";
+    return testsupport::TestData() / "gif";
 }
 
 Bytes LoadFile(const std::filesystem::path& p) {

@@ -16,6 +16,7 @@
 #include "platform/os/handles.h"
 #include "support/oracle.h"
 #include "support/picture.h"
+#include "support/testdata.h"
 
 namespace fs = std::filesystem;
 using namespace decode;
@@ -491,7 +492,7 @@ TEST_F(Loader, ModulesOpenTheFileByTheNameAsGiven) {
     const fs::path dir = TempDir() / "Mixed Case";
     fs::create_directories(dir);
     const fs::path png = dir / "Logo.PNG";
-    fs::copy_file(fs::path(LUMORA_SOURCE_DIR) / "samples" / "logo.png", png,
+    fs::copy_file(testsupport::SourceDir() / "samples" / "logo.png", png,
                   fs::copy_options::overwrite_existing);
     HBITMAP b = Load(png);
     ASSERT_NE(b, 0u) << img.errorCode;

@@ -21,6 +21,7 @@
 #include "platform/ole/picture.h"
 #include "support/oracle.h"
 #include "support/picture.h"
+#include "support/testdata.h"
 
 namespace {
 
@@ -633,7 +634,7 @@ double OneToOneResolution(const std::string& path, int* width) {
 TEST(EpsSamples, EveryFileLoadsOrFailsWithACode) {
     std::vector<fs::path> files;
     for (const char* folder : {"eps", "ps"}) {
-        const fs::path d = fs::path(LUMORA_TESTDATA) / folder;
+        const fs::path d = testsupport::TestData() / folder;
         std::error_code ec;
         if (!fs::is_directory(d, ec)) continue;
         for (const auto& e : fs::directory_iterator(d))
@@ -701,7 +702,7 @@ TEST(EpsSamples, EveryFileLoadsOrFailsWithACode) {
     EXPECT_GT(previews, 3);
 
     // Photoshop's planar RGB with a pad channel, binary, against Ghostscript at 72 dpi.
-    const fs::path photoshop = fs::path(LUMORA_TESTDATA) / "eps" / "binary_preview_map.eps";
+    const fs::path photoshop = testsupport::TestData() / "eps" / "binary_preview_map.eps";
     if (gs && fs::exists(photoshop)) {
         const testsupport::FileLoad got = testsupport::LoadFile(photoshop.string());
         ASSERT_EQ(got.rc, 0);

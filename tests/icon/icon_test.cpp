@@ -15,6 +15,7 @@
 #include "platform/ole/picture.h"
 #include "support/oracle.h"
 #include "support/picture.h"
+#include "support/testdata.h"
 
 namespace {
 
@@ -392,7 +393,7 @@ TEST(IconFile, HeaderAndDirectoryRules) {
 TEST(IconFile, PublicSamplesMatchImageMagick) {
     std::vector<fs::path> files;
     for (const char* folder : {"ico", "cur"}) {
-        const fs::path d = fs::path(LUMORA_TESTDATA) / folder;
+        const fs::path d = testsupport::TestData() / folder;
         std::error_code ec;
         if (!fs::is_directory(d, ec)) continue;
         for (const auto& e : fs::directory_iterator(d))
@@ -426,7 +427,7 @@ TEST(IconFile, PublicSamplesMatchImageMagick) {
         EXPECT_GT(compared, loaded / 2);
     }
     // The sample whose directory claims more bytes than the file has gives no icon.
-    const fs::path bad = fs::path(LUMORA_TESTDATA) / "ico" / "Bad_smile-incorrect-image-length.ico";
+    const fs::path bad = testsupport::TestData() / "ico" / "Bad_smile-incorrect-image-length.ico";
     if (fs::exists(bad)) {
         EXPECT_EQ(ReadFile(bad.string())->icon, 0u);
     }
@@ -471,7 +472,7 @@ TEST(IconFile, ControlShowsIconsAndCursors) {
     EXPECT_EQ(Get(s.ctrl, "bmph").AsI2(), 0);
 
     // A public cursor sample through the control.
-    const fs::path sample = fs::path(LUMORA_TESTDATA) / "cur" / "deerstalker.cur";
+    const fs::path sample = testsupport::TestData() / "cur" / "deerstalker.cur";
     if (fs::exists(sample)) {
         SitedControl t;
         Set(t.ctrl, "FileName", Variant::Bstr(sample.string()));

@@ -13,12 +13,13 @@
 #include "decode/loader_error.h"
 #include "support/oracle.h"
 #include "support/picture.h"
+#include "support/testdata.h"
 
 namespace legacytest {
 
 using Bytes = std::vector<uint8_t>;
 
-inline const std::filesystem::path kTestData = LUMORA_TESTDATA;
+inline const std::filesystem::path kTestData = testsupport::TestData();
 
 // A binary pixmap (P6, maxval 255) of width x height whose colours are drawn from `colours`
 // distinct values, in a pattern that differs on every row and column, so a row or bit-order

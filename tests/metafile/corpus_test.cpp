@@ -8,6 +8,7 @@
 
 #include "metafile_support.h"
 #include "platform/os/handles.h"
+#include "support/testdata.h"
 
 namespace meta_test {
 namespace {
@@ -16,7 +17,7 @@ namespace fs = std::filesystem;
 
 std::vector<fs::path> Files(const char* folder, const char* extension) {
     std::vector<fs::path> out;
-    const fs::path dir = fs::path(LUMORA_TESTDATA) / folder;
+    const fs::path dir = testsupport::TestData() / folder;
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) return out;
     for (const auto& entry : fs::directory_iterator(dir))

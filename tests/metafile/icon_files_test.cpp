@@ -6,6 +6,7 @@
 
 #include "metafile_support.h"
 #include "platform/os/handles.h"
+#include "support/testdata.h"
 
 namespace meta_test {
 namespace {
@@ -20,7 +21,7 @@ uint32_t Le32(const std::vector<uint8_t>& d, size_t o) {
 TEST(IconFiles, BitmapImagesLoadAndDraw) {
     std::vector<fs::path> files;
     for (const char* folder : {"ico", "cur"}) {
-        const fs::path dir = fs::path(LUMORA_TESTDATA) / folder;
+        const fs::path dir = testsupport::TestData() / folder;
         std::error_code ec;
         if (!fs::is_directory(dir, ec)) continue;
         for (const auto& entry : fs::directory_iterator(dir))

@@ -15,6 +15,7 @@
 #include "photocd/reference.h"
 #include "support/oracle.h"
 #include "support/picture.h"
+#include "support/testdata.h"
 
 namespace {
 
@@ -290,7 +291,7 @@ TEST(PhotoCdOracle, ImageMagickPacksAndThePublicSampleMatchImageMagicksDecode) {
                     .has_value());
     CompareWithImageMagick(pack, testsupport::ReadBytes(pack));
 
-    const std::string sample = std::string(LUMORA_TESTDATA) + "/pcd/hopper.pcd";
+    const std::string sample = testsupport::TestData().string() + "/pcd/hopper.pcd";
     if (!std::filesystem::exists(sample)) GTEST_SKIP() << "public sample " << sample << " absent";
     CompareWithImageMagick(sample, testsupport::ReadBytes(sample));
 }
@@ -298,7 +299,7 @@ TEST(PhotoCdOracle, ImageMagickPacksAndThePublicSampleMatchImageMagicksDecode) {
 // The public sample stops after its base image: every size loads through the loader, the
 // layered ones as the doubled base with the read error reported.
 TEST(PhotoCdSample, ThePublicSampleLoadsAtEverySize) {
-    const std::string sample = std::string(LUMORA_TESTDATA) + "/pcd/hopper.pcd";
+    const std::string sample = testsupport::TestData().string() + "/pcd/hopper.pcd";
     if (!std::filesystem::exists(sample)) GTEST_SKIP() << "public sample " << sample << " absent";
     for (int size = 0; size < 5; ++size) {
         testing::internal::CaptureStderr();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "gdi_support.h"
+#include "support/testdata.h"
 
 using namespace gdi_test;
 
@@ -36,7 +37,7 @@ std::vector<uint8_t> Oracle(const std::string& path, int& w, int& h) {
 }  // namespace
 
 TEST(BmpSuite, DrawnPixelsMatchImageMagick) {
-    const std::string dir = std::string(LUMORA_TESTDATA) + "/bmp/";
+    const std::string dir = testsupport::TestData().string() + "/bmp/";
     if (!std::filesystem::is_directory(dir))
         GTEST_SKIP() << "public test pictures not present: " << dir;
     if (std::system("convert -version > /dev/null 2>&1") != 0)

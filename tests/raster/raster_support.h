@@ -10,13 +10,14 @@
 
 #include "support/oracle.h"
 #include "support/picture.h"
+#include "support/testdata.h"
 
 namespace rastertest {
 
 using testsupport::Bytes;
 using Rgb = std::array<uint8_t, 3>;
 
-inline const std::filesystem::path kTestData = LUMORA_TESTDATA;
+inline const std::filesystem::path kTestData = testsupport::TestData();
 
 void PutLe16(Bytes& v, uint32_t x);
 void PutBe32(Bytes& v, uint32_t x);

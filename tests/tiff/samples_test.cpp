@@ -8,6 +8,7 @@
 
 #include "decode/loader_error.h"
 #include "tiff/tiff_files.h"
+#include "support/testdata.h"
 
 namespace tiff_test {
 namespace {
@@ -118,7 +119,7 @@ bool IsLoaderCode(int32_t rc) {
 }
 
 TEST(TiffSamples, EveryFileLoadsOrFailsWithALoaderCode) {
-    const fs::path dir = fs::path(LUMORA_TESTDATA) / "tif";
+    const fs::path dir = testsupport::TestData() / "tif";
     if (!fs::is_directory(dir)) GTEST_SKIP() << dir << " is absent";
     const bool magick = oracle::ToolAvailable("convert");
     int loaded = 0, failed = 0, compared = 0;
