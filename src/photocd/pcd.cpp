@@ -34,7 +34,7 @@ std::span<const uint8_t> PackFile::ReadBlock() {
 }
 
 bool Plane::Allocate(uint32_t rowBytes, uint32_t rows) {
-    block.reset(static_cast<uint8_t*>(std::calloc(size_t{rowBytes} * rows, 1)));
+    block.reset(static_cast<uint8_t*>(platform::AllocatePictureMemory(size_t{rowBytes} * rows, true)));
     stride = block ? rowBytes : 0;
     capacity = block ? rows : 0;
     width = height = 0;

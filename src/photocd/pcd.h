@@ -13,6 +13,7 @@
 #include <span>
 
 #include "decode/byte_reader.h"
+#include "platform/os/large_block.h"
 
 namespace photocd {
 
@@ -47,7 +48,7 @@ struct Plane {
     uint32_t capacity = 0;  // allocated rows
     uint32_t width = 0;
     uint32_t height = 0;
-    std::unique_ptr<uint8_t, decltype(&std::free)> block{nullptr, &std::free};
+    platform::BlockStorage block;
 
     // A zeroed stride x capacity block; false when it cannot be had.
     bool Allocate(uint32_t rowBytes, uint32_t rows);

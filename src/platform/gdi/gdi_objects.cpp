@@ -61,7 +61,7 @@ std::shared_ptr<Bitmap> AllocateBitmap(int width, int height, int bitCount, bool
     const int64_t size = stride * height;
     if (stride > INT32_MAX || size > INT32_MAX) return nullptr;
     auto bitmap = std::make_shared<Bitmap>();
-    bitmap->pixels.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(size), 1)));
+    bitmap->pixels.reset(static_cast<uint8_t*>(AllocatePictureMemory(static_cast<size_t>(size), true)));
     if (!bitmap->pixels) return nullptr;
     bitmap->width = width;
     bitmap->height = height;

@@ -6,7 +6,6 @@
 namespace platform::gdi {
 namespace {
 
-constexpr uint32_t kCacheSize = 1 << 14;  // nearest-colour results kept per conversion
 
 static_assert(std::endian::native == std::endian::little, "pixel rows are read as little endian");
 
@@ -385,7 +384,8 @@ PixelConverter::PixelConverter(const PixelFormat& src, const PixelFormat& dst, R
         }
     } else if (dst.Indexed()) {
         kind_ = Kind::ToIndexed;
-        cache_.assign(kCacheSize, 0);
+        nearest_ = InverseColormap::For(
+            dst.table.data(), dst.table.size(), dst.matchable.empty() ? nullptr : dst.matchable.data());
     } else if (src.masks == dst.masks) {
         kind_ = Kind::Identity;
     } else {
@@ -410,18 +410,6 @@ PixelConverter::PixelConverter(const PixelFormat& src, const PixelFormat& dst, R
     }
 }
 
-uint32_t PixelConverter::NearestCached(uint32_t rgb) {
-    const uint32_t slot = ((rgb * 2654435761u) >> 16) & (kCacheSize - 1);
-    const uint64_t entry = cache_[slot];
-    if ((entry >> 32) == uint64_t{rgb} + 1) return static_cast<uint32_t>(entry);
-    const uint32_t index = NearestIndex(dst_.table.data(), dst_.table.size(),
-                                        dst_.matchable.empty() ? nullptr : dst_.matchable.data(),
-                                        static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8),
-                                        static_cast<uint8_t>(rgb >> 16));
-    cache_[slot] = ((uint64_t{rgb} + 1) << 32) | index;
-    return index;
-}
-
 void PixelConverter::Convert(uint32_t* values, int count) {
     switch (kind_) {
         case Kind::Identity:
@@ -438,8 +426,18 @@ void PixelConverter::Convert(uint32_t* values, int count) {
                 values[i] = (values[i] & mask) == monoBkValue_ ? 1 : 0;
             return;
         }
-        case Kind::Channels:
-        case Kind::ToIndexed: {
+        case Kind::ToIndexed:
+            if (src_.masks == std::array<uint32_t, 3>{0xFF0000, 0xFF00, 0xFF}) {
+                for (int i = 0; i < count; ++i) {
+                    const uint32_t v = values[i];
+                    values[i] = nearest_->Nearest(static_cast<uint8_t>(v >> 16),
+                                                  static_cast<uint8_t>(v >> 8),
+                                                  static_cast<uint8_t>(v));
+                }
+                return;
+            }
+            [[fallthrough]];
+        case Kind::Channels: {
             const bool indexed = kind_ == Kind::ToIndexed;
             for (int i = 0; i < count; ++i) {
                 const uint32_t v = values[i];
@@ -450,7 +448,8 @@ void PixelConverter::Convert(uint32_t* values, int count) {
                     rgb[c] = sc.length < 8 ? sc.widen[x] : x >> (sc.length - 8);
                 }
                 if (indexed) {
-                    values[i] = NearestCached(rgb[0] | (rgb[1] << 8) | (rgb[2] << 16));
+                    values[i] = nearest_->Nearest(static_cast<uint8_t>(rgb[0]), static_cast<uint8_t>(rgb[1]),
+                                                 static_cast<uint8_t>(rgb[2]));
                 } else {
                     uint32_t out = 0;
                     for (int c = 0; c < 3; ++c)

@@ -5,9 +5,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/gdi/gdi_objects.h"
+#include "platform/gdi/inverse_colormap.h"
 #include "platform/os/wintypes.h"
 
 namespace platform::gdi {
@@ -78,7 +80,6 @@ class PixelConverter {
 
   private:
     enum class Kind { Identity, Lut, ToMono, Channels, ToIndexed };
-    uint32_t NearestCached(uint32_t rgb);
 
     Kind kind_ = Kind::Identity;
     const PixelFormat& src_;
@@ -86,7 +87,7 @@ class PixelConverter {
     std::vector<uint32_t> lut_;
     uint32_t monoBkValue_ = 0;
     uint32_t dstMask_ = 0;
-    std::vector<uint64_t> cache_;  // (rgb + 1) << 32 | index
+    std::shared_ptr<InverseColormap> nearest_;  // for true colour to indexed
     // Source channels widened to 8 bits: shift, length and, for short channels, a table.
     struct SourceChannel {
         uint32_t mask = 0;

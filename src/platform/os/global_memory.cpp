@@ -13,7 +13,7 @@ struct MemoryBlock {
     uint8_t* data = nullptr;
     size_t size = 0;
     uint32_t locks = 0;
-    ~MemoryBlock() { std::free(data); }
+    ~MemoryBlock() { ReleasePictureMemory(data); }
 };
 
 std::shared_ptr<MemoryBlock> block(HGLOBAL h) {
@@ -29,7 +29,7 @@ HGLOBAL GlobalAlloc(uint32_t flags, size_t bytes) {
     auto b = std::make_shared<MemoryBlock>();
     // A zero-byte block is valid in Win32; keep one byte so the lock has an address.
     const size_t n = bytes ? bytes : 1;
-    b->data = static_cast<uint8_t*>((flags & GMEM_ZEROINIT) ? std::calloc(n, 1) : std::malloc(n));
+    b->data = static_cast<uint8_t*>(AllocatePictureMemory(n, (flags & GMEM_ZEROINIT) != 0 || bytes == 0));
     if (!b->data) return 0;
     b->size = bytes;
     return InsertHandle(HandleKind::Memory, std::move(b));
@@ -54,9 +54,9 @@ HGLOBAL GlobalReAlloc(HGLOBAL h, size_t bytes, uint32_t flags) {
     // A locked block may only move when the caller allows it.
     if (b->locks && !(flags & GMEM_MOVEABLE)) return 0;
     const size_t n = bytes ? bytes : 1;
-    auto* p = static_cast<uint8_t*>(std::realloc(b->data, n));
+    auto* p = static_cast<uint8_t*>(
+        ReallocatePictureMemory(b->data, n, (flags & GMEM_ZEROINIT) != 0));
     if (!p) return 0;
-    if ((flags & GMEM_ZEROINIT) && bytes > b->size) std::memset(p + b->size, 0, bytes - b->size);
     b->data = p;
     b->size = bytes;
     return h;

@@ -7,6 +7,8 @@
 
 #ifdef __cplusplus
 #include <memory>
+
+#include "platform/os/large_block.h"
 #endif
 
 #include "platform/os/wintypes.h"
@@ -28,12 +30,6 @@ HGLOBAL GlobalFree(HGLOBAL block);  // 0 on success, the block itself on failure
 
 #ifdef __cplusplus
 }  // extern "C"
-
-// Storage of the kind global blocks hold, freed with free().
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-using BlockStorage = std::unique_ptr<uint8_t[], FreeDeleter>;
 
 // Takes the storage out of a block, whose handle then ceases to exist: an object that adopts a
 // block's memory (a DIB section made over a pixel block) avoids copying it. Null for a handle
