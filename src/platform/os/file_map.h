@@ -1,4 +1,4 @@
-// Read-only access to a whole file's bytes.
+// Read-only access to a whole file's bytes: read into memory, or mapped when very large.
 #pragma once
 
 #include <cstddef>
