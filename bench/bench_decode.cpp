@@ -70,6 +70,7 @@ void DeleteLoadResult(HBITMAP bitmap, decode::DecodedImage& img) {
 std::string LumoraFrameWalk(const std::string& path, HDC dc, int expectedFrames) {
     decode::DecodedImage img;
     decode::LoadOptions options;
+    platform::FileReuseScope readOnce;  // as the control gathers frames
     int frames = 0;
     for (;;) {
         img.errorCode = 0;

@@ -21,6 +21,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_draw.h"
 #include "platform/metafile/metafile.h"
+#include "platform/os/file_map.h"
 #include "platform/os/temp_file.h"
 
 namespace control {
@@ -348,6 +349,7 @@ void CLumoraCtrl::PrepareAnimation(decode::DecodedImage& img, const decode::Load
 
     if (player_.nextFrameOffset != 0) {
         WaitCursor wait(*this, true);
+        platform::FileReuseScope readOnce;
         decode::LoadOptions options = base;
         options.pcdSize = 0;
         options.epsPreview = false;

@@ -8,12 +8,70 @@
 #include "platform/os/large_block.h"
 
 namespace platform {
+
+struct FileBytes {
+    uint8_t* data = nullptr;
+    size_t size = 0;
+    bool mapped = false;
+    // What tells a file opened again from a changed or different one.
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t fileSize = 0;
+    struct timespec modified {};
+
+    FileBytes() = default;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    ~FileBytes() {
+        if (mapped)
+            ::munmap(data, size);
+        else
+            ReleasePictureMemory(data);
+    }
+    bool Same(const struct stat& st) const {
+        return device == st.st_dev && inode == st.st_ino && fileSize == st.st_size &&
+               modified.tv_sec == st.st_mtim.tv_sec && modified.tv_nsec == st.st_mtim.tv_nsec;
+    }
+};
+
 namespace {
 
 // Files up to this size are read into picture memory: one copy out of the page cache costs less
 // than the page faults of walking a mapping. Larger ones are mapped, so a reader that needs a
 // part of them (one page of a TIFF, a small Photo CD resolution) reads only that part.
 constexpr size_t kReadWholeLimit = size_t{256} << 20;
+
+struct Reuse {
+    int depth = 0;
+    std::shared_ptr<const FileBytes> last;
+};
+thread_local Reuse t_reuse;
+
+std::shared_ptr<const FileBytes> ReadFile(int fd, const struct stat& st) {
+    auto file = std::make_shared<FileBytes>();
+    file->device = st.st_dev;
+    file->inode = st.st_ino;
+    file->fileSize = st.st_size;
+    file->modified = st.st_mtim;
+    const size_t size = static_cast<size_t>(st.st_size);
+    if (size == 0) return file;
+    if (size > kReadWholeLimit) {
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (p == MAP_FAILED) return nullptr;
+        file->data = static_cast<uint8_t*>(p);
+        file->size = size;
+        file->mapped = true;
+        return file;
+    }
+    file->data = static_cast<uint8_t*>(AllocatePictureMemory(size, false));
+    if (!file->data) return nullptr;
+    while (file->size < size) {
+        const ssize_t n = ::read(fd, file->data + file->size, size - file->size);
+        if (n <= 0) break;  // a file that shrank meanwhile ends where reading ended
+        file->size += static_cast<size_t>(n);
+    }
+    return file;
+}
 
 }  // namespace
 
@@ -22,39 +80,25 @@ MappedFile::MappedFile(const std::string& path) {
     if (fd < 0) return;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        size_ = static_cast<size_t>(st.st_size);
-        if (size_ == 0) {
-            open_ = true;
-        } else if (size_ <= kReadWholeLimit) {
-            auto* p = static_cast<uint8_t*>(AllocatePictureMemory(size_, false));
-            size_t got = 0;
-            while (p && got < size_) {
-                const ssize_t n = ::read(fd, p + got, size_ - got);
-                if (n <= 0) break;
-                got += static_cast<size_t>(n);
-            }
-            if (p) {
-                data_ = p;
-                size_ = got;  // a file that shrank meanwhile ends where reading ended
-                open_ = true;
-            }
+        if (t_reuse.depth > 0 && t_reuse.last && t_reuse.last->Same(st)) {
+            bytes_ = t_reuse.last;
         } else {
-            void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-            if (p != MAP_FAILED) {
-                data_ = static_cast<const uint8_t*>(p);
-                open_ = mapped_ = true;
-            }
+            bytes_ = ReadFile(fd, st);
+            if (t_reuse.depth > 0 && bytes_) t_reuse.last = bytes_;
         }
     }
     ::close(fd);
-    if (!open_) size_ = 0;
 }
 
-MappedFile::~MappedFile() {
-    if (mapped_)
-        ::munmap(const_cast<uint8_t*>(data_), size_);
-    else
-        ReleasePictureMemory(const_cast<uint8_t*>(data_));
+std::span<const uint8_t> MappedFile::bytes() const {
+    if (!bytes_) return {};
+    return {bytes_->data, bytes_->size};
+}
+
+FileReuseScope::FileReuseScope() { ++t_reuse.depth; }
+
+FileReuseScope::~FileReuseScope() {
+    if (--t_reuse.depth == 0) t_reuse.last.reset();
 }
 
 }  // namespace platform
