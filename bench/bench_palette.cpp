@@ -9,8 +9,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -66,13 +66,16 @@ void MakeSurface(Surface& s, int bitCount, const std::vector<RGBQUAD>& colors) {
     std::memcpy(info.data() + sizeof(BITMAPINFOHEADER), colors.data(),
                 colors.size() * sizeof(RGBQUAD));
     void* bits = nullptr;
-    s.bitmap = CreateDIBSection(0, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &bits);
+    s.bitmap =
+        CreateDIBSection(0, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &bits);
     s.bits = static_cast<uint8_t*>(bits);
     s.dc = CreateCompatibleDC(0);
     s.old = SelectObject(s.dc, s.bitmap);
 }
 
-size_t Stride(int bitCount) { return ((static_cast<size_t>(g_width) * bitCount + 31) / 32) * 4; }
+size_t Stride(int bitCount) {
+    return ((static_cast<size_t>(g_width) * bitCount + 31) / 32) * 4;
+}
 
 void FillPicture(uint8_t* bits) {
     bench::Noise noise;
@@ -80,9 +83,12 @@ void FillPicture(uint8_t* bits) {
     for (int y = 0; y < g_height; ++y) {
         uint8_t* row = bits + y * stride;
         for (int x = 0; x < g_width; ++x) {
-            row[3 * x] = static_cast<uint8_t>(std::clamp(x * 255 / g_width + noise.Next(24), 0, 255));
-            row[3 * x + 1] = static_cast<uint8_t>(std::clamp(y * 255 / g_height + noise.Next(24), 0, 255));
-            row[3 * x + 2] = static_cast<uint8_t>(std::clamp((x + y) * 255 / (g_width + g_height) + noise.Next(24), 0, 255));
+            row[3 * x] =
+                static_cast<uint8_t>(std::clamp(x * 255 / g_width + noise.Next(24), 0, 255));
+            row[3 * x + 1] =
+                static_cast<uint8_t>(std::clamp(y * 255 / g_height + noise.Next(24), 0, 255));
+            row[3 * x + 2] = static_cast<uint8_t>(
+                std::clamp((x + y) * 255 / (g_width + g_height) + noise.Next(24), 0, 255));
         }
     }
 }
@@ -107,8 +113,8 @@ void BM_PlainSearch(benchmark::State& state) {
             const uint8_t* s = src.data() + y * Stride(24);
             uint8_t* d = dst.data() + y * Stride(8);
             for (int x = 0; x < g_width; ++x)
-                d[x] = static_cast<uint8_t>(gdi::NearestIndex(table.data(), table.size(), nullptr,
-                                                              s[3 * x + 2], s[3 * x + 1], s[3 * x]));
+                d[x] = static_cast<uint8_t>(gdi::NearestIndex(
+                    table.data(), table.size(), nullptr, s[3 * x + 2], s[3 * x + 1], s[3 * x]));
         }
         benchmark::DoNotOptimize(dst[0]);
     }
@@ -126,13 +132,16 @@ class Report : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs) times_[r.benchmark_name()] = r.GetAdjustedCPUTime();
+        for (const Run& r : runs)
+            times_[r.benchmark_name()] = r.GetAdjustedCPUTime();
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
         const double copy = times_["memcpy/dest"];
-        std::printf("\nblit/8bit / memcpy/dest     %.2f   (goal <= 2.0)\n", times_["blit/8bit"] / copy);
-        std::printf("search/plain / blit/8bit    %.1f\n", times_["search/plain/iterations:1"] / times_["blit/8bit"]);
+        std::printf("\nblit/8bit / memcpy/dest     %.2f   (goal <= 2.0)\n",
+                    times_["blit/8bit"] / copy);
+        std::printf("search/plain / blit/8bit    %.1f\n",
+                    times_["search/plain/iterations:1"] / times_["blit/8bit"]);
     }
 
   private:
@@ -149,7 +158,9 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RegisterBenchmark("blit/8bit", BM_Blit)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("memcpy/dest", BM_Memcpy)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("search/plain", BM_PlainSearch)->Unit(benchmark::kMillisecond)->Iterations(1);
+    benchmark::RegisterBenchmark("search/plain", BM_PlainSearch)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
     Report report;
     benchmark::RunSpecifiedBenchmarks(&report);
     return 0;

@@ -24,7 +24,8 @@ std::vector<PaletteCase> Cases() {
     auto byte = [&] { return static_cast<uint8_t>(rng()); };
     std::vector<PaletteCase> cases;
     PaletteCase random{"random256", {}, {}};
-    for (int i = 0; i < 256; ++i) random.table.push_back({byte(), byte(), byte(), 0});
+    for (int i = 0; i < 256; ++i)
+        random.table.push_back({byte(), byte(), byte(), 0});
     cases.push_back(random);
     PaletteCase greys{"greys with duplicates", {}, {}};
     for (int i = 0; i < 256; ++i) {
@@ -34,13 +35,15 @@ std::vector<PaletteCase> Cases() {
     cases.push_back(greys);
     PaletteCase crowded{"crowded corner", {}, {}};
     for (int i = 0; i < 200; ++i)
-        crowded.table.push_back({static_cast<uint8_t>(byte() % 12), static_cast<uint8_t>(byte() % 12),
+        crowded.table.push_back({static_cast<uint8_t>(byte() % 12),
+                                 static_cast<uint8_t>(byte() % 12),
                                  static_cast<uint8_t>(byte() % 12), 0});
     crowded.table.push_back({255, 255, 255, 0});
     cases.push_back(crowded);
     PaletteCase masked = random;
     masked.name = "half unmatchable";
-    for (int i = 0; i < 256; ++i) masked.matchable.push_back(i % 2);
+    for (int i = 0; i < 256; ++i)
+        masked.matchable.push_back(i % 2);
     cases.push_back(masked);
     cases.push_back({"single entry", {{10, 200, 30, 0}}, {}});
     return cases;

@@ -40,8 +40,8 @@ class InverseColormap {
 
     std::string key_;  // the table and the matchable marks, as bytes
     std::vector<RGBQUAD> table_;
-    std::vector<uint16_t> usable_;       // indices that may be chosen, ascending
-    std::vector<int32_t> cellStart_;     // into candidates_; -1 until the cell is first used
+    std::vector<uint16_t> usable_;      // indices that may be chosen, ascending
+    std::vector<int32_t> cellStart_;    // into candidates_; -1 until the cell is first used
     std::vector<uint16_t> candidates_;  // per built cell: count, then the indices, ascending
 };
 

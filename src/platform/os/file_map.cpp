@@ -95,7 +95,9 @@ std::span<const uint8_t> MappedFile::bytes() const {
     return {bytes_->data, bytes_->size};
 }
 
-FileReuseScope::FileReuseScope() { ++t_reuse.depth; }
+FileReuseScope::FileReuseScope() {
+    ++t_reuse.depth;
+}
 
 FileReuseScope::~FileReuseScope() {
     if (--t_reuse.depth == 0) t_reuse.last.reset();

@@ -13,8 +13,8 @@ constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kHeader = 64;
 
 struct BlockRecord {
-    size_t bytes;    // what the caller asked for
-    size_t mapped;   // length of the mapping; 0 for a heap block
+    size_t bytes;   // what the caller asked for
+    size_t mapped;  // length of the mapping; 0 for a heap block
 };
 
 BlockRecord* RecordOf(void* block) {
@@ -35,7 +35,8 @@ void* Mapped(size_t bytes) {
     if (bytes > SIZE_MAX - kHeader - 2 * kHugePage) return nullptr;
     const size_t length = (bytes + kHeader + kHugePage - 1) & ~(kHugePage - 1);
     const size_t reserve = length + kHugePage;
-    void* raw = ::mmap(nullptr, reserve, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* raw =
+        ::mmap(nullptr, reserve, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
     const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
     const uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
@@ -50,15 +51,30 @@ void* Mapped(size_t bytes) {
 
 }  // namespace
 
+// Under AddressSanitizer every block comes from the heap, where overruns are caught.
+#if defined(__SANITIZE_ADDRESS__)
+#define LUMORA_HEAP_ONLY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LUMORA_HEAP_ONLY 1
+#endif
+#endif
+
+#ifdef LUMORA_HEAP_ONLY
+constexpr bool kHeapOnly = true;
+#else
+constexpr bool kHeapOnly = false;
+#endif
+
 void* AllocatePictureMemory(size_t bytes, bool zeroed) {
-    return bytes >= kLargeBlockThreshold ? Mapped(bytes) : FromHeap(bytes, zeroed);
+    return bytes >= kLargeBlockThreshold && !kHeapOnly ? Mapped(bytes) : FromHeap(bytes, zeroed);
 }
 
 void* ReallocatePictureMemory(void* block, size_t bytes, bool zeroed) {
     if (!block) return AllocatePictureMemory(bytes, zeroed);
     BlockRecord* record = RecordOf(block);
     const size_t old = record->bytes;
-    if (record->mapped == 0 && bytes < kLargeBlockThreshold) {
+    if (record->mapped == 0 && (bytes < kLargeBlockThreshold || kHeapOnly)) {
         auto* base = static_cast<uint8_t*>(std::realloc(record, bytes + kHeader));
         if (!base) return nullptr;
         reinterpret_cast<BlockRecord*>(base)->bytes = bytes;
