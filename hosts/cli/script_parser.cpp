@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "platform/ole/control_error.h"
 #include "script_lexer.h"
 #include "script_values.h"
 
@@ -109,6 +110,16 @@ class LineParser {
     }
 
     ExprPtr ParseExpression() {
+        // Parsing, evaluating and freeing an expression all recurse once per level: a bound
+        // keeps a hostile line from exhausting the stack.
+        if (depth_ >= kMaxDepth) throw ScriptSyntaxError("expression nested too deeply");
+        ++depth_;
+        ExprPtr e = ParsePrimary();
+        --depth_;
+        return e;
+    }
+
+    ExprPtr ParsePrimary() {
         const Token& t = Next();
         auto e = std::make_unique<Expr>();
         switch (t.kind) {
@@ -118,10 +129,15 @@ class LineParser {
                 return e;
             case TokenKind::Minus: {
                 ExprPtr operand = ParseExpression();
-                // Folded on literals, so -32768 and -&H8000 read as BASIC types them.
+                // Folded on literals, so -32768 and -&H8000 read as BASIC types them. A literal
+                // that cannot be negated (text that is no number, Nothing) stays an expression
+                // and fails when it runs, as a statement's error.
                 if (operand->kind == Expr::Kind::Literal) {
-                    operand->value = Negate(operand->value);
-                    return operand;
+                    try {
+                        operand->value = Negate(operand->value);
+                        return operand;
+                    } catch (const platform::ControlError&) {
+                    }
                 }
                 e->kind = Expr::Kind::Negate;
                 e->operand = std::move(operand);
@@ -149,8 +165,10 @@ class LineParser {
         }
     }
 
+    static constexpr int kMaxDepth = 200;
     std::vector<Token> tokens_;
     size_t pos_ = 0;
+    int depth_ = 0;
 };
 
 }  // namespace

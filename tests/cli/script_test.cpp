@@ -116,6 +116,11 @@ TEST(ScriptRun, ParseErrorsNameTheLineAndRunNothing) {
     EXPECT_NE(r.out.find("Error on line 1: "), std::string::npos);
     r = RunScript("Set = 4\n");
     EXPECT_EQ(r.status, 2);
+    // Nesting is bounded before it can exhaust the stack.
+    r = RunScript("Print " + std::string(100000, '(') + "1" + std::string(100000, ')') + "\n");
+    EXPECT_NE(r.out.find("Error on line 1: expression nested too deeply"), std::string::npos);
+    r = RunScript("x = " + std::string(100000, '-') + "y\n");
+    EXPECT_NE(r.out.find("Error on line 1: expression nested too deeply"), std::string::npos);
     // The message goes to standard error only.
     r = RunScript("Print 1\nPrint 40000%\n", "", false);
     EXPECT_EQ(r.status, 2);
@@ -141,6 +146,11 @@ TEST(ScriptRun, FailingStatementsPrintTheirErrorAndTheScriptGoesOn) {
               "Error 450: Wrong number of arguments or invalid property assignment\n"
               "Error 5: Invalid procedure call or argument\n"
               "Error 481: Invalid picture\n1\n");
+
+    // A literal that cannot be negated fails as its statement runs, not while parsing.
+    r = RunScript("Print -\"abc\"\nPrint -Nothing\nPrint -\"2\", -(-3)\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Error 13: Type mismatch\nError 13: Type mismatch\n-2\t3\n");
 }
 
 TEST(ScriptRun, IndexedPropertiesAndVariables) {

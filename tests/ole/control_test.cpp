@@ -352,4 +352,8 @@ TEST(OleControl, PersistenceOfExtentStockPropertiesAndModifiedFlag) {
 
     other.Load(PropertyBag::Parse(text));
     EXPECT_EQ(other.Save().ToText(), text);
+    // An extent under one pixel is refused like any other value the control cannot take.
+    other.Load(PropertyBag::Parse("_ExtentX=2646\n_ExtentY=6\n"));
+    other.GetControlSize(&w, &h);
+    EXPECT_EQ(h, 50);
 }

@@ -1,6 +1,7 @@
 // Windows metafiles: the 18-byte header, records measured in 16-bit words, and a player that
 // turns each drawing record into the matching call on a device context.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -8,8 +9,8 @@
 #include <memory>
 
 #include "platform/gdi/gdi_text.h"
-#include "platform/os/handles.h"
 #include "platform/metafile/metafile_internal.h"
+#include "platform/os/handles.h"
 
 namespace platform {
 
@@ -95,9 +96,17 @@ class WindowsPlayer {
     }
 
   private:
+    // One handler per family of records; each takes the function number, the record's length
+    // in words and its parameters.
+    using Handler = void (WindowsPlayer::*)(uint16_t function, uint32_t words, const Params& p);
+    static Handler FamilyOf(uint16_t function);
     void Record(uint16_t function, uint32_t words, const Params& p);
-    void Blit(uint16_t function, uint32_t words, const Params& p);
-    void Text(const Params& p, bool extended);
+    void StateRecord(uint16_t function, uint32_t words, const Params& p);
+    void ObjectRecord(uint16_t function, uint32_t words, const Params& p);
+    void DrawingRecord(uint16_t function, uint32_t words, const Params& p);
+    void ClipRecord(uint16_t function, uint32_t words, const Params& p);
+    void BitmapRecord(uint16_t function, uint32_t words, const Params& p);
+    void TextRecord(uint16_t function, uint32_t words, const Params& p);
 
     HDC dc_;
     meta::ObjectTable objects_;
@@ -105,7 +114,35 @@ class WindowsPlayer {
     int depth_ = 0;  // levels the records themselves saved
 };
 
+WindowsPlayer::Handler WindowsPlayer::FamilyOf(uint16_t function) {
+    // The low byte names a record; records no family lists are skipped, having no visible
+    // effect here. Each family still checks the whole function number.
+    static const auto table = [] {
+        std::array<Handler, 256> t{};
+        const auto add = [&t](Handler handler, std::initializer_list<uint16_t> functions) {
+            for (const uint16_t function : functions)
+                t[function & 0xFF] = handler;
+        };
+        add(&WindowsPlayer::StateRecord,
+            {0x0201, 0x0102, 0x0103, 0x0104, 0x0106, 0x0107, 0x0209, 0x012E, 0x020B, 0x020C, 0x020D,
+             0x020E, 0x020F, 0x0211, 0x0410, 0x0412, 0x001E, 0x0127});
+        add(&WindowsPlayer::ObjectRecord, {0x02FA, 0x02FC, 0x0142, 0x01F9, 0x02FB, 0x00F7, 0x06FF,
+                                           0x012D, 0x0234, 0x0035, 0x01F0});
+        add(&WindowsPlayer::DrawingRecord, {0x0214, 0x0213, 0x0325, 0x0324, 0x0538, 0x041B, 0x061C,
+                                            0x0418, 0x0817, 0x081A, 0x0830, 0x041F});
+        add(&WindowsPlayer::ClipRecord, {0x0416, 0x0415});
+        add(&WindowsPlayer::BitmapRecord, {0x061D, 0x0922, 0x0B23, 0x0940, 0x0B41, 0x0F43, 0x0D33});
+        add(&WindowsPlayer::TextRecord, {0x0521, 0x0A32});
+        return t;
+    }();
+    return table[function & 0xFF];
+}
+
 void WindowsPlayer::Record(uint16_t function, uint32_t words, const Params& p) {
+    if (const Handler handler = FamilyOf(function)) (this->*handler)(function, words, p);
+}
+
+void WindowsPlayer::StateRecord(uint16_t function, uint32_t, const Params& p) {
     switch (function) {
         case 0x0201:
             SetBkColor(dc_, p.D(0));
@@ -180,6 +217,13 @@ void WindowsPlayer::Record(uint16_t function, uint32_t words, const Params& p) {
             }
             break;
         }
+        default:
+            break;
+    }
+}
+
+void WindowsPlayer::ObjectRecord(uint16_t function, uint32_t, const Params& p) {
+    switch (function) {
         case 0x02FA: {  // CreatePenIndirect
             int style = p.U(0) & 0x0F;
             if (style > PS_INSIDEFRAME) style = PS_SOLID;
@@ -250,6 +294,13 @@ void WindowsPlayer::Record(uint16_t function, uint32_t words, const Params& p) {
         case 0x01F0:
             objects_.Delete(p.U(0));
             break;
+        default:
+            break;
+    }
+}
+
+void WindowsPlayer::DrawingRecord(uint16_t function, uint32_t, const Params& p) {
+    switch (function) {
         case 0x0214:
             MoveToEx(dc_, p.W(1), p.W(0), nullptr);
             break;
@@ -308,35 +359,25 @@ void WindowsPlayer::Record(uint16_t function, uint32_t words, const Params& p) {
         case 0x041F:
             SetPixel(dc_, p.W(3), p.W(2), p.D(0));
             break;
+        default:
+            break;
+    }
+}
+
+void WindowsPlayer::ClipRecord(uint16_t function, uint32_t, const Params& p) {
+    switch (function) {
         case 0x0416:
             IntersectClipRect(dc_, p.W(3), p.W(2), p.W(1), p.W(0));
             break;
         case 0x0415:
             ExcludeClipRect(dc_, p.W(3), p.W(2), p.W(1), p.W(0));
             break;
-        case 0x061D:
-            BitBlt(dc_, p.W(5), p.W(4), p.W(3), p.W(2), 0, 0, 0, p.D(0));
-            break;
-        case 0x0521:
-            Text(p, false);
-            break;
-        case 0x0A32:
-            Text(p, true);
-            break;
-        case 0x0922:
-        case 0x0B23:
-        case 0x0940:
-        case 0x0B41:
-        case 0x0F43:
-        case 0x0D33:
-            Blit(function, words, p);
-            break;
         default:
-            break;  // records without a visible effect here are skipped
+            break;
     }
 }
 
-void WindowsPlayer::Blit(uint16_t function, uint32_t words, const Params& p) {
+void WindowsPlayer::BitmapRecord(uint16_t function, uint32_t words, const Params& p) {
     const bool noSource = words == static_cast<uint32_t>(function >> 8) + 3;
     const uint32_t rop = p.D(0);
     meta::CheckedDib dib;
@@ -346,6 +387,9 @@ void WindowsPlayer::Blit(uint16_t function, uint32_t words, const Params& p) {
                meta::CheckPackedDib(p.r.Sub(offset, p.r.Size() - offset), usage, dib);
     };
     switch (function) {
+        case 0x061D:
+            BitBlt(dc_, p.W(5), p.W(4), p.W(3), p.W(2), 0, 0, 0, p.D(0));
+            break;
         case 0x0922:
         case 0x0940:
             // Bitmap-carrying forms of the old BitBlt are not played.
@@ -384,7 +428,8 @@ void WindowsPlayer::Blit(uint16_t function, uint32_t words, const Params& p) {
     }
 }
 
-void WindowsPlayer::Text(const Params& p, bool extended) {
+void WindowsPlayer::TextRecord(uint16_t function, uint32_t, const Params& p) {
+    const bool extended = function == 0x0A32;  // ExtTextOut; 0x0521 is TextOut
     std::string text;
     int x = 0, y = 0;
     uint32_t options = 0;

@@ -241,8 +241,11 @@ void OleControl::DoPropExchange(PropExchange& px) {
     const bool haveX = PX_Long(px, "_ExtentX", cx);
     const bool haveY = PX_Long(px, "_ExtentY", cy);
     if (px.IsLoading() && haveX && haveY && cx > 0 && cy > 0) {
-        SetControlSize(HimetricToPixels(cx, DisplayDpi(LOGPIXELSX)),
-                       HimetricToPixels(cy, DisplayDpi(LOGPIXELSY)));
+        // An extent under one pixel would be saved as 0, which no later load accepts: it is
+        // refused now, so what is saved loads back the same.
+        const int width = HimetricToPixels(cx, DisplayDpi(LOGPIXELSX));
+        const int height = HimetricToPixels(cy, DisplayDpi(LOGPIXELSY));
+        if (width > 0 && height > 0) SetControlSize(width, height);
     }
     ExchangeStockProps(px);
 }

@@ -1,5 +1,7 @@
 #include "platform/ole/property_bag.h"
 
+#include <unordered_set>
+
 namespace platform {
 
 namespace {
@@ -122,6 +124,8 @@ std::string PropertyBag::ToText() const {
 
 PropertyBag PropertyBag::Parse(std::string_view text) {
     PropertyBag bag;
+    // Names seen so far, so a long hostile file is not checked against every earlier line.
+    std::unordered_set<std::string> names;
     size_t lineNumber = 0;
     while (!text.empty()) {
         ++lineNumber;
@@ -143,7 +147,8 @@ PropertyBag PropertyBag::Parse(std::string_view text) {
         if (split == std::string_view::npos) throw PropertyBagError(lineNumber, "missing '='");
         std::string name = Unescape(line.substr(0, split), lineNumber);
         if (name.empty()) throw PropertyBagError(lineNumber, "empty property name");
-        if (bag.Contains(name)) throw PropertyBagError(lineNumber, "'" + name + "' given twice");
+        if (!names.insert(name).second)
+            throw PropertyBagError(lineNumber, "'" + name + "' given twice");
         bag.entries_.emplace_back(std::move(name), Unescape(line.substr(split + 1), lineNumber));
     }
     return bag;
