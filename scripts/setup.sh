@@ -8,14 +8,14 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ccache pkg-config
-  libjpeg62-turbo-dev libpng-dev libtiff-dev libfreetype-dev libdcmtk-dev
+  libjpeg62-turbo-dev libpng-dev libtiff-dev libfreetype-dev libdcmtk-dev libopenjp2-7-dev
 )
 if [ "${1:-}" = "--test" ]; then
   packages+=(
     clang libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libjpeg-turbo-progs imagemagick netpbm ghostscript libstb-dev libgif-dev
-    libtiff-tools dcmtk
+    libtiff-tools dcmtk libopenjp2-tools libgdcm-tools
     time  # GNU time: peak memory of whole processes in the benchmarks
   )
 elif [ $# -gt 0 ]; then

@@ -14,8 +14,12 @@
 // *imageNumber holds the count; on failure it is left as it was.
 //
 // Compressed transfer syntaxes: JPEG baseline, extended and lossless (8 to 16 bits), JPEG-LS
-// lossless and near-lossless, RLE, and deflated explicit little endian. JPEG 2000 and the video
-// syntaxes have no decoder here and fail with -20013.
+// lossless and near-lossless, RLE, deflated explicit little endian, and JPEG 2000 (lossless,
+// lossy and the multi-component ones) through OpenJPEG. The video syntaxes, and those this
+// DCMTK does not know (high-throughput JPEG 2000), fail with -20013.
+//
+// Files without the preamble and meta header (bare data sets in implicit or explicit VR, either
+// byte order) are read as DCMTK's own tools read them.
 //
 // Errors: -20001 the file cannot be opened, -20010 not a DICOM file or a bad image description,
 // -20003 damaged or truncated data, -20011 no pixel data, -20013 an encoding without decoder,
@@ -50,6 +54,7 @@
 #include "decode/decoded_image.h"
 #include "decode/loader_error.h"
 #include "dicom/dataset_scan.h"
+#include "dicom/jpeg2000_frame.h"
 #include "platform/os/global_memory.h"
 
 namespace lmdcm {
@@ -207,7 +212,8 @@ int32_t Decode(const char* fileName, bool preamble, uint8_t* rgbPalette, BITMAPI
     if (data.findAndGetElement(DCM_PixelData, pixels).bad() || !pixels)
         return preamble ? decode::kNoBitmap : decode::kBadHeader;
     const DcmXfer xfer(data.getOriginalXfer());
-    if (xfer.isEncapsulated() &&
+    const bool jpeg2000 = IsJpeg2000(xfer.getXfer());
+    if (xfer.isEncapsulated() && !jpeg2000 &&
         !DcmCodecList::canChangeCoding(xfer.getXfer(), EXS_LittleEndianExplicit))
         return decode::kUnsupported;
 
@@ -231,8 +237,15 @@ int32_t Decode(const char* fileName, bool preamble, uint8_t* rgbPalette, BITMAPI
     }
     const int64_t wanted = *imageNumber >= 1 && *imageNumber <= count ? *imageNumber : 1;
 
-    DicomImage image(&file, EXS_Unknown, CIF_UsePartialAccessToPixelData,
-                     static_cast<unsigned long>(wanted - 1), 1);
+    // A JPEG 2000 frame comes back into the data set decoded, as its one native frame.
+    E_TransferSyntax renderSyntax = EXS_Unknown;
+    unsigned long firstFrame = static_cast<unsigned long>(wanted - 1);
+    if (jpeg2000) {
+        if (int32_t rc = DecodeJpeg2000Frame(data, xfer.getXfer(), wanted - 1, count)) return rc;
+        renderSyntax = EXS_LittleEndianExplicit;
+        firstFrame = 0;
+    }
+    DicomImage image(&file, renderSyntax, CIF_UsePartialAccessToPixelData, firstFrame, 1);
     if (int32_t rc = StatusCode(image.getStatus())) return rc;
     // DCMTK renders what the data set describes; it must agree with what was checked above.
     if (image.getWidth() != static_cast<unsigned long>(width) ||

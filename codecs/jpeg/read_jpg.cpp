@@ -9,6 +9,9 @@
 // A file that ends early is not an error: libjpeg finishes the picture as if it ended there
 // and what was decoded is returned. A fatal error after some rows were delivered likewise
 // returns those rows; the rest of the block stays zero.
+//
+// 12-bit JPEG fails with -20010: the libjpeg-turbo this module builds on (2.1, samples of
+// 8 bits) has no 12-bit interface; jpeg12_read_scanlines and J12SAMPLE arrive in 3.0.
 
 #include <algorithm>
 #include <array>

@@ -5,7 +5,9 @@
 // no alpha channel, so transparency (an alpha channel, or a tRNS chunk) is composited onto
 // white: per pixel for grey and colour pictures, per palette entry for palette pictures.
 // Compositing runs at the file's precision; 16-bit samples are then reduced to their high
-// byte. gAMA and other colour-space chunks are ignored, as most viewers do.
+// byte. A file gamma (gAMA) is corrected to the display's sRGB gamma, as browsers do, unless an
+// sRGB or iCCP chunk says the colours are sRGB or profiled already; files without gAMA, or
+// whose gamma is near sRGB's, come out as stored.
 //
 // Errors: -20001 the file cannot be opened, -20010 no PNG signature or a bad header,
 // -20003 damaged or missing image data (critical-chunk CRC errors included), -20002 memory
@@ -14,6 +16,7 @@
 #include <png.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +36,9 @@ namespace {
 // An interlaced picture with transparency is read whole before compositing; its rows at file
 // precision (up to 8 bytes a pixel) may take this much beside the pixel block.
 constexpr uint64_t kMaxInterlacedBuffer = uint64_t{3} << 30;
+
+// The display's gamma: sRGB, approximately.
+constexpr double kDisplayGamma = 2.2;
 
 enum class Layout {
     Indexed,    // 8-bit palette indices, stored as they come
@@ -108,9 +114,20 @@ uint8_t OnWhite16(unsigned value, unsigned alpha) {
     return static_cast<uint8_t>(v >> 8);
 }
 
-// Palette entries with their tRNS alpha composited onto white; entries beyond the palette
-// stay black.
-void BuildPalette(png_structp png, png_infop info, std::array<uint8_t, 768>& out) {
+// The gamma of a file to be corrected for the display: its gAMA value, when it has no sRGB or
+// iCCP chunk and the correction to sRGB's 2.2 would change it by more than libpng's 5%; else 0.
+double FileGamma(png_structp png, png_infop info) {
+    double gamma = 0;
+    if (png_get_valid(png, info, PNG_INFO_sRGB) || png_get_valid(png, info, PNG_INFO_iCCP) ||
+        !png_get_gAMA(png, info, &gamma) || gamma <= 0)
+        return 0;
+    return std::abs(gamma * kDisplayGamma - 1) > 0.05 ? gamma : 0;
+}
+
+// Palette entries, gamma-corrected (libpng corrects a palette only on the way to RGB rows), with
+// their tRNS alpha composited onto white; entries beyond the palette stay black.
+void BuildPalette(png_structp png, png_infop info, double fileGamma,
+                  std::array<uint8_t, 768>& out) {
     out.fill(0);
     png_colorp colours = nullptr;
     int count = 0;
@@ -118,11 +135,17 @@ void BuildPalette(png_structp png, png_infop info, std::array<uint8_t, 768>& out
     png_bytep alpha = nullptr;
     int alphas = 0;
     if (!png_get_tRNS(png, info, &alpha, &alphas, nullptr)) alphas = 0;
+    std::array<uint8_t, 256> corrected;
+    for (int v = 0; v < 256; ++v)
+        corrected[v] = fileGamma > 0
+                           ? static_cast<uint8_t>(std::lround(
+                                 255 * std::pow(v / 255.0, 1 / (fileGamma * kDisplayGamma))))
+                           : static_cast<uint8_t>(v);
     for (int i = 0; i < count && i < 256; ++i) {
         const unsigned a = i < alphas ? alpha[i] : 255;
-        out[3 * i] = OnWhite8(colours[i].red, a);
-        out[3 * i + 1] = OnWhite8(colours[i].green, a);
-        out[3 * i + 2] = OnWhite8(colours[i].blue, a);
+        out[3 * i] = OnWhite8(corrected[colours[i].red], a);
+        out[3 * i + 1] = OnWhite8(corrected[colours[i].green], a);
+        out[3 * i + 2] = OnWhite8(corrected[colours[i].blue], a);
     }
 }
 
@@ -154,10 +177,13 @@ int32_t ReadHeader(Reader& r, Picture& p) {
     const bool colour = (colourType & PNG_COLOR_MASK_COLOR) && colourType != PNG_COLOR_TYPE_PALETTE;
     if (int32_t rc = decode::CheckImageSize(p.width, p.height, PixelStride(p.width, colour)))
         return rc;
+    const double fileGamma = FileGamma(png, r.info);
+    if (fileGamma > 0 && colourType != PNG_COLOR_TYPE_PALETTE)
+        png_set_gamma(png, PNG_DEFAULT_sRGB, fileGamma);
     switch (colourType) {
         case PNG_COLOR_TYPE_PALETTE:
             if (depth < 8) png_set_packing(png);
-            BuildPalette(png, r.info, p.palette);
+            BuildPalette(png, r.info, fileGamma, p.palette);
             p.layout = Layout::Indexed;
             break;
         case PNG_COLOR_TYPE_GRAY:

@@ -8,8 +8,10 @@
 // reader converts uncompressed CMYK, so a file looks the same whatever its compression. Any
 // layout that cannot be delivered so (YCbCr without JPEG, separate planes, odd depths, a header
 // that disagrees with libtiff's reading of the directory) is read through libtiff's RGBA
-// interface, and the header is changed to 24 bits and libtiff's size. The file's Orientation
-// tag is ignored, as the reader ignores it.
+// interface, and the header is changed to 24 bits and libtiff's size. JPEG-compressed YCbCr is
+// converted by libjpeg, unless the file's YCbCrCoefficients or ReferenceBlackWhite differ from
+// the BT.601 full-range values libjpeg assumes; then libtiff converts it with the file's values.
+// The file's Orientation tag is ignored, as the reader ignores it.
 //
 // The offset argument names either the page or the TIFF stream: a file offset at which a TIFF
 // header ("II*\0", "MM\0*" or their BigTIFF forms) starts is the base of a TIFF stream embedded
@@ -40,6 +42,7 @@
 #include "decode/loader_error.h"
 #include "platform/os/file_map.h"
 #include "platform/os/global_memory.h"
+#include "tiff/ycbcr_jpeg.h"
 
 namespace lmtiff {
 namespace {
@@ -133,7 +136,7 @@ struct Layout {
 };
 
 // How each decoded row becomes a row of the pixel block.
-enum class Output { Indexed, Grey, Colour, Cmyk, Rgba };
+enum class Output { Indexed, Grey, Colour, Cmyk, Rgba, YCbCr };
 
 int HeaderBits(uint32_t bits) {
     if (bits == 16) bits = 8;  // 16-bit grey keeps its high byte
@@ -177,6 +180,7 @@ Output ChooseOutput(TIFF* tif, const Layout& l, const BITMAPINFOHEADER& header) 
         return inkSet == INKSET_CMYK ? Output::Cmyk : Output::Rgba;
     }
     if (l.photometric == PHOTOMETRIC_YCBCR && l.compression == COMPRESSION_JPEG && l.samples == 3) {
+        if (l.bitsPerSample == 8 && NeedsOwnYCbCrConversion(tif)) return Output::YCbCr;
         // libjpeg converts to RGB and upsamples the chroma itself.
         if (TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB)) return Output::Colour;
     }
@@ -410,7 +414,7 @@ int32_t ReadTiff(const char* fileName, BITMAPINFOHEADER* header, int32_t offset)
     if (!TIFFIsCODECConfigured(l.compression)) return decode::kTiffCompression;
 
     const Output output = ChooseOutput(tif.get(), l, *header);
-    const int bits = output == Output::Rgba ? 24 : header->biBitCount;
+    const int bits = output == Output::Rgba || output == Output::YCbCr ? 24 : header->biBitCount;
     const int64_t stride = Stride(l.width, bits);
     if (int32_t rc = decode::CheckImageSize(l.width, l.height, stride)) return rc;
 
@@ -419,10 +423,12 @@ int32_t ReadTiff(const char* fileName, BITMAPINFOHEADER* header, int32_t offset)
     if (!block) return decode::kNoMemory;
     auto* pixels = static_cast<uint8_t*>(platform::GlobalLock(block.get()));
     if (!pixels) return decode::kNoHugeMemory;
-    const int32_t rc = output == Output::Rgba
-                           ? DecodeRgba(tif.get(), l, pixels, static_cast<size_t>(stride))
-                           : DecodeRows(tif.get(), RowWriter{output, l, bits, pixels,
-                                                             static_cast<size_t>(stride)});
+    const int32_t rc =
+        output == Output::Rgba ? DecodeRgba(tif.get(), l, pixels, static_cast<size_t>(stride))
+        : output == Output::YCbCr
+            ? DecodeYCbCr(tif.get(), l.width, l.height, pixels, static_cast<size_t>(stride))
+            : DecodeRows(tif.get(),
+                         RowWriter{output, l, bits, pixels, static_cast<size_t>(stride)});
     platform::GlobalUnlock(block.get());
     if (rc) return rc;
 

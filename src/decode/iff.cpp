@@ -1,9 +1,10 @@
 // IFF pictures: interleaved bit planes ("ILBM") or one byte per pixel (any other form type,
 // such as the chunky "PBM " of PC paint programs). Only the header (BMHD), the colour map
-// (CMAP) and the pixel data (BODY) matter; every other chunk is skipped. Colour modes that
-// reinterpret the planes (hold-and-modify, extra half-brite) are shown as plain indexed
-// pictures.
+// (CMAP), the Amiga viewport mode (CAMG) and the pixel data (BODY) matter; every other chunk is
+// skipped. Two viewport modes reinterpret the planes: hold-and-modify builds each pixel from its
+// left neighbour and gives a 24-bit picture, extra half-brite adds 32 darker colours.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -18,6 +19,9 @@ namespace {
 
 constexpr int kMaxPlanes = 24;  // one 3-byte pixel holds no more
 constexpr int kMaskPlane = 1;   // masking value of a picture with a mask plane after its planes
+constexpr uint32_t kHoldAndModify = 0x800;  // CAMG viewport mode bits
+constexpr uint32_t kExtraHalfBrite = 0x80;
+constexpr int kHalfBritePlanes = 6;
 
 uint32_t Be32(const uint8_t* p) {
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
@@ -34,6 +38,49 @@ struct BitmapHeader {
     int masking = 0;
     bool compressed = false;
 };
+
+// Hold-and-modify: the top two of a pixel's planes say whether its low bits pick a colour-map
+// entry (0) or replace the high bits of blue (1), red (2) or green (3) of the pixel to its left,
+// which keeps its low bits; each row starts from black. Without a colour map the entries are a
+// grey ramp. values holds one byte per pixel; dst gets blue, green, red.
+void HoldAndModify(const uint8_t* values, size_t width, int planes,
+                   const std::array<uint8_t, 768>& palette, size_t paletteEntries, uint8_t* dst) {
+    const int bits = planes - 2;
+    const int mask = (1 << bits) - 1;
+    const int shift = 8 - bits;
+    const int keep = (1 << shift) - 1;
+    int rgb[3] = {0, 0, 0};
+    for (size_t x = 0; x < width; ++x, dst += 3) {
+        const int v = values[x];
+        const int low = v & mask;
+        switch (v >> bits & 3) {
+            case 0:
+                for (int c = 0; c < 3; ++c)
+                    rgb[c] = paletteEntries > 0 ? palette[3 * low + c] : low * 255 / mask;
+                break;
+            case 1:
+                rgb[2] = (rgb[2] & keep) | low << shift;
+                break;
+            case 2:
+                rgb[0] = (rgb[0] & keep) | low << shift;
+                break;
+            default:
+                rgb[1] = (rgb[1] & keep) | low << shift;
+                break;
+        }
+        dst[0] = static_cast<uint8_t>(rgb[2]);
+        dst[1] = static_cast<uint8_t>(rgb[1]);
+        dst[2] = static_cast<uint8_t>(rgb[0]);
+    }
+}
+
+// Extra half-brite: values 32 to 63 show entries 0 to 31 at half brightness. Entries the colour
+// map itself gives are kept, as paint programs that store all 64 meant them.
+void AddHalfBrite(std::array<uint8_t, 768>& palette, size_t paletteEntries) {
+    for (size_t i = std::max<size_t>(paletteEntries, 32); i < 64; ++i)
+        for (int c = 0; c < 3; ++c)
+            palette[3 * i + c] = palette[3 * (i - 32) + c] / 2;
+}
 
 // ByteRun1 into one source row: n < 128 copies n + 1 bytes, n > 128 repeats the next byte
 // 257 - n times, 128 is a no-op. Runs are cut at the row's end (the rest of a literal stays
@@ -95,6 +142,8 @@ int32_t ReadIff(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
 
     BitmapHeader bmhd;
     bool haveHeader = false;
+    size_t paletteEntries = 0;
+    uint32_t viewportModes = 0;
     for (;;) {
         const auto id = in.take(4);
         const auto len = in.take(4);
@@ -115,6 +164,10 @@ int32_t ReadIff(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
             img.rgbPalette.fill(0);
             const size_t n = static_cast<size_t>(std::min<uint64_t>(length, 768));
             if (in.read(img.rgbPalette.data(), n) < n) return kReadError;
+            paletteEntries = n / 3;
+        } else if (Is(id, "CAMG") && length >= 4) {
+            const auto modes = in.take(4);
+            if (!modes.empty()) viewportModes = Be32(modes.data());
         } else if (Is(id, "BODY")) {
             break;
         }
@@ -122,6 +175,13 @@ int32_t ReadIff(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
         in.seek(start + static_cast<size_t>(length));
     }
     if (!haveHeader) return kBadHeader;
+    // Hold-and-modify needs at least one bit of colour beside its two control planes, and its
+    // control values come from one byte per pixel.
+    const bool holdAndModify =
+        interleaved && (viewportModes & kHoldAndModify) && bmhd.planes >= 3 && bmhd.planes <= 8;
+    if (interleaved && !holdAndModify && (viewportModes & kExtraHalfBrite) &&
+        bmhd.planes == kHalfBritePlanes)
+        AddHalfBrite(img.rgbPalette, paletteEntries);
 
     // Plane rows are padded to whole 16-bit words, and chunky rows to an even length; a mask
     // plane, when there is one, follows the colour planes of each row and is skipped.
@@ -133,7 +193,7 @@ int32_t ReadIff(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
     if (int32_t rc = CheckImageSize(width, bmhd.height, sourceRow)) return rc;
     img.header.biWidth = static_cast<int32_t>(width);
     img.header.biHeight = static_cast<int32_t>(bmhd.height);
-    img.header.biBitCount = static_cast<uint16_t>(bmhd.planes);
+    img.header.biBitCount = static_cast<uint16_t>(holdAndModify ? 24 : bmhd.planes);
     img.rowStride = InitDibHeader(img);
     if (int32_t rc = AllocatePixels(img)) return rc;
 
@@ -155,7 +215,12 @@ int32_t ReadIff(DecodedImage& img, ByteReader& in, const LoadOptions& /*options*
         } else {
             in.read(source.data(), static_cast<size_t>(sourceRow));
         }
-        if (convert) {
+        if (holdAndModify) {
+            PlanesToBytes(source.data(), planeBytes, bmhd.planes, static_cast<size_t>(width),
+                          values.data());
+            HoldAndModify(values.data(), static_cast<size_t>(width), bmhd.planes, img.rgbPalette,
+                          paletteEntries, packed.data());
+        } else if (convert) {
             std::fill(packed.begin(), packed.end(), 0);
             PlanesToPixels(source.data(), packed.data(), static_cast<size_t>(width), bmhd.planes,
                            planeBytes, bitCount, values.data());

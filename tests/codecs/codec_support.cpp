@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -286,13 +287,34 @@ uint32_t Crc32(const std::string& bytes, size_t from, size_t to) {
     return ~crc;
 }
 
+namespace {
+uint32_t Be32(const std::string& b, size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) << 24 |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 8 |
+           static_cast<uint8_t>(b[at + 3]);
+}
+}  // namespace
+
+double PngViewingGamma(const std::string& png) {
+    double gamma = 0;
+    for (size_t at = 8; at + 12 <= png.size();) {
+        const uint32_t length = Be32(png, at);
+        const std::string type = png.substr(at + 4, 4);
+        if (type == "sRGB" || type == "iCCP") return 0;
+        if (type == "IDAT") break;
+        if (type == "gAMA" && length == 4 && at + 16 <= png.size())
+            gamma = Be32(png, at + 8) / 100000.0 * 2.2;
+        if (length > png.size() - at - 12) break;
+        at += 12 + length;
+    }
+    return std::abs(gamma - 1) > 0.05 ? gamma : 0;
+}
+
 std::string FixPngCrcs(std::string png) {
     size_t at = 8;
     while (at + 12 <= png.size()) {
-        const uint32_t length = static_cast<uint32_t>(static_cast<uint8_t>(png[at])) << 24 |
-                                static_cast<uint32_t>(static_cast<uint8_t>(png[at + 1])) << 16 |
-                                static_cast<uint32_t>(static_cast<uint8_t>(png[at + 2])) << 8 |
-                                static_cast<uint8_t>(png[at + 3]);
+        const uint32_t length = Be32(png, at);
         if (length > png.size() - at - 12) break;
         const uint32_t crc = Crc32(png, at + 4, at + 8 + length);
         for (int i = 0; i < 4; ++i)

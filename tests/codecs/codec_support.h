@@ -116,6 +116,10 @@ std::string ReadBytes(const fs::path& file);
 std::vector<std::string> DamagedCopies(const std::string& original, int count);
 // CRC-32 of bytes [from, to), as PNG chunks carry it.
 uint32_t Crc32(const std::string& bytes, size_t from, size_t to);
+// The gamma a viewer applies to a PNG for an sRGB display, as ImageMagick's -gamma takes it
+// (file gamma x 2.2): 0 when the file has no gAMA chunk, has sRGB or iCCP beside it, or the
+// correction is within libpng's 5% of none.
+double PngViewingGamma(const std::string& png);
 // Recomputes the CRC of every chunk of a PNG file so damage reaches the decoder.
 std::string FixPngCrcs(std::string png);
 void WriteBytes(const fs::path& file, const std::string& bytes);

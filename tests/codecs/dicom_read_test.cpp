@@ -273,9 +273,9 @@ TEST_F(DicomRead, UnusableWindowFallsBackToFullRange) {
 }
 
 // The public samples against DCMTK's own renderers (dcmj2pnm, dcml2pnm for JPEG-LS) with the
-// same window choice, frame by frame: equal, or both refuse the file. The refusals are the
-// JPEG 2000 files (no decoder in DCMTK), a truncated file, a file whose first element is
-// damaged and a JPEG-LS stream that DCMTK's codec rejects.
+// same window choice, frame by frame: equal, or both refuse the file. The refusals are a
+// truncated file, a file whose first element is damaged and a JPEG-LS stream that DCMTK's codec
+// rejects. DCMTK has no JPEG 2000 decoder: those files are compared through GDCM elsewhere.
 TEST_F(DicomRead, PublicSamplesMatchDcmtkRenderers) {
     REQUIRE_TESTDATA("dcm");
     RequireDcmtkTools();
@@ -295,6 +295,10 @@ TEST_F(DicomRead, PublicSamplesMatchDcmtkRenderers) {
             return frames;
         };
         const auto want = reference(1);
+        if (want.empty() && first.code > 0 &&
+            RunTool("dcmdump -q +P 0002,0010 " + Quote(file)).out.find("JPEG2000") !=
+                std::string::npos)
+            continue;
         if (want.empty()) {
             EXPECT_TRUE(IsLoaderFailure(first.code)) << first.code;
             ++refused;
@@ -316,7 +320,7 @@ TEST_F(DicomRead, PublicSamplesMatchDcmtkRenderers) {
         ++matched;
     }
     EXPECT_GE(matched, 30);
-    EXPECT_GE(refused, 4);
+    EXPECT_GE(refused, 3);
 }
 
 // The frame counts of the public multi-frame samples, and pictures for every colour model.
@@ -337,6 +341,8 @@ TEST_F(DicomRead, PublicSampleCountsAndColourModels) {
         {"rtdose.dcm", 15, 8},
         {"CT_small.dcm", 1, 8},
         {"SC_ybr_full_422_uncompressed.dcm", 1, 24},
+        {"JPEG2000.dcm", 1, 8},
+        {"US1_J2KI.dcm", 1, 24},
     };
     for (const auto& e : expected) {
         SCOPED_TRACE(e.name);
@@ -345,8 +351,6 @@ TEST_F(DicomRead, PublicSampleCountsAndColourModels) {
         EXPECT_EQ(imageCount_, e.count);
         EXPECT_EQ(got.picture.bitCount, e.bits);
     }
-    EXPECT_EQ(Read(TestDataDir("dcm") / "JPEG2000.dcm").code, decode::kUnsupported);
-    EXPECT_EQ(Read(TestDataDir("dcm") / "US1_J2KI.dcm").code, decode::kUnsupported);
     EXPECT_EQ(Read(TestDataDir("dcm") / "MR_truncated.dcm").code, decode::kReadError);
 }
 
