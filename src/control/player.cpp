@@ -1,8 +1,5 @@
 #include "control/player.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -93,11 +90,6 @@ CanvasView ViewOf(const PlayerBlock& block) {
     return view;
 }
 
-// Lowest ordinary priority: the animation yields to any other work on the machine.
-void LowerThreadPriority() {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
-}
-
 }  // namespace
 
 void ClearCanvas(const CanvasView& view, const RECT& rect) {
@@ -185,9 +177,10 @@ void RenderImage(const CanvasView& view, const FrameEntry& frame, const FrameEnt
     ShowCanvas(view);
 }
 
+// Runs at the host's own priority: it wakes once a frame for a few microseconds, and at the
+// lowest priority a busy machine would hold frames back for a second or more.
 void PlayAnimation(PlayerBlock& block, platform::OleControl::WindowMutex& window) {
     using Clock = std::chrono::steady_clock;
-    LowerThreadPriority();
     const int count = block.frameCount;
     int i = 0;
     for (bool first = true; block.running.load() != 0; first = false) {
