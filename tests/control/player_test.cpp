@@ -9,6 +9,8 @@
 #include "animated_gif.h"
 #include "control_fixture.h"
 #include "picture_files.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/page_dc.h"
 
 namespace control_test {
 namespace {
@@ -91,7 +93,17 @@ TEST(Player, ShowsFramesInOrderEachForAtLeastItsDelay) {
     }
 }
 
-TEST(Player, ComposesWithDisposalAndTransparency) {
+// On a display of 8 bits the frames are copied through their colour tables; these colours
+// are among the display's static ones, so both depths show them exactly.
+class PlayerOnDisplay : public testing::TestWithParam<int> {
+  protected:
+    void SetUp() override { platform::SetDisplayDepth(GetParam()); }
+    void TearDown() override { platform::SetDisplayDepth(32); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Depths, PlayerOnDisplay, testing::Values(32, 8));
+
+TEST_P(PlayerOnDisplay, ComposesWithDisposalAndTransparency) {
     // Canvas points (0, 0), (1, 0), (3, 3) and (7, 7).
     Player p({{0, 0}, {1, 0}, {3, 3}, {7, 7}});
     std::vector<uint8_t> first = Fill(64, R);
@@ -143,6 +155,15 @@ TEST(Player, SingleTransparentFrameIsComposedByThePaint) {
     EXPECT_EQ(p.s.site.Pixel(0, 0), kYellow);
     EXPECT_EQ(p.s.site.Pixel(1, 0), kRed);
     EXPECT_TRUE(p.log.frames.empty());
+
+    // With a TransDC the host's picture shows through instead of the back colour.
+    const HDC page = platform::CreatePageDC(4, 4, 96, 96);
+    Set(p.s.ctrl, "TransDC", Variant::I4(static_cast<int32_t>(page)));
+    p.s.site.Paint();
+    EXPECT_EQ(p.s.site.Pixel(0, 0), kWhite);
+    EXPECT_EQ(p.s.site.Pixel(1, 0), kRed);
+    Set(p.s.ctrl, "TransDC", Variant::I4(0));
+    platform::DeletePageDC(page);
 }
 
 TEST(Player, HostStopsThePlayerBeforeItFreesWhatItReads) {

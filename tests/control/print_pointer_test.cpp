@@ -151,6 +151,30 @@ TEST(Pointer, CustomCursorComesFromIconPicturesOnly) {
     EXPECT_EQ(c.Pointer().customCursor, 0u);
 }
 
+TEST(Pointer, HourglassShowsDuringLoadsAndAlwaysWhileFramesAreGathered) {
+    struct Row {
+        bool hourglass;
+        const char* file;
+        std::vector<std::string> changes;
+    };
+    const Row rows[] = {
+        {true, "sunset.bmp", {"wait", "arrow"}},
+        {false, "sunset.bmp", {}},
+        {false, "spin.gif", {"wait", "arrow"}},
+        {true, "spin.gif", {"wait", "arrow", "wait", "arrow"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file + std::string(row.hourglass ? " with" : " without"));
+        SitedControl s;
+        Set(s.ctrl, "HourglassOn", Variant::Bool(row.hourglass));
+        const size_t before = s.site.CursorChanges().size();
+        Set(s.ctrl, "FileName", Variant::Bstr(SamplePath(row.file)));
+        const auto& all = s.site.CursorChanges();
+        EXPECT_EQ(std::vector<std::string>(all.begin() + static_cast<long>(before), all.end()),
+                  row.changes);
+    }
+}
+
 TEST(Printing, DrawsIntoTheRectangleForSquareAndNonSquarePixels) {
     ScratchDir dir("print");
     const std::string file = dir.File("blue.bmp");
