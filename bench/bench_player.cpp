@@ -89,9 +89,9 @@ void BM_PlayerFiveSeconds(benchmark::State& state) {
 
         std::vector<double> late;
         for (size_t i = 1; i < shown.size(); ++i)
-            late.push_back(std::chrono::duration<double, std::milli>(shown[i] - shown[i - 1])
-                               .count() -
-                           kDelayHundredths * 10.0);
+            late.push_back(
+                std::chrono::duration<double, std::milli>(shown[i] - shown[i - 1]).count() -
+                kDelayHundredths * 10.0);
         std::sort(late.begin(), late.end());
         state.counters["cpu_percent_of_core"] = 100.0 * cpu / wall;
         state.counters["frames_shown"] = static_cast<double>(shown.size());

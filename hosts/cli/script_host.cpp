@@ -13,11 +13,11 @@
 #include "decode/loader_error.h"
 #include "decode/readers.h"
 #include "image_output.h"
-#include "platform/ole/control_error.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/packed_dib.h"
 #include "platform/gdi/page_dc.h"
 #include "platform/metafile/metafile.h"
+#include "platform/ole/control_error.h"
 #include "platform/ole/picture.h"
 #include "script_values.h"
 
@@ -314,8 +314,8 @@ bool ScriptHost::HostValue(const std::string& name, const std::vector<Argument>&
     } else if (Is(name, "NewPage")) {
         const std::vector<Variant> a = args();
         CheckCount(a, 4, 4);
-        result = Variant::I4(site_.NewPage(IntArgument(a, 0), IntArgument(a, 1),
-                                           IntArgument(a, 2), IntArgument(a, 3)));
+        result = Variant::I4(site_.NewPage(IntArgument(a, 0), IntArgument(a, 1), IntArgument(a, 2),
+                                           IntArgument(a, 3)));
     } else if (Is(name, "UBound") || Is(name, "LBound")) {
         const std::vector<Variant> a = args();
         CheckCount(a, 1, 1);

@@ -139,11 +139,11 @@ void ComposeFrame(const CanvasView& view, const FrameEntry& frame, HBITMAP resto
     }
     auto copy = [&](uint32_t rop) {
         if (depth <= 8 && view.paletteCopy)
-            PaletteCopy(src, view.composeDC, frame.left, frame.top, 0, 0, frame.width,
-                        frame.height, rop);
+            PaletteCopy(src, view.composeDC, frame.left, frame.top, 0, 0, frame.width, frame.height,
+                        rop);
         else
-            platform::BitBlt(view.composeDC, frame.left, frame.top, frame.width, frame.height,
-                             src, 0, 0, rop);
+            platform::BitBlt(view.composeDC, frame.left, frame.top, frame.width, frame.height, src,
+                             0, 0, rop);
     };
     if (frame.transparentIndex >= 0 && frame.mask) {
         // Canvas ^ frame, masked to 0 where opaque, ^ frame: the canvas shows through the
@@ -199,7 +199,8 @@ void PlayAnimation(PlayerBlock& block, platform::OleControl::WindowMutex& window
                             block.surface.restore);
             if (block.frameShown) block.frameShown(static_cast<int16_t>(i));
         }
-        const Clock::time_point until = Clock::now() + FrameDelay(block.frames[static_cast<size_t>(i)]);
+        const Clock::time_point until =
+            Clock::now() + FrameDelay(block.frames[static_cast<size_t>(i)]);
         std::unique_lock wait(block.waitMutex);
         if (block.wake.wait_until(wait, until, [&] { return block.running.load() == 0; })) return;
         i = (i + 1) % count;

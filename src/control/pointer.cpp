@@ -14,10 +14,10 @@ namespace cursor = platform::cursor;
 
 // MousePointer 0..15 in order.
 constexpr std::string_view kCursorTable[] = {
-    cursor::kArrow,     cursor::kArrow,       cursor::kCross, cursor::kIBeam,
-    cursor::kArrow,     cursor::kSizeAll,     cursor::kSizeNESW, cursor::kSizeNS,
-    cursor::kSizeNWSE,  cursor::kSizeWE,      cursor::kUpArrow,  cursor::kWait,
-    cursor::kNo,        cursor::kAppStarting, cursor::kHelp,     cursor::kSizeAll,
+    cursor::kArrow,    cursor::kArrow,       cursor::kCross,    cursor::kIBeam,
+    cursor::kArrow,    cursor::kSizeAll,     cursor::kSizeNESW, cursor::kSizeNS,
+    cursor::kSizeNWSE, cursor::kSizeWE,      cursor::kUpArrow,  cursor::kWait,
+    cursor::kNo,       cursor::kAppStarting, cursor::kHelp,     cursor::kSizeAll,
 };
 
 constexpr int16_t kPictureTypeIcon = 3;
@@ -46,8 +46,8 @@ void CLumoraCtrl::SetMouseIcon(const std::shared_ptr<platform::Dispatch>& pictur
     SetModifiedFlag();
     if (!picture || GetPictureProperty(*picture, platform::DISPID_PICT_TYPE) != kPictureTypeIcon)
         return;
-    const auto icon = static_cast<platform::HICON>(
-        GetPictureProperty(*picture, platform::DISPID_PICT_HANDLE));
+    const auto icon =
+        static_cast<platform::HICON>(GetPictureProperty(*picture, platform::DISPID_PICT_HANDLE));
     const platform::HICON copy = icon ? platform::CopyIcon(icon) : 0;
     if (!copy) return;
     ReleaseCustomCursor();

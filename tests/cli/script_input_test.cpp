@@ -33,11 +33,13 @@ TEST(ScriptInput, EventsAndCursorChangesPrintInTheOrderTheyHappen) {
         "KeyDown 65, 1\n"
         "KeyUp 65\n"
         "KeyPress 97\n"
-        "Set icon = LoadPicture(\"" + Sample("logo.ico") + "\")\n"
-        "Print VarType(icon)\n"
-        "Set MouseIcon = icon\n"
-        "MousePointer = 99\n"
-        "MouseMove 1, 1\n",
+        "Set icon = LoadPicture(\"" +
+            Sample("logo.ico") +
+            "\")\n"
+            "Print VarType(icon)\n"
+            "Set MouseIcon = icon\n"
+            "MousePointer = 99\n"
+            "MouseMove 1, 1\n",
         true);
     EXPECT_EQ(out,
               "Cursor cross\n"
@@ -52,25 +54,26 @@ TEST(ScriptInput, EventsAndCursorChangesPrintInTheOrderTheyHappen) {
 }
 
 TEST(ScriptInput, PagesTakeThePrintedPicture) {
-    const std::string png =
-        (std::filesystem::temp_directory_path() / ("lumora_page_" + std::to_string(::getpid()) +
-                                                   ".png"))
-            .string();
+    const std::string png = (std::filesystem::temp_directory_path() /
+                             ("lumora_page_" + std::to_string(::getpid()) + ".png"))
+                                .string();
     // sunset.bmp is 96 x 64: PrintZoom 2 on a 600 x 300 dpi page covers 192 x 64 at (10, 20).
-    const std::string out = RunInProcess(
-        "FileName = \"" + Sample("sunset.bmp") + "\"\n"
-        "Set page = NewPage(400, 300, 600, 300)\n"
-        "Print PagePixel(page, 0, 0)\n"
-        "PrintZoom = 2\nPrintX = 10\nPrintY = 20\n"
-        "PrintHDC = page\n"
-        "Paint\n"
-        "Print PagePixel(page, 10, 20), PagePixel(page, 201, 83)\n"
-        "Print ViewPixel(0, 0), ViewPixel(95, 63)\n"
-        "Print PagePixel(page, 202, 20), PagePixel(page, 10, 84)\n"
-        "SavePage page, \"" + png + "\"\n"
-        "DeletePage page\n"
-        "Print PagePixel(page, 0, 0)\n"
-        "Set q = NewPage(0, 10, 96, 96)\n");
+    const std::string out = RunInProcess("FileName = \"" + Sample("sunset.bmp") +
+                                         "\"\n"
+                                         "Set page = NewPage(400, 300, 600, 300)\n"
+                                         "Print PagePixel(page, 0, 0)\n"
+                                         "PrintZoom = 2\nPrintX = 10\nPrintY = 20\n"
+                                         "PrintHDC = page\n"
+                                         "Paint\n"
+                                         "Print PagePixel(page, 10, 20), PagePixel(page, 201, 83)\n"
+                                         "Print ViewPixel(0, 0), ViewPixel(95, 63)\n"
+                                         "Print PagePixel(page, 202, 20), PagePixel(page, 10, 84)\n"
+                                         "SavePage page, \"" +
+                                         png +
+                                         "\"\n"
+                                         "DeletePage page\n"
+                                         "Print PagePixel(page, 0, 0)\n"
+                                         "Set q = NewPage(0, 10, 96, 96)\n");
     // The corners of the printed picture are the picture's corners as the view shows them.
     const size_t first = out.find('\n') + 1, second = out.find('\n', first) + 1;
     const size_t third = out.find('\n', second) + 1;
@@ -86,18 +89,19 @@ TEST(ScriptInput, PagesTakeThePrintedPicture) {
 
 TEST(ScriptInput, ArrayTextAndFileFunctions) {
     const std::string gif = Sample("spin.gif");
-    const std::string out = RunInProcess(
-        "FileName = \"" + gif + "\"\n"
-        "Set o = Offsets\n"
-        "Print LBound(o), UBound(o), Len(\"abc\"), Len(\"\")\n"
-        "Print FileLen(\"" + gif + "\")\n"
-        "Print FileLen(\"/nonexistent/x.gif\")\n"
-        "Print UBound(3)\n"
-        "Print &HFF00&, &HFF00\n");
-    EXPECT_EQ(out,
-              "0\t2\t3\t0\n" + std::to_string(std::filesystem::file_size(gif)) +
-                  "\nError 53: File not found\nError 13: Type mismatch\n"
-              "65280\t-256\n");
+    const std::string out = RunInProcess("FileName = \"" + gif +
+                                         "\"\n"
+                                         "Set o = Offsets\n"
+                                         "Print LBound(o), UBound(o), Len(\"abc\"), Len(\"\")\n"
+                                         "Print FileLen(\"" +
+                                         gif +
+                                         "\")\n"
+                                         "Print FileLen(\"/nonexistent/x.gif\")\n"
+                                         "Print UBound(3)\n"
+                                         "Print &HFF00&, &HFF00\n");
+    EXPECT_EQ(out, "0\t2\t3\t0\n" + std::to_string(std::filesystem::file_size(gif)) +
+                       "\nError 53: File not found\nError 13: Type mismatch\n"
+                       "65280\t-256\n");
 }
 
 }  // namespace

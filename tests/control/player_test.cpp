@@ -110,18 +110,18 @@ TEST_P(PlayerOnDisplay, ComposesWithDisposalAndTransparency) {
     first[63] = T;
     p.Load(8, 8,
            {
-               {0, 0, 8, 8, 0, 1, T, first},            // kept
-               {2, 2, 4, 4, 0, 2, -1, Fill(16, W)},     // cleared to the background
-               {0, 0, 2, 2, 0, 3, T, {T, B, B, T}},     // restored to what was below
-               {7, 7, 1, 1, 0, 2, -1, {K}},             // cleared before frame 0 comes again
+               {0, 0, 8, 8, 0, 1, T, first},         // kept
+               {2, 2, 4, 4, 0, 2, -1, Fill(16, W)},  // cleared to the background
+               {0, 0, 2, 2, 0, 3, T, {T, B, B, T}},  // restored to what was below
+               {7, 7, 1, 1, 0, 2, -1, {K}},          // cleared before frame 0 comes again
            });
     ASSERT_TRUE(p.log.WaitFor(5));
     const std::vector<std::vector<COLORREF>> expected = {
-        {kRed, kRed, kRed, kYellow},     // the transparent corner shows the back colour
+        {kRed, kRed, kRed, kYellow},  // the transparent corner shows the back colour
         {kRed, kRed, kWhite, kYellow},
-        {kRed, kBlue, kYellow, kYellow}, // over the previous frames where transparent
+        {kRed, kBlue, kYellow, kYellow},  // over the previous frames where transparent
         {kRed, kRed, kYellow, kBlack},
-        {kRed, kRed, kRed, kYellow},     // the last frame's disposal came first
+        {kRed, kRed, kRed, kYellow},  // the last frame's disposal came first
     };
     std::lock_guard lock(p.log.mutex);
     for (size_t i = 0; i < expected.size(); ++i) {

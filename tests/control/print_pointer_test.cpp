@@ -40,8 +40,8 @@ TEST(WindowFrame, EachBorderStyleAndAppearanceDrawsItsFrame) {
     struct Row {
         int16_t border, appearance;
         int inset;
-        std::vector<COLORREF> upperLeft;  // (0, 0) to (3, 3)
-        std::vector<COLORREF> lowerRight; // (w - 1, h - 1) inwards
+        std::vector<COLORREF> upperLeft;   // (0, 0) to (3, 3)
+        std::vector<COLORREF> lowerRight;  // (w - 1, h - 1) inwards
     };
     const Row rows[] = {
         {0, 0, 0, {kRed, kRed, kRed, kRed}, {kRed, kRed, kRed, kRed}},
@@ -99,10 +99,10 @@ std::shared_ptr<platform::Dispatch> IconPicture() {
 
 TEST(Pointer, EachValueShowsItsCursorAtOnceAndOnEveryMove) {
     const std::pair<int16_t, std::string_view> table[] = {
-        {0, "arrow"},     {1, "arrow"},   {2, "cross"},  {3, "ibeam"},       {4, "arrow"},
-        {5, "sizeall"},   {6, "sizenesw"}, {7, "sizens"}, {8, "sizenwse"},   {9, "sizewe"},
-        {10, "uparrow"},  {11, "wait"},   {12, "no"},    {13, "appstarting"}, {14, "help"},
-        {15, "sizeall"},
+        {0, "arrow"},    {1, "arrow"},        {2, "cross"},    {3, "ibeam"},
+        {4, "arrow"},    {5, "sizeall"},      {6, "sizenesw"}, {7, "sizens"},
+        {8, "sizenwse"}, {9, "sizewe"},       {10, "uparrow"}, {11, "wait"},
+        {12, "no"},      {13, "appstarting"}, {14, "help"},    {15, "sizeall"},
     };
     SitedControl s;
     for (const auto& [value, name] : table) {
