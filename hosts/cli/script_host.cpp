@@ -5,15 +5,19 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <thread>
 
 #include "control/dispatch.h"
 #include "decode/loader.h"
 #include "decode/loader_error.h"
+#include "decode/readers.h"
 #include "image_output.h"
-#include "platform/ole/control_error.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/packed_dib.h"
+#include "platform/gdi/page_dc.h"
+#include "platform/metafile/metafile.h"
+#include "platform/ole/control_error.h"
 #include "platform/ole/picture.h"
 #include "script_values.h"
 
@@ -55,6 +59,11 @@ Variant Convert(const Variant& value, VARTYPE vt) {
     return out;
 }
 
+// An optional 16-bit argument: the fallback when it is absent or left empty.
+int16_t OptionalShort(const std::vector<Variant>& args, size_t i, int16_t fallback) {
+    return args.size() > i && !IsMissing(args[i]) ? Convert(args[i], VT_I2).AsI2() : fallback;
+}
+
 int32_t IntArgument(const std::vector<Variant>& args, size_t i) {
     return Convert(args[i], VT_I4).AsI4();
 }
@@ -78,7 +87,8 @@ void WriteOrRaise(HBITMAP bitmap, const std::string& path) {
     if (!error.empty()) ThrowError(75, "Path/File access error: " + error);
 }
 
-// A picture object made from the file by the loader; Nothing for an empty name.
+// A picture object made from the file as the control's own load path makes it: a bitmap
+// with its palette, or an icon for icon and cursor files. Nothing for an empty name.
 Variant LoadPicture(const std::string& file) {
     if (file.empty()) return Variant::Object(nullptr);
     decode::DecodedImage img;
@@ -87,6 +97,18 @@ Variant LoadPicture(const std::string& file) {
     ReleaseDC(0, dc);
     if (img.maskBitmap) DeleteObject(img.maskBitmap);
     PictureHolder holder;
+    if (img.errorCode == decode::kIconSignal) {
+        if (bitmap) DeleteObject(bitmap);
+        img.imageWidth = 0;
+        img.imageHeight = 0;
+        const HICON icon = decode::ReadIcon(img, file);
+        if (!icon) ThrowError(CTL_E_INVALIDPICTURE);
+        if (!holder.CreateFromIcon(icon, img.imageWidth, img.imageHeight, true)) {
+            DestroyIcon(icon);
+            ThrowError(CTL_E_INVALIDPICTURE);
+        }
+        return Variant::Object(holder.GetPictureDispatch());
+    }
     if (!bitmap || !holder.CreateFromBitmap(bitmap, img.paletteHandle, true)) {
         if (bitmap) DeleteObject(bitmap);
         if (img.paletteHandle) DeleteObject(img.paletteHandle);
@@ -94,6 +116,13 @@ Variant LoadPicture(const std::string& file) {
         ThrowError(CTL_E_INVALIDPICTURE);
     }
     return Variant::Object(holder.GetPictureDispatch());
+}
+
+// The array a value holds; 13 for anything else.
+const SafeArray& ArrayArgument(const Variant& value) {
+    const Variant& v = value.Deref();
+    if (!(v.vt() & VT_ARRAY) || !v.AsArray()) ThrowError(13, "Type mismatch");
+    return *v.AsArray();
 }
 
 struct ScrollName {
@@ -125,10 +154,40 @@ constexpr ScrollName kScrollNames[] = {
 void ScriptSite::OnEvent(DISPID dispid, std::string_view name, const std::vector<Variant>& args) {
     HeadlessSite::OnEvent(dispid, name, args);
     if (!echoEvents_) return;
+    // The arguments as BASIC prints a list of them.
     std::string line = "Event " + std::string(name);
-    for (const Variant& arg : args)
-        line += " " + FormatValue(arg);
+    for (size_t i = 0; i < args.size(); ++i)
+        line += (i == 0 ? " " : ", ") + FormatValue(args[i]);
     std::printf("%s\n", line.c_str());
+}
+
+void ScriptSite::OnCursorChanged(std::string_view cursor) {
+    HeadlessSite::OnCursorChanged(cursor);
+    if (echoEvents_) std::printf("Cursor %.*s\n", static_cast<int>(cursor.size()), cursor.data());
+}
+
+ScriptSite::~ScriptSite() {
+    for (HDC page : pages_)
+        DeletePageDC(page);
+}
+
+HDC ScriptSite::Page(int32_t handle) const {
+    const HDC page = static_cast<HDC>(handle);
+    if (!pages_.contains(page)) ThrowError(CTL_E_ILLEGALFUNCTIONCALL);
+    return page;
+}
+
+int32_t ScriptSite::NewPage(int width, int height, int dpiX, int dpiY) {
+    const HDC page = CreatePageDC(width, height, dpiX, dpiY);
+    if (!page) ThrowError(CTL_E_ILLEGALFUNCTIONCALL);
+    pages_.insert(page);
+    return static_cast<int32_t>(page);
+}
+
+void ScriptSite::DeletePage(int32_t handle) {
+    const HDC page = Page(handle);
+    pages_.erase(page);
+    DeletePageDC(page);
 }
 
 ScriptHost::ScriptHost(int width, int height, bool echoEvents)
@@ -239,17 +298,45 @@ bool ScriptHost::HostValue(const std::string& name, const std::vector<Argument>&
         control_.GetControlSize(&w, &h);
         result = Variant::I4(Is(name, "ExtentWidth") ? w : h);
     } else if (Is(name, "ViewPixel")) {
+        // The client area as it stands, without painting first.
         const std::vector<Variant> a = args();
         CheckCount(a, 2, 2);
-        const int border = BorderWidth();
-        const int x = IntArgument(a, 0), y = IntArgument(a, 1);
-        int w = 0, h = 0;
-        control_.GetControlSize(&w, &h);
-        if (x < 0 || y < 0 || x >= w - 2 * border || y >= h - 2 * border)
-            ThrowError(CTL_E_ILLEGALFUNCTIONCALL);
-        const COLORREF colour = site_.Pixel(x + border, y + border);
+        const COLORREF colour = site_.Pixel(IntArgument(a, 0), IntArgument(a, 1));
         if (colour == CLR_INVALID) ThrowError(CTL_E_ILLEGALFUNCTIONCALL);
         result = Variant::I4(static_cast<int32_t>(colour));
+    } else if (Is(name, "PagePixel")) {
+        const std::vector<Variant> a = args();
+        CheckCount(a, 3, 3);
+        const COLORREF colour =
+            GetPixel(site_.Page(IntArgument(a, 0)), IntArgument(a, 1), IntArgument(a, 2));
+        if (colour == CLR_INVALID) ThrowError(CTL_E_ILLEGALFUNCTIONCALL);
+        result = Variant::I4(static_cast<int32_t>(colour));
+    } else if (Is(name, "NewPage")) {
+        const std::vector<Variant> a = args();
+        CheckCount(a, 4, 4);
+        result = Variant::I4(site_.NewPage(IntArgument(a, 0), IntArgument(a, 1), IntArgument(a, 2),
+                                           IntArgument(a, 3)));
+    } else if (Is(name, "UBound") || Is(name, "LBound")) {
+        const std::vector<Variant> a = args();
+        CheckCount(a, 1, 1);
+        int32_t bound = 0;
+        const SafeArray& array = ArrayArgument(a[0]);
+        if (Is(name, "UBound"))
+            SafeArrayGetUBound(&array, 1, &bound);
+        else
+            SafeArrayGetLBound(&array, 1, &bound);
+        result = Variant::I4(bound);
+    } else if (Is(name, "Len")) {
+        const std::vector<Variant> a = args();
+        CheckCount(a, 1, 1);
+        result = Variant::I4(static_cast<int32_t>(TextArgument(a, 0).size()));
+    } else if (Is(name, "FileLen")) {
+        const std::vector<Variant> a = args();
+        CheckCount(a, 1, 1);
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(TextArgument(a, 0), ec);
+        if (ec) ThrowError(53, "File not found");
+        result = Variant::I4(static_cast<int32_t>(size));
     } else if (Is(name, "CurrentCursor")) {
         CheckCount(args(), 0, 0);
         result = Variant::Bstr(site_.Cursor());
@@ -265,11 +352,6 @@ bool ScriptHost::HostValue(const std::string& name, const std::vector<Argument>&
         return false;
     }
     return true;
-}
-
-int ScriptHost::BorderWidth() const {
-    // The window's client area sits inside a 1-pixel border and a 2-pixel 3-D edge.
-    return (control_.GetBorderStyle() ? 1 : 0) + (control_.GetAppearance() ? 2 : 0);
 }
 
 int ScriptHost::ScrollCode(const Argument& arg, bool vertical) {
@@ -302,7 +384,9 @@ bool ScriptHost::HostStatement(const Statement& st) {
     }
     const auto is = [&](std::string_view host) { return Is(name, host); };
     if (!(is("Resize") || is("Paint") || is("SaveView") || is("SaveBitmap") || is("MouseMove") ||
-          is("Click") || is("Sleep") || is("DesignMode") || is("OpenFileAnswer")))
+          is("Click") || is("Sleep") || is("DesignMode") || is("OpenFileAnswer") ||
+          is("MouseDown") || is("MouseUp") || is("DblClick") || is("KeyDown") || is("KeyUp") ||
+          is("KeyPress") || is("SavePage") || is("DeletePage")))
         return false;
     const std::vector<Variant> a = EvaluateArguments(st.args);
     if (is("Resize")) {
@@ -328,24 +412,38 @@ bool ScriptHost::HostStatement(const Statement& st) {
         if (!bitmap && picture && picture->Type() == PICTYPE_BITMAP) bitmap = picture->Handle();
         if (!bitmap) ThrowError(CTL_E_INVALIDPICTURE);
         WriteOrRaise(bitmap, path);
-    } else if (is("MouseMove") || is("Click")) {
+    } else if (is("MouseMove") || is("Click") || is("MouseDown") || is("MouseUp") ||
+               is("DblClick")) {
         // Optional button and shift state follow the position.
-        CheckCount(a, 2, 4);
+        CheckCount(a, 2, is("DblClick") ? 2 : 4);
         const int x = IntArgument(a, 0), y = IntArgument(a, 1);
-        const auto optional = [&](size_t i, int16_t fallback) {
-            return a.size() > i && !IsMissing(a[i])
-                       ? static_cast<int16_t>(Convert(a[i], VT_I2).AsI2())
-                       : fallback;
-        };
-        const int16_t shift = optional(3, 0);
+        const int16_t shift = OptionalShort(a, 3, 0);
         if (is("MouseMove")) {
-            control_.MouseMove(optional(2, 0), shift, x, y);
+            control_.MouseMove(OptionalShort(a, 2, 0), shift, x, y);
         } else {
-            const int16_t button = optional(2, 1);
-            control_.MouseDown(button, shift, x, y);
-            control_.MouseUp(button, shift, x, y);
-            control_.Click();
+            const int16_t button = OptionalShort(a, 2, 1);
+            if (!is("MouseUp")) control_.MouseDown(button, shift, x, y);
+            if (!is("MouseDown")) control_.MouseUp(button, shift, x, y);
+            if (is("Click")) control_.Click();
+            if (is("DblClick")) control_.DblClick();
         }
+    } else if (is("KeyDown") || is("KeyUp")) {
+        CheckCount(a, 1, 2);
+        const int16_t key = Convert(a[0], VT_I2).AsI2();
+        if (is("KeyDown"))
+            control_.KeyDown(key, OptionalShort(a, 1, 0));
+        else
+            control_.KeyUp(key, OptionalShort(a, 1, 0));
+    } else if (is("KeyPress")) {
+        CheckCount(a, 1, 1);
+        control_.KeyPress(Convert(a[0], VT_I2).AsI2());
+    } else if (is("SavePage")) {
+        CheckCount(a, 2, 2);
+        const HDC page = site_.Page(IntArgument(a, 0));
+        WriteOrRaise(GetCurrentObject(page, OBJ_BITMAP), TextArgument(a, 1));
+    } else if (is("DeletePage")) {
+        CheckCount(a, 1, 1);
+        site_.DeletePage(IntArgument(a, 0));
     } else if (is("Sleep")) {
         CheckCount(a, 1, 1);
         const int32_t ms = IntArgument(a, 0);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,16 +14,26 @@
 
 namespace cli {
 
-// A headless site that can also print each event as it fires.
+// A headless site that can also print each event and cursor change as it happens, and that
+// keeps the raster pages a script prints on.
 class ScriptSite : public platform::HeadlessSite {
   public:
     ScriptSite(platform::OleControl& control, int width, int height, bool echoEvents)
         : HeadlessSite(control, width, height), echoEvents_(echoEvents) {}
+    ~ScriptSite() override;
     void OnEvent(platform::DISPID dispid, std::string_view name,
                  const std::vector<platform::Variant>& args) override;
+    void OnCursorChanged(std::string_view cursor) override;
+
+    // A white 24-bit page; its handle as the number scripts hold.
+    int32_t NewPage(int width, int height, int dpiX, int dpiY);
+    void DeletePage(int32_t handle);
+    // The page behind a number; error 5 when it is not one of this site's pages.
+    HDC Page(int32_t handle) const;
 
   private:
     bool echoEvents_;
+    std::set<HDC> pages_;
 };
 
 class ScriptHost {
@@ -48,8 +59,6 @@ class ScriptHost {
     bool HostValue(const std::string& name, const std::vector<Argument>& args,
                    platform::Variant& result);
     int ScrollCode(const Argument& arg, bool vertical);
-    // Pixels between the control's outer edge and its client area.
-    int BorderWidth() const;
 
     control::CLumoraCtrl control_;  // declared first: the site detaches before it goes
     ScriptSite site_;

@@ -39,8 +39,8 @@ std::optional<Variant> TypeHex(std::string_view digits, char suffix) {
             if (wide) return std::nullopt;
             return Variant::I2(static_cast<int16_t>(value));
         case '&':
-            return Variant::I4(wide ? static_cast<int32_t>(value)
-                                    : static_cast<int32_t>(static_cast<int16_t>(value)));
+            // Long: the digits are the 32-bit value (&HFF00& is 65280).
+            return Variant::I4(static_cast<int32_t>(value));
         case '!':
             return Variant::R4(static_cast<float>(wide ? static_cast<int32_t>(value)
                                                        : static_cast<int16_t>(value)));

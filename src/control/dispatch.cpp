@@ -240,7 +240,7 @@ const MemberInfo kMembers[] = {
     Prop("JPGSmoothing", 21, kShort, Get<&C::GetJPGSmoothing>, Put<&C::SetJPGSmoothing>),
     Prop("bmpc", 22, kShort, Get<&C::GetBmpc>, nullptr),
     Prop("TransDC", 23, kLong, Get<&C::GetTransDC>, Put<&C::SetTransDC>),
-    Prop("PrintHDC", 24, kLong, nullptr, Unsupported),
+    Prop("PrintHDC", 24, kLong, nullptr, Put<&C::SetPrintHDC>),
     Prop("HorzPos", 25, kLong, Get<&C::GetHorzPos>, Put<&C::SetHorzPos>),
     Prop("VertPos", 26, kLong, Get<&C::GetVertPos>, Put<&C::SetVertPos>),
     Prop("HorzRange", 27, kLong, Get<&C::GetHorzRange>, nullptr),
@@ -266,7 +266,7 @@ const MemberInfo kMembers[] = {
     Prop("LMOpenPicture", 47, kShort, Get<&C::GetLMOpenPicture>, Put<&C::SetLMOpenPicture>),
     Prop("MousePointer", 48, Enum("enumMousePointer"), Get<&C::GetMousePointer>,
          Put<&C::SetMousePointer>),
-    Prop("MouseIcon", 49, kPicture, Get<&C::GetMouseIcon>, Unsupported),
+    Prop("MouseIcon", 49, kPicture, Get<&C::GetMouseIcon>, Put<&C::SetMouseIcon>),
     Prop("_Picture", DISPID_VALUE, kPicture, Get<&C::GetPicture>, Put<&C::SetPicture>),
     Prop("HourglassOn", 50, kBool, Get<&C::GetHourglassOn>, Put<&C::SetHourglassOn>),
     Prop("Offsets", 51, kVariant, Get<&C::GetOffsets>, nullptr),
@@ -387,6 +387,8 @@ void MemberNotSupported() {
 
 Variant InvokeMember(CLumoraCtrl& control, DISPID dispid, uint16_t flags,
                      std::span<const Variant> args) {
+    // Calls from the host keep the animation player off the window while they run.
+    std::lock_guard window(control.WindowLock());
     const MemberInfo* member = FindMember(dispid);
     if (!member) MemberNotSupported();
 

@@ -26,101 +26,7 @@ void FillWith(HDC dc, const RECT& rect, COLORREF color) {
     platform::DeleteObject(brush);
 }
 
-int BitsPerPixel(HDC dc) {
-    return platform::GetDeviceCaps(dc, BITSPIXEL) * platform::GetDeviceCaps(dc, PLANES);
-}
-
-// Copies a rectangle of the bitmap selected into src through its own colour table, so a
-// palette device maps it by colour rather than by index.
-void PaletteCopy(HDC src, HDC dst, int x, int y, int srcX, int srcY, int width, int height,
-                 uint32_t rop) {
-    const HBITMAP bitmap = platform::GetCurrentObject(src, OBJ_BITMAP);
-    BITMAP format{};
-    if (!bitmap || !platform::GetObject(bitmap, sizeof(format), &format)) return;
-    int bits = format.bmBitsPixel * format.bmPlanes;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24) bits = 32;
-    std::vector<uint8_t> infoBlock(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
-    auto* info = reinterpret_cast<BITMAPINFO*>(infoBlock.data());
-    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info->bmiHeader.biWidth = format.bmWidth;
-    info->bmiHeader.biHeight = format.bmHeight;
-    info->bmiHeader.biPlanes = 1;
-    info->bmiHeader.biBitCount = static_cast<uint16_t>(bits);
-    info->bmiHeader.biCompression = BI_RGB;
-    const size_t rowBytes = ((static_cast<size_t>(format.bmWidth) * bits + 31) / 32) * 4;
-    std::vector<uint8_t> rows(rowBytes * static_cast<size_t>(std::max(format.bmHeight, 0)));
-    if (rows.empty()) return;
-    if (platform::GetDIBits(src, bitmap, 0, static_cast<uint32_t>(format.bmHeight), rows.data(),
-                            info, DIB_RGB_COLORS) == 0)
-        return;
-    // DIB rows run bottom-up, so the source rectangle is measured from the bottom.
-    platform::StretchDIBits(dst, x, y, width, height, srcX, format.bmHeight - srcY - height, width,
-                            height, rows.data(), info, DIB_RGB_COLORS, rop);
-}
-
 }  // namespace
-
-void RenderImage(bool paletteCopy, HDC composeDC, bool backgroundCopy, HBITMAP mask,
-                 int32_t transDC, HDC controlDC, HBITMAP frameBitmap, HPALETTE framePalette,
-                 uint8_t disposal, float zoom, int32_t windowX, int32_t windowY, int left, int top,
-                 int width, int height, int32_t canvasWidth, int32_t canvasHeight,
-                 int32_t transparentIndex, COLORREF backColor) {
-    const int depth = BitsPerPixel(controlDC);
-    const HDC src = platform::CreateCompatibleDC(controlDC);
-    if (!src) return;
-    const HGDIOBJ displacedBitmap = platform::SelectObject(src, frameBitmap);
-
-    if (disposal == 2 || disposal == 4)
-        FillWith(composeDC, RECT{0, 0, canvasWidth, canvasHeight}, backColor);
-
-    HPALETTE displacedSourcePalette = 0;
-    if (depth <= 8 && framePalette) {
-        displacedSourcePalette = platform::SelectPalette(src, framePalette, false);
-        platform::RealizePalette(src);
-    }
-    HPALETTE displacedComposePalette = 0;
-    const HDC trans = static_cast<HDC>(transDC);
-    if (trans != 0 && disposal > 1 && backgroundCopy) {
-        if (depth <= 8) {
-            displacedComposePalette = platform::SelectPalette(
-                composeDC, platform::GetStockObject(platform::DEFAULT_PALETTE), false);
-            platform::RealizePalette(composeDC);
-        }
-        platform::BitBlt(composeDC, 0, 0, canvasWidth, canvasHeight, trans, windowX, windowY,
-                         SRCCOPY);
-    } else if (depth <= 8) {
-        platform::RealizePalette(composeDC);
-    }
-
-    auto copy = [&](uint32_t rop) {
-        if (depth <= 8 && paletteCopy)
-            PaletteCopy(src, composeDC, left, top, 0, 0, width, height, rop);
-        else
-            platform::BitBlt(composeDC, left, top, width, height, src, 0, 0, rop);
-    };
-    if (transparentIndex >= 0 && mask) {
-        // Canvas ^ frame, masked to 0 where opaque, ^ frame: the canvas shows through the
-        // transparent pixels and the frame everywhere else.
-        copy(SRCINVERT);
-        platform::SelectObject(src, mask);
-        copy(SRCAND);
-        platform::SelectObject(src, frameBitmap);
-        copy(SRCINVERT);
-    } else {
-        copy(SRCCOPY);
-    }
-
-    const int previousMode = platform::SetStretchBltMode(controlDC, COLORONCOLOR);
-    platform::StretchBlt(controlDC, 0, 0, RoundToInt(canvasWidth * static_cast<double>(zoom)),
-                         RoundToInt(canvasHeight * static_cast<double>(zoom)), composeDC, 0, 0,
-                         canvasWidth, canvasHeight, SRCCOPY);
-    platform::SetStretchBltMode(controlDC, previousMode);
-
-    if (displacedSourcePalette) platform::SelectPalette(src, displacedSourcePalette, false);
-    if (displacedComposePalette) platform::SelectPalette(composeDC, displacedComposePalette, false);
-    platform::SelectObject(src, displacedBitmap);
-    platform::DeleteDC(src);
-}
 
 // ---- Layout -----------------------------------------------------------------------------------
 
@@ -396,8 +302,9 @@ void CLumoraCtrl::OnCreate() {
 }
 
 void CLumoraCtrl::OnDestroy() {
-    // The image survives a recreated window; only the player and the dead DC go.
+    // The image survives a recreated window; the player, the cursor and the dead DC go.
     StopAnimation();
+    ReleaseCustomCursor();
     view_.controlDC = 0;
     player_.controlDC = 0;
 }
@@ -430,14 +337,7 @@ void CLumoraCtrl::PaintView(HDC dc, const RECT& bounds, double sx, double sy) {
     FillBackground(dc, bounds);
     if (image_.thumbnail == 0 && player_.frameCount != 0 &&
         (image_.autoSize == 0 || image_.autoSize == 1)) {
-        DrawAnimationFrame();
-        // Another target (a picture of the view) gets a copy of the composed canvas.
-        if (dc != view_.controlDC && player_.surface.dc) {
-            const double zoom = player_.zoom;
-            platform::StretchBlt(dc, 0, 0, RoundToInt(player_.canvasWidth * zoom),
-                                 RoundToInt(player_.canvasHeight * zoom), player_.surface.dc, 0, 0,
-                                 player_.canvasWidth, player_.canvasHeight, SRCCOPY);
-        }
+        DrawAnimation(dc);
     } else if (image_.enhMetaFile != 0 && image_.thumbnail == 0) {
         RECT rect = bounds;
         if (image_.autoSize == 0) {
@@ -519,30 +419,6 @@ void CLumoraCtrl::FillBackground(HDC dc, const RECT& bounds) {
         FillWith(dc, RECT{0, RoundToInt(zh) - vertPos, bounds.right, bounds.bottom}, color);
     if (horzPos < 0) FillWith(dc, RECT{0, bounds.top, -horzPos, bounds.bottom}, color);
     if (vertPos < 0) FillWith(dc, RECT{0, bounds.top, bounds.right, -vertPos}, color);
-}
-
-void CLumoraCtrl::DrawAnimationFrame() {
-    if (!player_.surface.dc) CreateComposeSurface();
-    const HDC controlDC = view_.controlDC;
-    const int32_t transDC = print_.transDC;
-    HPALETTE displaced = 0;
-    if (transDC == 0 && image_.palette) {
-        displaced = platform::SelectPalette(controlDC, image_.palette, false);
-        platform::RealizePalette(controlDC);
-    }
-    FrameEntry& first = player_.frames[0];
-    first.left = static_cast<int16_t>(player_.firstLeft - view_.horzPos);
-    first.top = static_cast<int16_t>(player_.firstTop - view_.vertPos);
-    const bool single = player_.frameCount == 1;
-    RenderImage(single ? transDC != 0 : true, player_.surface.dc, true, first.mask, transDC,
-                controlDC, first.bitmap, first.palette, single ? 2 : first.disposal, player_.zoom,
-                player_.windowX, player_.windowY, first.left, first.top, first.width, first.height,
-                player_.canvasWidth, player_.canvasHeight, first.transparentIndex,
-                TranslateColor(view_.backColorSnapshot, image_.palette));
-    if (displaced) {
-        platform::SelectPalette(controlDC, displaced, false);
-        platform::RealizePalette(controlDC);
-    }
 }
 
 void CLumoraCtrl::DrawPictureBranch(HDC dc, const RECT& bounds, double sx, double sy) {

@@ -14,6 +14,8 @@
 
 #include "control/lumora_ctrl.h"
 #include "control/numeric_args.h"
+#include "control/picture_property.h"
+#include "control/player.h"
 #include "decode/decoded_image.h"
 #include "decode/loader.h"
 #include "decode/loader_error.h"
@@ -147,14 +149,6 @@ HPALETTE CopyPaletteOrDefault(HPALETTE source) {
     return platform::CreatePalette(&log);
 }
 
-int32_t PictureProperty(const platform::Dispatch& picture, platform::DISPID id) {
-    Variant value;
-    if (platform::Failed(picture.GetProperty(id, value))) return 0;
-    Variant converted;
-    if (platform::Failed(platform::ChangeType(value, platform::VT_I4, converted))) return 0;
-    return converted.AsI4();
-}
-
 // Codes the load raises; the rest (signals, save-path codes, unknown values) let it go on.
 void RaiseLoaderError(const platform::OleControl& control, int32_t code) {
     const bool raised = (code <= decode::kCouldNotOpen && code >= decode::kNoPngModule) ||
@@ -165,6 +159,14 @@ void RaiseLoaderError(const platform::OleControl& control, int32_t code) {
 }
 
 }  // namespace
+
+int32_t GetPictureProperty(const platform::Dispatch& picture, platform::DISPID id) {
+    Variant value;
+    if (platform::Failed(picture.GetProperty(id, value))) return 0;
+    Variant converted;
+    if (platform::Failed(platform::ChangeType(value, platform::VT_I4, converted))) return 0;
+    return converted.AsI4();
+}
 
 decode::LoadOptions CLumoraCtrl::CurrentLoadOptions() const {
     decode::LoadOptions options;
@@ -340,8 +342,6 @@ void CLumoraCtrl::PrepareAnimation(decode::DecodedImage& img, const decode::Load
     first.width = img.imageWidth;
     first.height = img.imageHeight;
     first.delay = static_cast<int16_t>(img.gif.frameDelay);
-    player_.firstLeft = first.left;
-    player_.firstTop = first.top;
     image_.enhMetaFile = 0;
     // The table owns these now; the next decodes must not hand them out again.
     img.paletteHandle = 0;
@@ -391,9 +391,13 @@ void CLumoraCtrl::PrepareAnimation(decode::DecodedImage& img, const decode::Load
     } else {
         player_.frameCount = 1;
     }
-    // The player thread is started here once it exists; until then frame 0 is composed by the
-    // paint on a surface made for it, whatever the frame count.
+    // Frame 0 is on the canvas before anything paints or plays.
     CreateComposeSurface();
+    if (!player_.surface.dc) return;
+    const CanvasView view = CurrentCanvasView(true);
+    ClearCanvas(view, RECT{0, 0, view.canvasWidth, view.canvasHeight});
+    ComposeFrame(view, player_.frames[0], player_.surface.restore);
+    if (player_.frameCount > 1) StartAnimation();
 }
 
 void CLumoraCtrl::CreateComposeSurface() {
@@ -403,12 +407,10 @@ void CLumoraCtrl::CreateComposeSurface() {
     if (!surface.dc) return;
     surface.bitmap = platform::CreateCompatibleBitmap(view_.controlDC, player_.canvasWidth,
                                                       player_.canvasHeight);
+    surface.restore = platform::CreateCompatibleBitmap(view_.controlDC, player_.canvasWidth,
+                                                       player_.canvasHeight);
     if (surface.bitmap)
         surface.displacedBitmap = platform::SelectObject(surface.dc, surface.bitmap);
-    const HBRUSH brush = platform::CreateSolidBrush(TranslateColor(GetBackColor(), image_.palette));
-    const RECT all{0, 0, player_.canvasWidth, player_.canvasHeight};
-    platform::FillRect(surface.dc, &all, brush);
-    platform::DeleteObject(brush);
 }
 
 void CLumoraCtrl::FreeComposeSurface() {
@@ -420,6 +422,7 @@ void CLumoraCtrl::FreeComposeSurface() {
         platform::DeleteDC(surface.dc);
     }
     if (surface.bitmap) platform::DeleteObject(surface.bitmap);
+    if (surface.restore) platform::DeleteObject(surface.restore);
     surface = ComposeSurface{};
 }
 
@@ -587,11 +590,11 @@ void CLumoraCtrl::SetPicture(const std::shared_ptr<platform::Dispatch>& picture)
 
     int32_t type = 0, height = 0, width = 0, palette = 0, handle = 0;
     if (picture) {
-        type = PictureProperty(*picture, platform::DISPID_PICT_TYPE);
-        height = PictureProperty(*picture, platform::DISPID_PICT_HEIGHT);
-        width = PictureProperty(*picture, platform::DISPID_PICT_WIDTH);
-        palette = PictureProperty(*picture, platform::DISPID_PICT_HPAL);
-        handle = PictureProperty(*picture, platform::DISPID_PICT_HANDLE);
+        type = GetPictureProperty(*picture, platform::DISPID_PICT_TYPE);
+        height = GetPictureProperty(*picture, platform::DISPID_PICT_HEIGHT);
+        width = GetPictureProperty(*picture, platform::DISPID_PICT_WIDTH);
+        palette = GetPictureProperty(*picture, platform::DISPID_PICT_HPAL);
+        handle = GetPictureProperty(*picture, platform::DISPID_PICT_HANDLE);
     }
     if (HasWindow()) view_.controlDC = GetDC();
     ScreenDC screen(view_.controlDC == 0);

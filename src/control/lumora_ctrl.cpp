@@ -14,8 +14,8 @@ void PlayerBlock::ResetFields() {
     frameCount = 0;
     nextFrameOffset = 0;
     frames = FrameTable{};
-    firstLeft = 0;
-    firstTop = 0;
+    showX = 0;
+    showY = 0;
     canvasWidth = 0;
     canvasHeight = 0;
     zoom = 1.0f;
@@ -37,6 +37,7 @@ CLumoraCtrl::~CLumoraCtrl() {
     StopAnimation();
     picture_.CreateEmpty();
     ReleaseImage();
+    ReleaseCustomCursor();
     if (thumbnailFrame_) platform::DeleteObject(thumbnailFrame_);
 }
 
@@ -71,17 +72,12 @@ void CLumoraCtrl::OnResetState() {
     ResetStockProps();
     StopAnimation();
     ReleaseImage();
+    ReleaseCustomCursor();
     SetMemberDefaults();
     if (HasWindow()) view_.controlDC = GetDC();
     SetBackColor(platform::kDefaultBackColor);
     SetBorderStyle(1);
     SetAppearance(1);
-}
-
-void CLumoraCtrl::StopAnimation() {
-    if (player_.running.load() == 0) return;
-    player_.running = 0;
-    if (player_.thread.joinable()) player_.thread.join();
 }
 
 void CLumoraCtrl::ReleaseImage() {
@@ -103,8 +99,6 @@ void CLumoraCtrl::ReleaseImage() {
 
     if (image_.enhMetaFile) platform::DeleteEnhMetaFile(image_.enhMetaFile);
     image_.enhMetaFile = 0;
-    // Cursors have no platform objects yet; the handle stays 0 until they do.
-    pointer_.customCursor = 0;
     if (image_.palette) platform::DeleteObject(image_.palette);
     if (image_.bitmap) platform::DeleteObject(image_.bitmap);
     image_.palette = 0;
@@ -239,18 +233,6 @@ int32_t CLumoraCtrl::GetHorzRange() const {
 int32_t CLumoraCtrl::GetVertRange() const {
     RequireUserMode();
     return view_.vertRange;
-}
-
-void CLumoraCtrl::SetMousePointer(int16_t value) {
-    if (value != kCustomPointer && (value < 0 || value > 15))
-        ThrowError(CTL_E_INVALIDPROPERTYVALUE);
-    pointer_.mousePointer = value;
-    SetModifiedFlag();
-}
-
-void CLumoraCtrl::SetHourglassOn(bool value) {
-    pointer_.hourglassOn = value;
-    SetModifiedFlag();
 }
 
 Variant CLumoraCtrl::GetOffsets() const {

@@ -5,7 +5,10 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <span>
 #include <string>
 #include <thread>
@@ -62,12 +65,15 @@ struct FrameEntry {
 
 using FrameTable = std::array<FrameEntry, kMaxFrames>;
 
+struct CanvasView;
+
 // The off-screen canvas the player composes on, with what it displaced from its DC.
 struct ComposeSurface {
     HDC dc = 0;
     HBITMAP bitmap = 0;
     HGDIOBJ displacedBitmap = 0;
     HPALETTE displacedPalette = 0;
+    HBITMAP restore = 0;  // the canvas before a frame that disposes by restoring it
 };
 
 // What the player thread reads. The host writes it before the thread starts; the fields the
@@ -75,11 +81,16 @@ struct ComposeSurface {
 struct PlayerBlock {
     std::atomic<int16_t> running{0};
     std::thread thread;
+    // The frame wait: a timed wait that ends at once when the running flag clears.
+    std::mutex waitMutex;
+    std::condition_variable wake;
+    // Called on the player thread, window lock held, after each frame is shown.
+    std::function<void(int16_t frame)> frameShown;
     int16_t frameCount = 0;
     int32_t nextFrameOffset = 0;
     FrameTable frames{};
-    int16_t firstLeft = 0;  // frame 0's own position, before the paint shifts it by the scroll
-    int16_t firstTop = 0;
+    std::atomic<int32_t> showX{0};  // where the paint placed the canvas in the client area
+    std::atomic<int32_t> showY{0};
     int32_t canvasWidth = 0;
     int32_t canvasHeight = 0;
     float zoom = 1.0f;
@@ -92,7 +103,8 @@ struct PlayerBlock {
     std::atomic<OLE_COLOR> backColor{0};
     ComposeSurface surface;
 
-    // Every field except the thread and its running flag back to its start value.
+    // Every field except the thread, its running flag, its wait and its hook back to its start
+    // value.
     void ResetFields();
 };
 
@@ -237,6 +249,8 @@ class CLumoraCtrl : public platform::OleControl {
     int16_t GetPrintY() const { return print_.printY; }
     void SetPrintY(int16_t value);
     int32_t GetHDC();
+    // Prints the picture into a host's device context.
+    void SetPrintHDC(int32_t target);
     bool GetJPGOptimize() const { return options_.jpgOptimize; }
     void SetJPGOptimize(bool value);
     int16_t GetJPGQuality() const { return options_.jpgQuality; }
@@ -260,6 +274,7 @@ class CLumoraCtrl : public platform::OleControl {
     int16_t GetMousePointer() const { return pointer_.mousePointer; }
     void SetMousePointer(int16_t value);
     std::shared_ptr<platform::Dispatch> GetMouseIcon() const { return nullptr; }
+    void SetMouseIcon(const std::shared_ptr<platform::Dispatch>& picture);
     bool GetHourglassOn() const { return pointer_.hourglassOn; }
     void SetHourglassOn(bool value);
     platform::Variant GetOffsets() const;
@@ -336,8 +351,12 @@ class CLumoraCtrl : public platform::OleControl {
     const PlayerBlock& Player() const { return player_; }
     const platform::PictureHolder& PictureHolder() const { return picture_; }
 
-    // Stops the player and waits until its thread has ended.
+    // Stops the player and returns once its thread has ended.
     void StopAnimation();
+    // Called on the player thread after each frame it shows (set before the load).
+    void SetFrameShownHook(std::function<void(int16_t frame)> hook) {
+        player_.frameShown = std::move(hook);
+    }
     // Frees every picture object the control holds and zeroes the handles.
     void ReleaseImage();
 
@@ -353,6 +372,7 @@ class CLumoraCtrl : public platform::OleControl {
     void OnVScroll(int code, int pos) override;
     void OnBorderStyleChanged() override;
     void OnAppearanceChanged() override;
+    void OnMouseMove(int16_t button, int16_t shift, int x, int y) override;
 
   private:
     void SetMemberDefaults();
@@ -368,6 +388,13 @@ class CLumoraCtrl : public platform::OleControl {
     void PrepareAnimation(decode::DecodedImage& img, const decode::LoadOptions& options);
     void CreateComposeSurface();
     void FreeComposeSurface();
+    void StartAnimation();
+    // The canvas geometry and colours as the host's thread sees them now.
+    CanvasView CurrentCanvasView(bool paletteCopy) const;
+    void DrawAnimation(HDC dc);
+    // Pointer.
+    void ShowPointer();
+    void ReleaseCustomCursor();
     decode::LoadOptions CurrentLoadOptions() const;
 
     // Display helpers.
@@ -381,7 +408,6 @@ class CLumoraCtrl : public platform::OleControl {
     void FillBackground(HDC dc, const RECT& bounds);
     void PlayEnhancedMetafile(HDC dc, const RECT& rect);
     void RenderVectorPicture(HDC dc, const platform::PictureObject& picture, const RECT& rect);
-    void DrawAnimationFrame();
     void DrawPictureBranch(HDC dc, const RECT& bounds, double sx, double sy);
     void RenderPicture(HDC dc, const RECT& rect, const RECT& clip);
     bool PaintFromViewCache(HDC dc, HBITMAP bitmap, HPALETTE palette, const BITMAP& info,
@@ -412,13 +438,5 @@ class CLumoraCtrl : public platform::OleControl {
     };
     ViewCache viewCache_;
 };
-
-// Composes one animation frame on the canvas and shows the canvas stretched by zoom in the
-// control DC; serves the player and the paint.
-void RenderImage(bool paletteCopy, HDC composeDC, bool backgroundCopy, HBITMAP mask,
-                 int32_t transDC, HDC controlDC, HBITMAP frameBitmap, HPALETTE framePalette,
-                 uint8_t disposal, float zoom, int32_t windowX, int32_t windowY, int left, int top,
-                 int width, int height, int32_t canvasWidth, int32_t canvasHeight,
-                 int32_t transparentIndex, COLORREF backColor);
 
 }  // namespace control

@@ -172,8 +172,8 @@ TEST(ScriptRun, EventsPrintOnlyWhenAsked) {
     Result r = RunScript(script, "--events");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out,
-              "Event MouseDown 1 0 5 6\nEvent MouseUp 1 0 5 6\nEvent Click\n"
-              "Event MouseMove 0 0 7 8\nEvent Paint\nEvent Resize\ndone\n");
+              "Event MouseDown 1, 0, 5, 6\nEvent MouseUp 1, 0, 5, 6\nEvent Click\n"
+              "Cursor arrow\nEvent MouseMove 0, 0, 7, 8\nEvent Paint\nEvent Resize\ndone\n");
     r = RunScript(script);
     EXPECT_EQ(r.out, "done\n");
 }
@@ -211,7 +211,7 @@ TEST(ScriptRun, ViewPixelReadsTheClientArea) {
         "BackColor = &HFF&\nBorderStyle = 1\nAppearance = 1\nPaint\n"
         "Print ViewPixel(33, 23)\nPrint ViewPixel(34, 0)\nPrint ViewPixel(0, 24)\n"
         "Print ViewPixel(-1, 0)\nAppearance = 0\nPaint\nPrint ViewPixel(37, 27)\n"
-        "Print ViewPixel(38, 27)\nBorderStyle = 0\nPrint ViewPixel(39, 29)\n",
+        "Print ViewPixel(38, 27)\nBorderStyle = 0\nPaint\nPrint ViewPixel(39, 29)\n",
         "--size 40x30");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out,

@@ -28,7 +28,8 @@ TEST(ScriptValues, LiteralsAreTypedAsBasicTypesThem) {
     EXPECT_EQ(Literal("&h7fff"), Variant::I2(32767));
     EXPECT_EQ(Literal("&H10000"), Variant::I4(65536));
     EXPECT_EQ(Literal("&HFFFFFFFF"), Variant::I4(-1));
-    EXPECT_EQ(Literal("&HFFFF&"), Variant::I4(-1));  // the 16-bit pattern, widened
+    EXPECT_EQ(Literal("&HFFFF&"), Variant::I4(65535));  // a Long: the digits' 32-bit value
+    EXPECT_EQ(Literal("&HFF00&"), Variant::I4(65280));
     EXPECT_EQ(Literal("1.5"), Variant::R8(1.5));
     EXPECT_EQ(Literal(".25"), Variant::R8(0.25));
     EXPECT_EQ(Literal("1E3"), Variant::R8(1000.0));

@@ -192,8 +192,6 @@ TEST(DispatchInvoke, MembersWithoutTheirImplementationRaise438) {
     };
     for (const auto& [name, args] : calls)
         ExpectControlError([&] { c.CallMethod(name, args); }, 438, kNotSupported, name);
-    ExpectControlError([&] { c.SetProperty("PrintHDC", Variant::I4(1)); }, 438, kNotSupported,
-                       "PrintHDC put");
     // Argument errors come before the member is reached.
     ExpectControlError([&] { c.CallMethod("Rotate", std::vector{Variant::Bstr("left")}); }, 13,
                        "Type mismatch", "Rotate with text");

@@ -217,8 +217,46 @@ void SetDisplayResolution(int dpiX, int dpiY) {
     gdi::State().dpiY = dpiY;
 }
 
+namespace {
+
+// A raster page is a 24-bit printer of its own size and resolution.
+int PageDeviceCaps(const gdi::PageCaps& page, int index) {
+    switch (index) {
+        case TECHNOLOGY:
+            return DT_RASPRINTER;
+        case HORZSIZE:
+            return static_cast<int>(std::lround(page.width * 25.4 / page.dpiX));
+        case VERTSIZE:
+            return static_cast<int>(std::lround(page.height * 25.4 / page.dpiY));
+        case HORZRES:
+            return page.width;
+        case VERTRES:
+            return page.height;
+        case BITSPIXEL:
+            return 24;
+        case PLANES:
+            return 1;
+        case NUMCOLORS:
+            return -1;
+        case RASTERCAPS:
+            return RC_BITBLT | RC_DI_BITMAP | RC_STRETCHBLT;
+        case LOGPIXELSX:
+            return page.dpiX;
+        case LOGPIXELSY:
+            return page.dpiY;
+        case COLORRES:
+            return 24;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
 extern "C" int GetDeviceCaps(HDC dc, int index) {
-    if (!gdi::LookupDc(dc)) return 0;
+    const auto object = gdi::LookupDc(dc);
+    if (!object) return 0;
+    if (object->page.width > 0) return PageDeviceCaps(object->page, index);
     int depth, dpiX, dpiY;
     {
         std::lock_guard lock(gdi::ObjectMutex());

@@ -113,8 +113,17 @@ struct DcState {
     uint32_t textAlign = 0;
 };
 
+// What a raster page reports as its device; width 0 for every other DC.
+struct PageCaps {
+    int width = 0;
+    int height = 0;
+    int dpiX = 0;
+    int dpiY = 0;
+};
+
 struct Dc {
     bool memory = true;  // false: a display DC from GetDC
+    PageCaps page;
     HDC self = 0;
     HBITMAP bitmap = 0;
     std::shared_ptr<Bitmap> bitmapObject;

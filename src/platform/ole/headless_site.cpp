@@ -1,7 +1,10 @@
 #include "platform/ole/headless_site.h"
 
+#include <mutex>
+
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/packed_dib.h"
+#include "platform/ole/control_frame.h"
 
 namespace platform {
 
@@ -18,14 +21,33 @@ HeadlessSite::~HeadlessSite() {
 }
 
 COLORREF HeadlessSite::Pixel(int x, int y) const {
+    std::lock_guard lock(control_.WindowLock());
     const HDC dc = control_.GetDC();
     return dc ? GetPixel(dc, x, y) : CLR_INVALID;
 }
 
 std::vector<uint8_t> HeadlessSite::Capture() const {
-    const HDC dc = control_.GetDC();
-    if (!dc) return {};
-    return PackBitmap(GetCurrentObject(dc, OBJ_BITMAP));
+    std::lock_guard lock(control_.WindowLock());
+    const HDC client = control_.GetDC();
+    int width = 0, height = 0;
+    control_.GetControlSize(&width, &height);
+    if (!client || width <= 0 || height <= 0) return {};
+    const HDC dc = CreateCompatibleDC(client);
+    const HBITMAP window = CreateCompatibleBitmap(client, width, height);
+    std::vector<uint8_t> packed;
+    if (dc && window) {
+        const HGDIOBJ old = SelectObject(dc, window);
+        DrawControlFrame(dc, width, height, control_.GetBorderStyle(), control_.GetAppearance());
+        int clientWidth = 0, clientHeight = 0;
+        control_.GetClientSize(&clientWidth, &clientHeight);
+        const int inset = control_.NonClientWidth();
+        BitBlt(dc, inset, inset, clientWidth, clientHeight, client, 0, 0, SRCCOPY);
+        SelectObject(dc, old);
+        packed = PackBitmap(window);
+    }
+    if (window) DeleteObject(window);
+    if (dc) DeleteDC(dc);
+    return packed;
 }
 
 std::string HeadlessSite::FormatArgument(const Variant& value) {
@@ -37,6 +59,11 @@ std::string HeadlessSite::FormatArgument(const Variant& value) {
     Variant text;
     if (Failed(ChangeType(v, VT_BSTR, text))) return "<?>";
     return text.AsBstr();
+}
+
+void HeadlessSite::OnCursorChanged(std::string_view cursor) {
+    cursor_ = std::string(cursor);
+    cursorLog_.push_back(cursor_);
 }
 
 void HeadlessSite::OnInvalidate(const RECT* /*rect*/, bool /*erase*/) {

@@ -24,9 +24,10 @@ class HeadlessSite : public ControlSite {
     OleControl& Control() { return control_; }
     void Paint() { control_.PaintWindow(); }
     void Resize(int width, int height) { control_.RequestExtent(width, height); }
-    // A pixel of the window surface; CLR_INVALID outside it or without a window.
+    // A pixel of the client area as it stands; CLR_INVALID outside it or without a window.
     COLORREF Pixel(int x, int y) const;
-    // The window surface as a packed DIB; empty without a window.
+    // The whole window, its frame drawn around the client area, as a packed DIB; empty
+    // without a window.
     std::vector<uint8_t> Capture() const;
 
     void SetAmbientUserMode(bool userMode) { userMode_ = userMode; }
@@ -40,6 +41,8 @@ class HeadlessSite : public ControlSite {
     const std::vector<std::string>& Events() const { return events_; }
     void ClearEvents() { events_.clear(); }
     const std::string& Cursor() const { return cursor_; }
+    // Every cursor change in order.
+    const std::vector<std::string>& CursorChanges() const { return cursorLog_; }
     const ScrollBarState& ScrollBar(int bar) const { return bars_.at(static_cast<size_t>(bar)); }
     int Invalidations() const { return invalidations_; }
     int ExtentWidth() const { return width_; }
@@ -52,7 +55,7 @@ class HeadlessSite : public ControlSite {
     bool AmbientUserMode() const override { return userMode_; }
     void OnInvalidate(const RECT* rect, bool erase) override;
     void OnEvent(DISPID dispid, std::string_view name, const std::vector<Variant>& args) override;
-    void OnCursorChanged(std::string_view cursor) override { cursor_ = std::string(cursor); }
+    void OnCursorChanged(std::string_view cursor) override;
     void OnScrollBarChanged(int bar, const ScrollBarState& state) override;
     void OnExtentChanged(int width, int height) override;
     std::optional<std::string> GetOpenFileName(std::string_view filter,
@@ -65,6 +68,7 @@ class HeadlessSite : public ControlSite {
     std::vector<std::string> openFileRequests_;
     std::vector<std::string> events_;
     std::string cursor_;
+    std::vector<std::string> cursorLog_;
     std::array<ScrollBarState, 2> bars_{};
     int invalidations_ = 0;
     int width_ = 0;

@@ -109,8 +109,27 @@ HDC OleControl::GetDC() const {
     return window_ ? window_->dc : 0;
 }
 
-bool OleControl::ResizeSurface(int width, int height) {
+int OleControl::NonClientWidth() const {
+    return (borderStyle_ != 0 ? 1 : 0) + (appearance_ != 0 ? 2 : 0);
+}
+
+void OleControl::GetClientSize(int* width, int* height) const {
+    const int frame = 2 * NonClientWidth();
+    if (width) *width = std::max(width_ - frame, 0);
+    if (height) *height = std::max(height_ - frame, 0);
+}
+
+void OleControl::FitSurfaceToFrame() {
+    if (window_) ResizeSurface(width_, height_);
+}
+
+// The extent is the whole control; the surface gets what the frame leaves.
+bool OleControl::ResizeSurface(int extentWidth, int extentHeight) {
     if (!window_) return true;
+    std::lock_guard lock(windowMutex_);
+    const int frame = 2 * NonClientWidth();
+    const int width = std::max(extentWidth - frame, 0);
+    const int height = std::max(extentHeight - frame, 0);
     HBITMAP fresh = 0;
     if (width > 0 && height > 0) {
         fresh = CreateCompatibleBitmap(0, width, height);
@@ -135,12 +154,16 @@ void OleControl::RequestExtent(int width, int height) {
 
 void OleControl::PaintWindow() {
     if (!window_) return;
-    const RECT bounds{0, 0, width_, height_};
+    std::lock_guard lock(windowMutex_);
+    int width = 0, height = 0;
+    GetClientSize(&width, &height);
+    const RECT bounds{0, 0, width, height};
     dirty_ = false;
     OnDraw(window_->dc, bounds, bounds);
 }
 
 void OleControl::DrawInto(HDC dc, const RECT& bounds) {
+    std::lock_guard lock(windowMutex_);
     OnDraw(dc, bounds, bounds);
 }
 
@@ -154,6 +177,18 @@ void OleControl::MouseUp(int16_t button, int16_t shift, int x, int y) {
     FireEvent(DISPID_MOUSEUP,
               {Variant::I2(button), Variant::I2(shift), Variant::R4(static_cast<float>(x)),
                Variant::R4(static_cast<float>(y))});
+}
+
+void OleControl::KeyDown(int16_t keyCode, int16_t shift) {
+    FireEvent(DISPID_KEYDOWN, {Variant::I2(keyCode), Variant::I2(shift)});
+}
+
+void OleControl::KeyUp(int16_t keyCode, int16_t shift) {
+    FireEvent(DISPID_KEYUP, {Variant::I2(keyCode), Variant::I2(shift)});
+}
+
+void OleControl::KeyPress(int16_t keyAscii) {
+    FireEvent(DISPID_KEYPRESS, {Variant::I2(keyAscii)});
 }
 
 void OleControl::OnMouseMove(int16_t button, int16_t shift, int x, int y) {
@@ -181,6 +216,7 @@ void OleControl::SetForeColor(OLE_COLOR color) {
 void OleControl::SetBorderStyle(int16_t style) {
     if (style != 0 && style != 1) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
     borderStyle_ = style;
+    FitSurfaceToFrame();
     SetModifiedFlag();
     OnBorderStyleChanged();
 }
@@ -188,6 +224,7 @@ void OleControl::SetBorderStyle(int16_t style) {
 void OleControl::SetAppearance(int16_t appearance) {
     if (appearance != 0 && appearance != 1) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
     appearance_ = appearance;
+    FitSurfaceToFrame();
     SetModifiedFlag();
     OnAppearanceChanged();
 }
@@ -213,6 +250,7 @@ void OleControl::ResetStockProps() {
     appearance_ = 0;
     enabled_ = true;
     font_.InitializeFont(FontDesc{});
+    FitSurfaceToFrame();
 }
 
 void OleControl::ExchangeStockProps(PropExchange& px) {
@@ -232,6 +270,7 @@ void OleControl::ExchangeStockProps(PropExchange& px) {
     if (border == 0 || border == 1) borderStyle_ = border;
     if (appearance == 0 || appearance == 1) appearance_ = appearance;
     enabled_ = enabled;
+    FitSurfaceToFrame();
 }
 
 void OleControl::DoPropExchange(PropExchange& px) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -85,8 +86,16 @@ class OleControl {
     void DestroyControlWindow();  // OnDestroy first
     // The host resizes the control: OnSizeRequest may amend the extent before it applies.
     void RequestExtent(int width, int height);
-    // Paints the whole window through OnDraw and clears the pending repaint.
+    // Paints the whole client area through OnDraw and clears the pending repaint.
     void PaintWindow();
+    // Pixels of frame on each side of the client area: 1 for BorderStyle 1 and a 2-pixel
+    // sunken edge for Appearance 1. The window surface and its DC cover the client area only.
+    int NonClientWidth() const;
+    void GetClientSize(int* width, int* height) const;
+    // Held by every host-side use of the window surface and by a worker thread that draws on
+    // it, so the two never touch its pixels at once. Recursive: a paint may load.
+    using WindowMutex = std::recursive_timed_mutex;
+    WindowMutex& WindowLock() const { return windowMutex_; }
     // Renders into a DC the host owns.
     void DrawInto(HDC dc, const RECT& bounds);
     bool IsDirty() const { return dirty_; }
@@ -100,6 +109,9 @@ class OleControl {
     void MouseUp(int16_t button, int16_t shift, int x, int y);
     void Click() { FireEvent(DISPID_CLICK, {}); }
     void DblClick() { FireEvent(DISPID_DBLCLICK, {}); }
+    void KeyDown(int16_t keyCode, int16_t shift);
+    void KeyUp(int16_t keyCode, int16_t shift);
+    void KeyPress(int16_t keyAscii);
 
     // ---- Stock properties ---------------------------------------------------------------------
     OLE_COLOR GetBackColor() const { return backColor_; }
@@ -183,6 +195,8 @@ class OleControl {
     ScrollBarState& Bar(int bar);
     void NotifyScrollBar(int bar);
     bool ResizeSurface(int width, int height);
+    // After a frame change: the surface follows the new client size.
+    void FitSurfaceToFrame();
 
     ControlSite* site_ = nullptr;
     int width_ = 100;
@@ -199,6 +213,7 @@ class OleControl {
     std::string cursor_{cursor::kArrow};
     std::shared_ptr<Window> window_;
     uint32_t hwnd_ = 0;
+    mutable WindowMutex windowMutex_;
 };
 
 }  // namespace platform

@@ -1,0 +1,107 @@
+// The scripting host's input statements, pages and helper functions, run in process with the
+// printed lines captured.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "script_host.h"
+#include "script_parser.h"
+#include "support/testdata.h"
+
+namespace {
+
+std::string Sample(const char* name) {
+    return testsupport::SourceDir().string() + "/samples/" + name;
+}
+
+// What the script printed.
+std::string RunInProcess(const std::string& script, bool events = false) {
+    cli::ScriptHost host(120, 90, events);
+    testing::internal::CaptureStdout();
+    host.Run(cli::ParseScript(script));
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST(ScriptInput, EventsAndCursorChangesPrintInTheOrderTheyHappen) {
+    const std::string out = RunInProcess(
+        "MousePointer = 2\n"
+        "MouseMove 10, 20\n"
+        "MouseDown 1, 2, 2, 1\n"
+        "MouseUp 1, 2\n"
+        "DblClick 3, 4\n"
+        "KeyDown 65, 1\n"
+        "KeyUp 65\n"
+        "KeyPress 97\n"
+        "Set icon = LoadPicture(\"" +
+            Sample("logo.ico") +
+            "\")\n"
+            "Print VarType(icon)\n"
+            "Set MouseIcon = icon\n"
+            "MousePointer = 99\n"
+            "MouseMove 1, 1\n",
+        true);
+    EXPECT_EQ(out,
+              "Cursor cross\n"
+              "Cursor cross\nEvent MouseMove 0, 0, 10, 20\n"
+              "Event MouseDown 2, 1, 1, 2\n"
+              "Event MouseUp 1, 0, 1, 2\n"
+              "Event MouseDown 1, 0, 3, 4\nEvent MouseUp 1, 0, 3, 4\nEvent DblClick\n"
+              "Event KeyDown 65, 1\nEvent KeyUp 65, 0\nEvent KeyPress 97\n"
+              "9\n"
+              "Cursor custom\n"
+              "Cursor custom\nEvent MouseMove 0, 0, 1, 1\n");
+}
+
+TEST(ScriptInput, PagesTakeThePrintedPicture) {
+    const std::string png = (std::filesystem::temp_directory_path() /
+                             ("lumora_page_" + std::to_string(::getpid()) + ".png"))
+                                .string();
+    // sunset.bmp is 96 x 64: PrintZoom 2 on a 600 x 300 dpi page covers 192 x 64 at (10, 20).
+    const std::string out = RunInProcess("FileName = \"" + Sample("sunset.bmp") +
+                                         "\"\n"
+                                         "Set page = NewPage(400, 300, 600, 300)\n"
+                                         "Print PagePixel(page, 0, 0)\n"
+                                         "PrintZoom = 2\nPrintX = 10\nPrintY = 20\n"
+                                         "PrintHDC = page\n"
+                                         "Paint\n"
+                                         "Print PagePixel(page, 10, 20), PagePixel(page, 201, 83)\n"
+                                         "Print ViewPixel(0, 0), ViewPixel(95, 63)\n"
+                                         "Print PagePixel(page, 202, 20), PagePixel(page, 10, 84)\n"
+                                         "SavePage page, \"" +
+                                         png +
+                                         "\"\n"
+                                         "DeletePage page\n"
+                                         "Print PagePixel(page, 0, 0)\n"
+                                         "Set q = NewPage(0, 10, 96, 96)\n");
+    // The corners of the printed picture are the picture's corners as the view shows them.
+    const size_t first = out.find('\n') + 1, second = out.find('\n', first) + 1;
+    const size_t third = out.find('\n', second) + 1;
+    EXPECT_EQ(out.substr(first, second - first), out.substr(second, third - second));
+    EXPECT_NE(out.substr(first, second - first), "16777215\t16777215\n");
+    EXPECT_EQ(out.substr(0, first) + out.substr(third),
+              "16777215\n16777215\t16777215\n"
+              "Error 5: Invalid procedure call or argument\n"
+              "Error 5: Invalid procedure call or argument\n");
+    EXPECT_GT(std::filesystem::file_size(png), 0u);
+    std::filesystem::remove(png);
+}
+
+TEST(ScriptInput, ArrayTextAndFileFunctions) {
+    const std::string gif = Sample("spin.gif");
+    const std::string out = RunInProcess("FileName = \"" + gif +
+                                         "\"\n"
+                                         "Set o = Offsets\n"
+                                         "Print LBound(o), UBound(o), Len(\"abc\"), Len(\"\")\n"
+                                         "Print FileLen(\"" +
+                                         gif +
+                                         "\")\n"
+                                         "Print FileLen(\"/nonexistent/x.gif\")\n"
+                                         "Print UBound(3)\n"
+                                         "Print &HFF00&, &HFF00\n");
+    EXPECT_EQ(out, "0\t2\t3\t0\n" + std::to_string(std::filesystem::file_size(gif)) +
+                       "\nError 53: File not found\nError 13: Type mismatch\n"
+                       "65280\t-256\n");
+}
+
+}  // namespace
