@@ -108,7 +108,21 @@ class LineParser {
         return args;
     }
 
+    // Values joined with &, left to right.
     ExprPtr ParseExpression() {
+        ExprPtr e = ParsePrimary();
+        while (Peek().kind == TokenKind::Ampersand) {
+            Next();
+            auto joined = std::make_unique<Expr>();
+            joined->kind = Expr::Kind::Concat;
+            joined->operand = std::move(e);
+            joined->right = ParsePrimary();
+            e = std::move(joined);
+        }
+        return e;
+    }
+
+    ExprPtr ParsePrimary() {
         const Token& t = Next();
         auto e = std::make_unique<Expr>();
         switch (t.kind) {
@@ -117,7 +131,7 @@ class LineParser {
                 e->value = t.value;
                 return e;
             case TokenKind::Minus: {
-                ExprPtr operand = ParseExpression();
+                ExprPtr operand = ParsePrimary();
                 // Folded on literals, so -32768 and -&H8000 read as BASIC types them.
                 if (operand->kind == Expr::Kind::Literal) {
                     operand->value = Negate(operand->value);
