@@ -14,9 +14,8 @@ int main(int argc, char** argv) {
         return cli::TypelibCommand(argc - 2, argv + 2);
     if (argc >= 2 && std::strcmp(argv[1], "show") == 0) return cli::ShowCommand(argc - 2, argv + 2);
     if (argc >= 2 && std::strcmp(argv[1], "run") == 0) return cli::RunCommand(argc - 2, argv + 2);
-    const bool help =
-        argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
-                      std::strcmp(argv[1], "help") == 0);
+    const bool help = argc >= 2 && (std::strcmp(argv[1], "--help") == 0 ||
+                                    std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "help") == 0);
     std::fputs(
         "usage: lumora decode FILE [-o OUT] [options]\n"
         "       lumora show FILE -o OUT.png [--size WxH] [--set Name=Value]...\n"

@@ -8,10 +8,10 @@
 #include "command_args.h"
 #include "control/lumora_ctrl.h"
 #include "image_output.h"
-#include "platform/gdi/gdi.h"
-#include "platform/gdi/packed_dib.h"
 #include "platform/ole/control_error.h"
+#include "platform/gdi/gdi.h"
 #include "platform/ole/headless_site.h"
+#include "platform/gdi/packed_dib.h"
 
 namespace cli {
 namespace {
