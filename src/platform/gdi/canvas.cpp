@@ -146,6 +146,34 @@ void StrokeLine(Coverage& cover, POINT a, POINT b, const PenTraits& pen, int64_t
     if (!wide) stylePos += major;
 }
 
+namespace {
+
+// One value into pixels [x0, x1) of a row.
+void WriteRun(uint8_t* row, int bits, int x0, int x1, uint32_t value) {
+    switch (bits) {
+        case 8:
+            std::fill(row + x0, row + x1, static_cast<uint8_t>(value));
+            break;
+        case 24:
+            for (uint8_t* p = row + 3 * static_cast<size_t>(x0); x0 < x1; ++x0, p += 3) {
+                p[0] = static_cast<uint8_t>(value);
+                p[1] = static_cast<uint8_t>(value >> 8);
+                p[2] = static_cast<uint8_t>(value >> 16);
+            }
+            break;
+        case 32:
+            std::fill(reinterpret_cast<uint32_t*>(row) + x0, reinterpret_cast<uint32_t*>(row) + x1,
+                      value);
+            break;
+        default:
+            for (int x = x0; x < x1; ++x)
+                WritePixel(row, bits, x, value);
+            break;
+    }
+}
+
+}  // namespace
+
 Canvas::Canvas(Dc& dc) : dc_(dc), surface_(DcSurface(dc)) {
     if (surface_) ++surface_->changes;
     if (!surface_) return;
@@ -201,30 +229,51 @@ void Canvas::Paint(const Coverage& cover) const {
         for (int y = area.top; y < area.bottom; ++y) {
             uint8_t* row = surface_->Row(y);
             const uint8_t hatch = brushPaints && brush->hatched ? HatchRow(brush->hatch, y) : 0;
-            for (int x = area.left; x < area.right; ++x) {
+            const uint8_t* cells = cover.Cells(area.left, y);
+            for (int x = area.left; x < area.right;) {
+                const uint8_t c = cells[x - area.left];
                 const Rop2Masks* m = nullptr;
-                switch (cover.Get(x, y)) {
+                bool uniform = false;  // the same masks for every pixel of a run of this cover
+                switch (c) {
                     case kPenOn:
                         m = &penMasks;
+                        uniform = true;
                         break;
                     case kPenGap:
                         if (opaque) m = &bkMasks;
+                        uniform = true;
                         break;
                     case kFill:
-                        if (!brushPaints)
-                            break;
-                        else if (!brush->hatched || ((hatch >> (7 - (x & 7))) & 1))
+                        if (!brushPaints) {
+                            uniform = true;
+                        } else if (!brush->hatched) {
                             m = &brushMasks;
-                        else if (opaque)
+                            uniform = true;
+                        } else if ((hatch >> (7 - (x & 7))) & 1) {
+                            m = &brushMasks;
+                        } else if (opaque) {
                             m = &bkMasks;
+                        }
                         break;
                     default:
+                        uniform = true;
                         break;
                 }
-                if (!m) continue;
-                // Modes that ignore the destination (the copy modes, black, white) need not read it.
-                const uint32_t d = m->andMask ? ReadPixel(row, bits, x) : 0;
-                WritePixel(row, bits, x, (d & m->andMask) ^ m->xorMask);
+                int end = x + 1;
+                if (uniform)
+                    while (end < area.right && cells[end - area.left] == c)
+                        ++end;
+                if (m) {
+                    if (m->andMask == 0) {
+                        // Modes that ignore the destination (copy, black, white) need not read it.
+                        WriteRun(row, bits, x, end, m->xorMask);
+                    } else {
+                        for (int i = x; i < end; ++i)
+                            WritePixel(row, bits, i,
+                                       (ReadPixel(row, bits, i) & m->andMask) ^ m->xorMask);
+                    }
+                }
+                x = end;
             }
         }
     }

@@ -68,6 +68,8 @@ class Coverage {
         Cover cover;
     };
     bool Sparse() const { return sparse_; }
+    // The cells of row y from column x on (dense coverage, a point inside the window).
+    const uint8_t* Cells(int64_t x, int64_t y) const { return &cells_[Index(x, y)]; }
     const std::vector<Marked>& Marks() const { return marks_; }
 
   private:

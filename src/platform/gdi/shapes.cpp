@@ -245,12 +245,19 @@ bool DrawCurve(HDC dc, Curve kind, int left, int top, int right, int bottom, int
     Coverage cover(canvas.Window(l, t, r, b, pen.width));
     const RECT& w = cover.Window();
     if (gdi::IsEmpty(w)) return true;
+    // Row spans of the rows the fill and the outline look at, each worked out once.
+    const int64_t spanTop = w.top - pen.width - 1;
+    std::vector<std::pair<int64_t, int64_t>> spans(
+        static_cast<size_t>(w.bottom + pen.width + 1 - spanTop + 1));
+    for (size_t i = 0; i < spans.size(); ++i)
+        spans[i] = shape.Span(spanTop + static_cast<int64_t>(i));
+    const auto spanOf = [&](int64_t y) { return spans[static_cast<size_t>(y - spanTop)]; };
 
     if (closed && BrushPaints(*target)) {
         // The chord's side: right of the directed line from first to last, y pointing up.
         const double ux = last.x - first.x, uy = first.y - last.y;
         for (int64_t y = w.top; y < w.bottom; ++y) {
-            const auto [lo, hi] = shape.Span(y);
+            const auto [lo, hi] = spanOf(y);
             for (int64_t x = std::max<int64_t>(lo, w.left); x <= std::min<int64_t>(hi, w.right - 1);
                  ++x) {
                 bool in = true;
@@ -277,8 +284,8 @@ bool DrawCurve(HDC dc, Curve kind, int left, int top, int right, int bottom, int
         for (int64_t y = y0; y < y1; ++y) {
             // Edge pixels: the row's ends and those without a neighbour above or below; the
             // columns between are inside all three rows.
-            const auto [lo, hi] = shape.Span(y);
-            const auto above = shape.Span(y - 1), below = shape.Span(y + 1);
+            const auto [lo, hi] = spanOf(y);
+            const auto above = spanOf(y - 1), below = spanOf(y + 1);
             const int64_t innerLo = std::max({lo + 1, above.first, below.first});
             const int64_t innerHi = std::min({hi - 1, above.second, below.second});
             for (int64_t x = std::max(x0, lo); x < std::min(x1, hi + 1); ++x) {
@@ -286,7 +293,9 @@ bool DrawCurve(HDC dc, Curve kind, int left, int top, int right, int bottom, int
                     x = innerHi;
                     continue;
                 }
-                const double angle = shape.Angle(x, y);
+                // The angle matters only to part of a curve and to dashes.
+                const bool needAngle = !whole || (pen.width == 1 && !pen.dashes.empty());
+                const double angle = needAngle ? shape.Angle(x, y) : 0.0;
                 if (!onArc(angle)) continue;
                 if (pen.width > 1) {
                     gdi::StampDisc(cover, x, y, pen.width);
