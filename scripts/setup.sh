@@ -16,6 +16,7 @@ if [ "${1:-}" = "--test" ]; then
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libjpeg-turbo-progs imagemagick netpbm ghostscript libstb-dev libgif-dev
     libtiff-tools dcmtk libopenjp2-tools libgdcm-tools
+    libcairo2-dev libpixman-1-dev  # the peers of the drawing benchmark
     time  # GNU time: peak memory of whole processes in the benchmarks
   )
 elif [ $# -gt 0 ]; then

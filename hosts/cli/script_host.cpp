@@ -271,6 +271,9 @@ Variant ScriptHost::Evaluate(const Expr& expr) {
             return expr.value;
         case Expr::Kind::Negate:
             return Negate(Evaluate(*expr.operand));
+        case Expr::Kind::Concat:
+            return Variant::Bstr(FormatValue(Evaluate(*expr.operand)) +
+                                 FormatValue(Evaluate(*expr.right)));
         case Expr::Kind::Name:
         case Expr::Kind::Call:
             break;
@@ -344,6 +347,12 @@ bool ScriptHost::HostValue(const std::string& name, const std::vector<Argument>&
         const std::vector<Variant> a = args();
         CheckCount(a, 0, 1);
         result = LoadPicture(a.empty() || IsMissing(a[0]) ? "" : TextArgument(a, 0));
+    } else if (Is(name, "Chr")) {
+        const std::vector<Variant> a = args();
+        CheckCount(a, 1, 1);
+        const int code = IntArgument(a, 0);
+        if (code < 0 || code > 255) ThrowError(CTL_E_ILLEGALFUNCTIONCALL);
+        result = Variant::Bstr(std::string(1, static_cast<char>(code)));
     } else if (Is(name, "VarType")) {
         const std::vector<Variant> a = args();
         CheckCount(a, 1, 1);
@@ -398,7 +407,9 @@ bool ScriptHost::HostStatement(const Statement& st) {
     } else if (is("SaveView")) {
         CheckCount(a, 1, 1);
         const std::string path = TextArgument(a, 0);
-        site_.Paint();
+        // Like a window, the view is painted only when something asked for it, so what was
+        // drawn on it since the last paint is in the picture.
+        if (control_.IsDirty()) site_.Paint();
         const std::vector<uint8_t> packed = site_.Capture();
         CapturedView view;
         view.bitmap = UnpackBitmap(packed, &view.palette);

@@ -63,8 +63,13 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The names that are values: True and False (VT_BOOL -1 and 0), Empty and Nothing.
+// The names that are values: True and False (VT_BOOL -1 and 0), Empty, Nothing and the
+// line-break and tab texts.
 std::optional<platform::Variant> KeywordValue(std::string_view name) {
+    if (EqualsIgnoreCase(name, "vbCr")) return platform::Variant::Bstr("\r");
+    if (EqualsIgnoreCase(name, "vbLf")) return platform::Variant::Bstr("\n");
+    if (EqualsIgnoreCase(name, "vbCrLf")) return platform::Variant::Bstr("\r\n");
+    if (EqualsIgnoreCase(name, "vbTab")) return platform::Variant::Bstr("\t");
     if (EqualsIgnoreCase(name, "True")) return platform::Variant::Bool(true);
     if (EqualsIgnoreCase(name, "False")) return platform::Variant::Bool(false);
     if (EqualsIgnoreCase(name, "Empty")) return platform::Variant();
@@ -137,6 +142,9 @@ std::vector<Token> TokenizeLine(std::string_view s) {
                     break;
                 case '-':
                     kind = TokenKind::Minus;
+                    break;
+                case '&':  // joins texts; &H starts a number and was taken above
+                    kind = TokenKind::Ampersand;
                     break;
                 default:
                     throw ScriptSyntaxError(std::string("unexpected character '") + c + "'");

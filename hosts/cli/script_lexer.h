@@ -10,7 +10,7 @@
 
 namespace cli {
 
-enum class TokenKind { Name, Literal, Comma, LeftParen, RightParen, Equals, Minus, End };
+enum class TokenKind { Name, Literal, Comma, LeftParen, RightParen, Equals, Minus, Ampersand, End };
 
 struct Token {
     TokenKind kind = TokenKind::End;

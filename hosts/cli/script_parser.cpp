@@ -109,17 +109,33 @@ class LineParser {
         return args;
     }
 
+    // Values joined with &, left to right. Parsing, evaluating and freeing an expression all
+    // recurse once per level of its tree: a bound on nesting and joins keeps a hostile line from
+    // exhausting the stack.
     ExprPtr ParseExpression() {
-        // Parsing, evaluating and freeing an expression all recurse once per level: a bound
-        // keeps a hostile line from exhausting the stack.
-        if (depth_ >= kMaxDepth) throw ScriptSyntaxError("expression nested too deeply");
-        ++depth_;
         ExprPtr e = ParsePrimary();
-        --depth_;
+        int joins = 0;
+        while (Peek().kind == TokenKind::Ampersand) {
+            Next();
+            if (depth_ + ++joins >= kMaxDepth) throw ScriptSyntaxError("expression nested too deeply");
+            auto joined = std::make_unique<Expr>();
+            joined->kind = Expr::Kind::Concat;
+            joined->operand = std::move(e);
+            joined->right = ParsePrimary();
+            e = std::move(joined);
+        }
         return e;
     }
 
     ExprPtr ParsePrimary() {
+        if (depth_ >= kMaxDepth) throw ScriptSyntaxError("expression nested too deeply");
+        ++depth_;
+        ExprPtr e = ParseValue();
+        --depth_;
+        return e;
+    }
+
+    ExprPtr ParseValue() {
         const Token& t = Next();
         auto e = std::make_unique<Expr>();
         switch (t.kind) {
@@ -128,7 +144,7 @@ class LineParser {
                 e->value = t.value;
                 return e;
             case TokenKind::Minus: {
-                ExprPtr operand = ParseExpression();
+                ExprPtr operand = ParsePrimary();
                 // Folded on literals, so -32768 and -&H8000 read as BASIC types them. A literal
                 // that cannot be negated (text that is no number, Nothing) stays an expression
                 // and fails when it runs, as a statement's error.

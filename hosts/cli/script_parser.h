@@ -17,12 +17,13 @@ using ExprPtr = std::unique_ptr<Expr>;
 using Argument = std::optional<ExprPtr>;
 
 struct Expr {
-    enum class Kind { Literal, Name, Call, Negate };
+    enum class Kind { Literal, Name, Call, Negate, Concat };
     Kind kind = Kind::Literal;
     platform::Variant value;     // Literal
     std::string name;            // Name, Call
     std::vector<Argument> args;  // Call
-    ExprPtr operand;             // Negate
+    ExprPtr operand;             // Negate; the left text of Concat
+    ExprPtr right;               // Concat
 };
 
 struct Statement {

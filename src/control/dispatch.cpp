@@ -148,6 +148,63 @@ Variant CallResetStock(CLumoraCtrl& c, std::span<const Variant>) {
     return {};
 }
 
+// ---- The drawing surface ----------------------------------------------------------------------
+
+Variant CallLine(CLumoraCtrl& c, std::span<const Variant> a) {
+    c.Line(a[0], a[1].AsR4(), a[2].AsR4(), a[3].AsR4(), a[4].AsR4(), a[5]);
+    return {};
+}
+
+Variant CallCircle(CLumoraCtrl& c, std::span<const Variant> a) {
+    c.Circle(a[0], a[1].AsR4(), a[2].AsR4(), a[3].AsR4(), a[4], a[5], a[6], a[7]);
+    return {};
+}
+
+Variant CallPSet(CLumoraCtrl& c, std::span<const Variant> a) {
+    c.PSet(a[0], a[1].AsR4(), a[2].AsR4(), a[3]);
+    return {};
+}
+
+Variant CallPoint(CLumoraCtrl& c, std::span<const Variant> a) {
+    return Wrap(c.Point(a[0].AsR4(), a[1].AsR4()));
+}
+
+Variant CallTextHeight(CLumoraCtrl& c, std::span<const Variant> a) {
+    return Wrap(c.TextHeight(a[0].AsBstr()));
+}
+
+Variant CallTextWidth(CLumoraCtrl& c, std::span<const Variant> a) {
+    return Wrap(c.TextWidth(a[0].AsBstr()));
+}
+
+Variant CallTextOut(CLumoraCtrl& c, std::span<const Variant> a) {
+    c.TextOut(a[0].AsBstr());
+    return {};
+}
+
+Variant CallScaleX(CLumoraCtrl& c, std::span<const Variant> a) {
+    return Wrap(c.ScaleX(a[0].AsR4(), a[1], a[2]));
+}
+
+Variant CallScaleY(CLumoraCtrl& c, std::span<const Variant> a) {
+    return Wrap(c.ScaleY(a[0].AsR4(), a[1], a[2]));
+}
+
+Variant CallCls(CLumoraCtrl& c, std::span<const Variant>) {
+    c.Cls();
+    return {};
+}
+
+Variant CallPaintPicture(CLumoraCtrl& c, std::span<const Variant> a) {
+    c.PaintPicture(Unwrap<std::shared_ptr<Dispatch>>(a[0]), a[1].AsR4(), a[2].AsR4(), a.subspan(3));
+    return {};
+}
+
+Variant CallScale(CLumoraCtrl& c, std::span<const Variant> a) {
+    c.Scale(a[0], a[1], a[2], a[3], a[4]);
+    return {};
+}
+
 // ---- Arguments --------------------------------------------------------------------------------
 
 constexpr ParamInfo kLineParams[] = {{"Flag", kVariant}, {"X1", kFloat}, {"Y1", kFloat},
@@ -274,18 +331,18 @@ const MemberInfo kMembers[] = {
     Prop("DCMImage", 53, kShort, Get<&C::GetDCMImage>, Put<&C::SetDCMImage>),
     Prop("DCMImages", 54, kShort, Get<&C::GetDCMImages>, nullptr),
     Prop("PCDSize", 55, Enum("enumPCDSize"), Get<&C::GetPCDSize>, Put<&C::SetPCDSize>),
-    Method("Line", 56, kVoid, kLineParams, Unsupported),
-    Method("Circle", 57, kVoid, kCircleParams, Unsupported),
-    Method("PSet", 58, kVoid, kPSetParams, Unsupported),
-    Method("Point", 59, kColor, kPointParams, Unsupported),
-    Method("TextHeight", 60, kFloat, kTextValueParams, Unsupported),
-    Method("TextWidth", 61, kFloat, kTextValueParams, Unsupported),
-    Method("TextOut", 62, kVoid, kTextOutParams, Unsupported),
-    Method("ScaleX", 63, kFloat, kScaleXParams, Unsupported),
-    Method("ScaleY", 64, kFloat, kScaleYParams, Unsupported),
-    Method("Cls", 65, kVoid, {}, Unsupported),
-    Method("PaintPicture", 66, kVoid, kPaintPictureParams, Unsupported),
-    Method("Scale", 67, kVoid, kScaleParams, Unsupported),
+    Method("Line", 56, kVoid, kLineParams, CallLine),
+    Method("Circle", 57, kVoid, kCircleParams, CallCircle),
+    Method("PSet", 58, kVoid, kPSetParams, CallPSet),
+    Method("Point", 59, kColor, kPointParams, CallPoint),
+    Method("TextHeight", 60, kFloat, kTextValueParams, CallTextHeight),
+    Method("TextWidth", 61, kFloat, kTextValueParams, CallTextWidth),
+    Method("TextOut", 62, kVoid, kTextOutParams, CallTextOut),
+    Method("ScaleX", 63, kFloat, kScaleXParams, CallScaleX),
+    Method("ScaleY", 64, kFloat, kScaleYParams, CallScaleY),
+    Method("Cls", 65, kVoid, {}, CallCls),
+    Method("PaintPicture", 66, kVoid, kPaintPictureParams, CallPaintPicture),
+    Method("Scale", 67, kVoid, kScaleParams, CallScale),
     Method("JPGSaveName", 68, kVoid, kJPGSaveNameParams, Unsupported),
     Method("CreateBitmap", 69, kVoid, kCreateBitmapParams, Unsupported),
     Method("Rotate", 70, kVoid, kRotateParams, Unsupported),

@@ -292,6 +292,7 @@ void CLumoraCtrl::OnSize(int width, int height) {
     }
     view_.clientWidth = static_cast<int16_t>(w);
     view_.clientHeight = static_cast<int16_t>(h);
+    if (view_.controlDC) ApplyScaleMode(drawing_.scaleMode);
     FireEvent(DISPID_RESIZE_EVENT, {});
 }
 

@@ -311,6 +311,8 @@ void CLumoraCtrl::LayOut() {
         UpdateLayout(image_.autoSize);
     else
         ThumbnailLayout(image_.thumbnail);
+    // The physical scales measure the new picture (or the new client area).
+    if (view_.controlDC) ApplyScaleMode(drawing_.scaleMode);
 }
 
 void CLumoraCtrl::PrepareAnimation(decode::DecodedImage& img, const decode::LoadOptions& base) {

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "draw/scale.h"
 #include "platform/ole/ole_control.h"
 #include "platform/ole/picture.h"
 #include "platform/ole/variant.h"
@@ -46,7 +47,6 @@ enum : uint16_t {
 
 constexpr size_t kMaxFrames = 100;
 constexpr size_t kOffsetTableSize = 100;
-constexpr size_t kMaxTabStops = 100;
 constexpr int16_t kCustomPointer = 99;  // MousePointer value for the MouseIcon cursor
 
 // One decoded frame of an animation, positioned on the canvas.
@@ -106,28 +106,6 @@ struct PlayerBlock {
     // Every field except the thread, its running flag, its wait and its hook back to its start
     // value.
     void ResetFields();
-};
-
-// The drawing fields of the control; the drawing surface works on these.
-struct DrawingState {
-    float currentX = 0.0f;
-    float currentY = 0.0f;
-    int16_t drawMode = 13;
-    int16_t drawWidth = 1;
-    int16_t drawStyle = 0;
-    OLE_COLOR fillColor = 0;
-    int16_t fillStyle = 1;
-    float scaleLeft = 0.0f;
-    float scaleTop = 0.0f;
-    float scaleWidth = 0.0f;
-    float scaleHeight = 0.0f;
-    int16_t scaleMode = 1;
-    int16_t drawTo = 0;
-    int16_t imageSource = 1;
-    bool fontTransparent = true;
-    int16_t numTabs = 0;
-    std::array<int32_t, kMaxTabStops> tabStops{};
-    bool autoRefresh = true;
 };
 
 struct ImageState {
@@ -322,6 +300,32 @@ class CLumoraCtrl : public platform::OleControl {
     int16_t GetTabStops(int16_t index) const;
     void SetTabStops(int16_t index, int16_t value);
 
+    // ---- Drawing surface (src/draw/) ----------------------------------------------------------
+    void Scale(const platform::Variant& flg, const platform::Variant& x1,
+               const platform::Variant& y1, const platform::Variant& x2,
+               const platform::Variant& y2);
+    float ScaleX(float width, const platform::Variant& fromScale, const platform::Variant& toScale);
+    float ScaleY(float height, const platform::Variant& fromScale,
+                 const platform::Variant& toScale);
+    void Line(const platform::Variant& flag, float x1, float y1, float x2, float y2,
+              const platform::Variant& color);
+    void Circle(const platform::Variant& flag, float x, float y, float radius,
+                const platform::Variant& color, const platform::Variant& start,
+                const platform::Variant& end, const platform::Variant& aspect);
+    void PSet(const platform::Variant& flag, float x, float y, const platform::Variant& color);
+    OLE_COLOR Point(float x, float y);
+    float TextHeight(const std::string& text);
+    float TextWidth(const std::string& text);
+    void TextOut(const std::string& text);
+    void PaintPicture(const std::shared_ptr<platform::Dispatch>& picture, float x1, float y1,
+                      std::span<const platform::Variant> optional);
+    void Cls();
+    // The drawing target's size in pixels: the bitmap's when DrawTo is 1, else ClientSize.
+    std::pair<int, int> TargetExtent() const;
+    // The bitmap's pixels were written: the paint cache drops its copy and, when AutoRefresh
+    // says so (or always, with force), the control repaints.
+    void NoteBitmapChanged(bool force = false);
+
     // ---- Load path ----------------------------------------------------------------------------
     // Everything that puts a new image into the control ends here.
     void LoadPicture(const std::string& name);
@@ -396,6 +400,19 @@ class CLumoraCtrl : public platform::OleControl {
     void ShowPointer();
     void ReleaseCustomCursor();
     decode::LoadOptions CurrentLoadOptions() const;
+
+    // Drawing surface helpers.
+    // Switches to a scale mode; a physical one is measured against the target's present size
+    // (layout and resizes apply the current mode again this way).
+    void ApplyScaleMode(int16_t mode);
+    // Moves the scale to a new one; CurrentX/CurrentY keep their pixel.
+    void MoveScale(const DrawingState& next, int width, int height);
+    // The tab positions TextOut and TextWidth use, settling TabStops(0) when NumTabs is 0.
+    int TabStopsInUse(HDC dc);
+    // The target size text measures against; 481 for an empty bitmap target.
+    std::pair<int, int> TextTarget() const;
+    float ScaleAxis(float value, const platform::Variant& fromScale,
+                    const platform::Variant& toScale, bool vertical);
 
     // Display helpers.
     void HideScrollBars();

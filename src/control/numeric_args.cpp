@@ -1,5 +1,6 @@
 #include "control/numeric_args.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace control {
@@ -25,6 +26,9 @@ double VariantToDouble(const Variant& value) {
 }
 
 int32_t RoundToInt(double value) {
+    // Coordinates far outside any surface still give an integer: the nearest one that exists.
+    if (std::isnan(value)) return 0;
+    value = std::clamp(value, double{INT32_MIN}, double{INT32_MAX});
     double t = std::trunc(value);
     // A positive half first goes up and then comes back down, so every half ends below.
     if (value - t >= 0.5) t += 1.0;

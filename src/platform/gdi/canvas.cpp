@@ -21,11 +21,12 @@ Rop2Masks ReduceRop2(int mode, uint32_t p, uint32_t valueMask) {
     return m;
 }
 
-Coverage::Coverage(const RECT& window) : window_(window) {
+Coverage::Coverage(const RECT& window, bool sparse) : window_(window), sparse_(sparse) {
     if (IsEmpty(window_)) window_ = RECT{0, 0, 0, 0};
     width_ = window_.right - window_.left;
-    cells_.assign(static_cast<size_t>(width_) * static_cast<size_t>(window_.bottom - window_.top),
-                  kNone);
+    if (!sparse_)
+        cells_.assign(
+            static_cast<size_t>(width_) * static_cast<size_t>(window_.bottom - window_.top), kNone);
 }
 
 bool PenTraits::On(int64_t position) const {
@@ -116,13 +117,25 @@ void StrokeLine(Coverage& cover, POINT a, POINT b, const PenTraits& pen, int64_t
         first = std::max<int64_t>(first, start - hi);
         last = std::min<int64_t>(last, start - lo);
     }
+    // Nearest pixel to the ideal line, halves rounding away from the start: the minor offset
+    // at step i is (2 i minor + major) / (2 major), carried from step to step as a quotient and
+    // a remainder. The first one takes a 128-bit product: 32-bit coordinates can make 2 i minor
+    // overflow 64 bits; the remainder stays below 2 major.
+    const int64_t denominator = 2 * std::max<int64_t>(major, 1);
+    int64_t m = 0, remainder = 0;
+    if (first <= last) {
+        const __int128 numerator = __int128{2} * first * minor + major;
+        m = static_cast<int64_t>(numerator / denominator);
+        remainder = static_cast<int64_t>(numerator % denominator);
+    }
     for (int64_t i = first; i <= last; ++i) {
-        // Nearest pixel to the ideal line; halves round away from the start.
-        // 128-bit products: 32-bit coordinates can make 2 * i * minor overflow 64 bits.
-        const auto m =
-            major == 0
-                ? int64_t{0}
-                : static_cast<int64_t>((__int128{2} * i * minor + major) / (__int128{2} * major));
+        if (i > first) {
+            remainder += 2 * minor;
+            if (remainder >= denominator) {
+                remainder -= denominator;
+                ++m;
+            }
+        }
         const int64_t px = xMajor ? a.x + sMajor * i : a.x + sMinor * m;
         const int64_t py = xMajor ? a.y + sMinor * m : a.y + sMajor * i;
         if (wide)
@@ -132,6 +145,34 @@ void StrokeLine(Coverage& cover, POINT a, POINT b, const PenTraits& pen, int64_t
     }
     if (!wide) stylePos += major;
 }
+
+namespace {
+
+// One value into pixels [x0, x1) of a row.
+void WriteRun(uint8_t* row, int bits, int x0, int x1, uint32_t value) {
+    switch (bits) {
+        case 8:
+            std::fill(row + x0, row + x1, static_cast<uint8_t>(value));
+            break;
+        case 24:
+            for (uint8_t* p = row + 3 * static_cast<size_t>(x0); x0 < x1; ++x0, p += 3) {
+                p[0] = static_cast<uint8_t>(value);
+                p[1] = static_cast<uint8_t>(value >> 8);
+                p[2] = static_cast<uint8_t>(value >> 16);
+            }
+            break;
+        case 32:
+            std::fill(reinterpret_cast<uint32_t*>(row) + x0, reinterpret_cast<uint32_t*>(row) + x1,
+                      value);
+            break;
+        default:
+            for (int x = x0; x < x1; ++x)
+                WritePixel(row, bits, x, value);
+            break;
+    }
+}
+
+}  // namespace
 
 Canvas::Canvas(Dc& dc) : dc_(dc), surface_(DcSurface(dc)) {
     if (surface_) ++surface_->changes;
@@ -166,35 +207,73 @@ void Canvas::Paint(const Coverage& cover) const {
     const Rop2Masks bkMasks = masksFor(dc_.bkColor);
     const bool brushPaints = brush && !brush->hollow;
     const int bits = surface_->bitCount;
+    if (cover.Sparse()) {
+        // Pen pixels only, each once.
+        for (const Coverage::Marked& m : cover.Marks()) {
+            const Rop2Masks* masks =
+                m.cover == kPenOn ? &penMasks : (m.cover == kPenGap && opaque ? &bkMasks : nullptr);
+            if (!masks) continue;
+            const bool visible = std::any_of(clip_.begin(), clip_.end(), [&](const RECT& c) {
+                return m.x >= c.left && m.x < c.right && m.y >= c.top && m.y < c.bottom;
+            });
+            if (!visible) continue;
+            uint8_t* row = surface_->Row(m.y);
+            const uint32_t d = masks->andMask ? ReadPixel(row, bits, m.x) : 0;
+            WritePixel(row, bits, m.x, (d & masks->andMask) ^ masks->xorMask);
+        }
+        return;
+    }
     for (const RECT& clip : clip_) {
         RECT area;
         if (!Intersect(clip, cover.Window(), area)) continue;
         for (int y = area.top; y < area.bottom; ++y) {
             uint8_t* row = surface_->Row(y);
             const uint8_t hatch = brushPaints && brush->hatched ? HatchRow(brush->hatch, y) : 0;
-            for (int x = area.left; x < area.right; ++x) {
+            const uint8_t* cells = cover.Cells(area.left, y);
+            for (int x = area.left; x < area.right;) {
+                const uint8_t c = cells[x - area.left];
                 const Rop2Masks* m = nullptr;
-                switch (cover.Get(x, y)) {
+                bool uniform = false;  // the same masks for every pixel of a run of this cover
+                switch (c) {
                     case kPenOn:
                         m = &penMasks;
+                        uniform = true;
                         break;
                     case kPenGap:
                         if (opaque) m = &bkMasks;
+                        uniform = true;
                         break;
                     case kFill:
-                        if (!brushPaints)
-                            break;
-                        else if (!brush->hatched || ((hatch >> (7 - (x & 7))) & 1))
+                        if (!brushPaints) {
+                            uniform = true;
+                        } else if (!brush->hatched) {
                             m = &brushMasks;
-                        else if (opaque)
+                            uniform = true;
+                        } else if ((hatch >> (7 - (x & 7))) & 1) {
+                            m = &brushMasks;
+                        } else if (opaque) {
                             m = &bkMasks;
+                        }
                         break;
                     default:
+                        uniform = true;
                         break;
                 }
-                if (!m) continue;
-                const uint32_t d = ReadPixel(row, bits, x);
-                WritePixel(row, bits, x, (d & m->andMask) ^ m->xorMask);
+                int end = x + 1;
+                if (uniform)
+                    while (end < area.right && cells[end - area.left] == c)
+                        ++end;
+                if (m) {
+                    if (m->andMask == 0) {
+                        // Modes that ignore the destination (copy, black, white) need not read it.
+                        WriteRun(row, bits, x, end, m->xorMask);
+                    } else {
+                        for (int i = x; i < end; ++i)
+                            WritePixel(row, bits, i,
+                                       (ReadPixel(row, bits, i) & m->andMask) ^ m->xorMask);
+                    }
+                }
+                x = end;
             }
         }
     }

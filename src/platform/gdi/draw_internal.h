@@ -42,7 +42,10 @@ enum Cover : uint8_t { kNone = 0, kFill = 1, kPenGap = 2, kPenOn = 3 };
 
 class Coverage {
   public:
-    explicit Coverage(const RECT& window);
+    // Dense: one cell per pixel of the window. Sparse: a list of the marks in the order made,
+    // for figures that mark each pixel at most once (a single line one pixel wide), so that
+    // work and memory follow the figure rather than its bounding box.
+    explicit Coverage(const RECT& window, bool sparse = false);
     const RECT& Window() const { return window_; }
     bool Contains(int64_t x, int64_t y) const {
         return x >= window_.left && x < window_.right && y >= window_.top && y < window_.bottom;
@@ -53,9 +56,21 @@ class Coverage {
     // Keeps the stronger of the present and the new cover: pen over gap over fill.
     void Mark(int64_t x, int64_t y, Cover cover) {
         if (!Contains(x, y)) return;
+        if (sparse_) {
+            marks_.push_back({static_cast<int32_t>(x), static_cast<int32_t>(y), cover});
+            return;
+        }
         uint8_t& cell = cells_[Index(x, y)];
         if (cover > cell) cell = cover;
     }
+    struct Marked {
+        int32_t x, y;
+        Cover cover;
+    };
+    bool Sparse() const { return sparse_; }
+    // The cells of row y from column x on (dense coverage, a point inside the window).
+    const uint8_t* Cells(int64_t x, int64_t y) const { return &cells_[Index(x, y)]; }
+    const std::vector<Marked>& Marks() const { return marks_; }
 
   private:
     size_t Index(int64_t x, int64_t y) const {
@@ -64,7 +79,9 @@ class Coverage {
     }
     RECT window_;
     int width_ = 0;
+    bool sparse_ = false;
     std::vector<uint8_t> cells_;
+    std::vector<Marked> marks_;
 };
 
 // ---- Pens ------------------------------------------------------------------------------------

@@ -67,4 +67,13 @@ bool ExtTextOutW(HDC dc, int x, int y, uint32_t options, const RECT* rect, const
 bool GetTextExtentPoint32(HDC dc, const char* text, int count, SIZE* size);
 bool GetTextMetrics(HDC dc, TEXTMETRIC* metrics);
 
+// Text with tabs expanded: no positions gives a tab every 8 average character widths, one
+// position a tab every that many pixels, more the columns themselves (after the last, the
+// 8-character spacing goes on). Columns are measured from tabOrigin. Both return the extent as
+// height << 16 | width (width in the low 16 bits).
+uint32_t GetTabbedTextExtent(HDC dc, const char* text, int count, int tabCount,
+                             const int32_t* tabPositions);
+uint32_t TabbedTextOut(HDC dc, int x, int y, const char* text, int count, int tabCount,
+                       const int32_t* tabPositions, int tabOrigin);
+
 }  // namespace platform

@@ -23,7 +23,10 @@ bool StrokePath(gdi::Dc& dc, const std::vector<POINT>& points) {
         top = std::min<int64_t>(top, p.y);
         bottom = std::max<int64_t>(bottom, p.y);
     }
-    gdi::Coverage cover(canvas.Window(left, top, right, bottom, pen.width));
+    // One thin segment never meets itself: its pixels can be listed instead of rasterised
+    // into a box-sized buffer.
+    const bool sparse = points.size() == 2 && pen.width == 1;
+    gdi::Coverage cover(canvas.Window(left, top, right, bottom, pen.width), sparse);
     if (gdi::IsEmpty(cover.Window())) return true;
     int64_t style = 0;
     for (size_t i = 0; i + 1 < points.size(); ++i)

@@ -250,7 +250,13 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
             } else if (fused) {
                 const int32_t* xs = ax.contiguous ? nullptr : ax.source.data();
                 if (rop == 0xCC) {
-                    fused(srcRow, xs, ax.source[0], row, x0, n, converter->Table());
+                    // Stretched up, a source row serves several rows in a row: the repeats copy
+                    // the row just made.
+                    if (i > 0 && bpp >= 8 && ay.source[i] == ay.source[i - 1])
+                        std::memcpy(row + firstByte, dst.Row(y - 1) + firstByte,
+                                    endByte - firstByte);
+                    else
+                        fused(srcRow, xs, ax.source[0], row, x0, n, converter->Table());
                     continue;
                 }
                 fused(srcRow, xs, ax.source[0], sourceRow.data(), x0, n, converter->Table());

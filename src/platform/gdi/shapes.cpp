@@ -175,6 +175,28 @@ struct EllipseShape {
         const double ex = dx / (rx + 0.5), ey = dy / (ry + 0.5);
         return ex * ex + ey * ey <= 1.0;
     }
+    // The columns of row y inside the figure, [lo, hi] (hi < lo for none): an interval
+    // symmetric about the centre, found from the ellipse's equation and settled on Inside.
+    std::pair<int64_t, int64_t> Span(int64_t y) const {
+        if (y < t || y > b) return {1, 0};
+        const double dy = y - cy, ey = dy / (ry + 0.5);
+        double half = 0.5;
+        if (std::abs(dy) <= 0.5)
+            half = static_cast<double>(r - l);
+        else if (ey * ey < 1.0)
+            half = std::max(0.5, (rx + 0.5) * std::sqrt(1.0 - ey * ey));
+        int64_t lo = std::max<int64_t>(l, static_cast<int64_t>(std::ceil(cx - half)));
+        int64_t hi = std::min<int64_t>(r, static_cast<int64_t>(std::floor(cx + half)));
+        while (lo > l && Inside(lo - 1, y))
+            --lo;
+        while (lo <= hi && !Inside(lo, y))
+            ++lo;
+        while (hi < r && Inside(hi + 1, y))
+            ++hi;
+        while (hi >= lo && !Inside(hi, y))
+            --hi;
+        return {lo, hi};
+    }
     bool Edge(int64_t x, int64_t y) const {
         return Inside(x, y) &&
                (!Inside(x - 1, y) || !Inside(x + 1, y) || !Inside(x, y - 1) || !Inside(x, y + 1));
@@ -223,13 +245,21 @@ bool DrawCurve(HDC dc, Curve kind, int left, int top, int right, int bottom, int
     Coverage cover(canvas.Window(l, t, r, b, pen.width));
     const RECT& w = cover.Window();
     if (gdi::IsEmpty(w)) return true;
+    // Row spans of the rows the fill and the outline look at, each worked out once.
+    const int64_t spanTop = w.top - pen.width - 1;
+    std::vector<std::pair<int64_t, int64_t>> spans(
+        static_cast<size_t>(w.bottom + pen.width + 1 - spanTop + 1));
+    for (size_t i = 0; i < spans.size(); ++i)
+        spans[i] = shape.Span(spanTop + static_cast<int64_t>(i));
+    const auto spanOf = [&](int64_t y) { return spans[static_cast<size_t>(y - spanTop)]; };
 
     if (closed && BrushPaints(*target)) {
         // The chord's side: right of the directed line from first to last, y pointing up.
         const double ux = last.x - first.x, uy = first.y - last.y;
         for (int64_t y = w.top; y < w.bottom; ++y) {
-            for (int64_t x = w.left; x < w.right; ++x) {
-                if (!shape.Inside(x, y)) continue;
+            const auto [lo, hi] = spanOf(y);
+            for (int64_t x = std::max<int64_t>(lo, w.left); x <= std::min<int64_t>(hi, w.right - 1);
+                 ++x) {
                 bool in = true;
                 if (!whole && kind == Curve::Pie) {
                     in = (x == std::lround(shape.cx) && y == std::lround(shape.cy)) ||
@@ -252,9 +282,20 @@ bool DrawCurve(HDC dc, Curve kind, int left, int top, int right, int bottom, int
         const int64_t x1 = std::min<int64_t>(w.right + reach, r + 1);
         const double perimeterScale = (shape.rx + shape.ry) / 2.0;
         for (int64_t y = y0; y < y1; ++y) {
-            for (int64_t x = x0; x < x1; ++x) {
-                if (!shape.Edge(x, y)) continue;
-                const double angle = shape.Angle(x, y);
+            // Edge pixels: the row's ends and those without a neighbour above or below; the
+            // columns between are inside all three rows.
+            const auto [lo, hi] = spanOf(y);
+            const auto above = spanOf(y - 1), below = spanOf(y + 1);
+            const int64_t innerLo = std::max({lo + 1, above.first, below.first});
+            const int64_t innerHi = std::min({hi - 1, above.second, below.second});
+            for (int64_t x = std::max(x0, lo); x < std::min(x1, hi + 1); ++x) {
+                if (x >= innerLo && x <= innerHi) {
+                    x = innerHi;
+                    continue;
+                }
+                // The angle matters only to part of a curve and to dashes.
+                const bool needAngle = !whole || (pen.width == 1 && !pen.dashes.empty());
+                const double angle = needAngle ? shape.Angle(x, y) : 0.0;
                 if (!onArc(angle)) continue;
                 if (pen.width > 1) {
                     gdi::StampDisc(cover, x, y, pen.width);

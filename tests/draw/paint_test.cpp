@@ -1,0 +1,132 @@
+// PaintPicture: placement, stretching, mirroring, clipping with the unclipped factors, raster
+// operations; Cls.
+#include "draw/draw_fixture.h"
+#include "platform/ole/picture.h"
+
+namespace draw_test {
+namespace {
+
+constexpr COLORREF kWhite = 0xFFFFFF;
+
+// A 100 x 50 picture whose every pixel tells where it came from: red = x, green = 4 y.
+COLORREF Source(int x, int y) {
+    return RGB(x, 4 * y, 0x80);
+}
+
+std::shared_ptr<platform::Dispatch> Picture() {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 100;
+    info.bmiHeader.biHeight = -50;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HBITMAP bitmap = platform::CreateDIBSection(0, &info, 0, &bits);
+    auto* px = static_cast<uint32_t*>(bits);
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 100; ++x)
+            px[y * 100 + x] =
+                static_cast<uint32_t>(x) << 16 | static_cast<uint32_t>(4 * y) << 8 | 0x80;
+    platform::PictureHolder holder;
+    holder.CreateFromBitmap(bitmap, 0, true);
+    return holder.GetPictureDispatch();
+}
+
+struct Row {
+    const char* what;
+    std::vector<Variant> rest;  // width1, height1, X2, Y2, width2, height2, opcode
+    int x, y;                   // a destination pixel
+    int sx, sy;                 // the source pixel it shows, or -1 for untouched
+};
+
+TEST(PaintPicture, PlacesStretchesMirrorsAndClips) {
+    const Row rows[] = {
+        {"1:1", {}, 10, 10, 0, 0},
+        {"1:1 far corner", {}, 109, 59, 99, 49},
+        {"1:1 ends", {}, 110, 10, -1, -1},
+        {"doubled", {F(200), F(100)}, 10 + 2 * 30 + 1, 10 + 2 * 20 + 1, 30, 20},
+        {"mirrored", {F(-100)}, 9, 10, 0, 0},
+        {"mirrored, left of the corner", {F(-100)}, 10, 10, -1, -1},
+        // Source from x = -20, width 120 implied: clipped to 0..99, drawn 83 wide by the
+        // unclipped factor 100 / 120 and moved right by 17.
+        {"clipped left", {Miss(), Miss(), F(-20)}, 27, 10, 0, 0},
+        {"clipped left, before it", {Miss(), Miss(), F(-20)}, 26, 10, -1, -1},
+        {"clipped left, its end", {Miss(), Miss(), F(-20)}, 27 + 83, 10, -1, -1},
+        // Source beyond the right edge: cut to 40 pixels, destination in proportion.
+        {"clipped right", {F(120), F(50), F(60), F(0), F(60), F(50)}, 10 + 2 * 39, 10, 99, 0},
+        {"clipped right ends", {F(120), F(50), F(60), F(0), F(60), F(50)}, 10 + 80, 10, -1, -1},
+    };
+    const auto picture = Picture();
+    for (const Row& r : rows) {
+        Surface s(240, 120);
+        std::vector<Variant> args{Variant::Object(picture), F(10), F(10)};
+        args.insert(args.end(), r.rest.begin(), r.rest.end());
+        s.Call("PaintPicture", args);
+        const COLORREF want = r.sx < 0 ? kWhite : Source(r.sx, r.sy);
+        EXPECT_EQ(s.Pixel(r.x, r.y), want) << r.what;
+    }
+}
+
+TEST(PaintPicture, RasterOperationsCombineWithTheDestination) {
+    Surface s(240, 120);
+    const Variant srcInvert = Variant::I4(0x00660046);
+    std::vector<Variant> args{Variant::Object(Picture()),
+                              F(0),
+                              F(0),
+                              Miss(),
+                              Miss(),
+                              Miss(),
+                              Miss(),
+                              Miss(),
+                              Miss(),
+                              srcInvert};
+    s.Call("PaintPicture", args);
+    EXPECT_EQ(s.Pixel(3, 2), Source(3, 2) ^ kWhite);
+    s.Call("PaintPicture", args);
+    EXPECT_EQ(s.Pixel(3, 2), kWhite);
+    EXPECT_EQ(s.Float("CurrentX"), 0.0f);
+}
+
+TEST(PaintPicture, InvalidPicturesAndBitmapTargets) {
+    Surface s;
+    ExpectError([&] { s.Call("PaintPicture", {Variant::Object(nullptr), F(0), F(0)}); }, 481);
+    platform::PictureHolder empty;
+    ExpectError(
+        [&] {
+            s.Call("PaintPicture", {Variant::Object(empty.GetPictureDispatch()), F(0), F(0)});
+        },
+        481);
+    s.Set("DrawTo", I(1));
+    ExpectError([&] { s.Call("PaintPicture", {Variant::Object(Picture()), F(0), F(0)}); }, 481);
+    ExpectError(
+        [&] {
+            s.Call("PaintPicture", {Variant::Object(Picture()), F(0), F(0), F(1e9)});
+        },
+        481);
+    // Into a bitmap: drawn, and the control repaints whatever AutoRefresh says.
+    s.UseBitmap(24, 0xFF, 40, 30);
+    s.Set("AutoRefresh", Variant::Bool(false));
+    s.site.Paint();
+    s.Call("PaintPicture", {Variant::Object(Picture()), F(5), F(5)});
+    EXPECT_EQ(s.Pixel(6, 7), Source(1, 2));
+    EXPECT_TRUE(s.ctrl.IsDirty());
+    ExpectError(
+        [&] {
+            s.Call("PaintPicture", {Variant::Object(Picture()), F(0), F(0), F(1e9)});
+        },
+        380);
+}
+
+TEST(PaintPicture, ClsClearsTheWindowAtTheNextPaintAndSendsThePositionHome) {
+    Surface s;
+    s.Call("Line", {I(0), F(0), F(5), F(20), F(5), Colour(0)});
+    EXPECT_EQ(s.Pixel(3, 5), 0u);
+    s.Call("Cls", {});
+    s.site.Paint();
+    EXPECT_EQ(s.Pixel(3, 5), kWhite);
+    EXPECT_EQ(s.Float("CurrentX"), 0.0f);
+    EXPECT_EQ(s.Float("CurrentY"), 0.0f);
+}
+
+}  // namespace
+}  // namespace draw_test
