@@ -545,6 +545,37 @@ void CLumoraCtrl::DrawAnimationFrame() {
     }
 }
 
+RECT CLumoraCtrl::ThumbnailImageRect() const {
+    const double aspect = image_.aspect;
+    const int bmpw = image_.bmpw;
+    const int bmph = image_.bmph;
+    const int t = image_.thumbnail;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (bmpw >= 1 && bmph >= 1) {
+        const int inset = GetAppearance() == 1 ? 4 : 0;
+        if (bmph * aspect < bmpw) {
+            left = 4;
+            right = t - 5 - inset;
+            const int h = RoundToInt((right - 4) * aspect * bmph / bmpw);
+            top = (t - h - 4) / 2;
+            bottom = h + top;
+        } else {
+            top = 4;
+            bottom = t - 5 - inset;
+            const int w = RoundToInt((bottom - 4) * static_cast<double>(bmpw) / bmph / aspect);
+            left = (t - w - 4) / 2;
+            right = w + left;
+        }
+        if (bottom - top > bmph * aspect && right - left > bmpw) {
+            left = (t - bmpw) / 2;
+            right = left + bmpw;
+            top = static_cast<int>((t - bmph * aspect) * 0.5);
+            bottom = static_cast<int>(top + bmph * aspect);
+        }
+    }
+    return RECT{left, top, right, bottom};
+}
+
 void CLumoraCtrl::DrawPictureBranch(HDC dc, const RECT& bounds, double sx, double sy) {
     HPALETTE displaced = 0;
     if (image_.palette) {
@@ -558,31 +589,9 @@ void CLumoraCtrl::DrawPictureBranch(HDC dc, const RECT& bounds, double sx, doubl
     RECT rect{};
     bool render = true;
     if (const int t = image_.thumbnail; t != 0) {
-        int left = 0, top = 0, right = 0, bottom = 0;
-        if (bmpw >= 1 && bmph >= 1) {
-            const int inset = GetAppearance() == 1 ? 4 : 0;
-            if (bmph * aspect < bmpw) {
-                left = 4;
-                right = t - 5 - inset;
-                const int h = RoundToInt((right - 4) * aspect * bmph / bmpw);
-                top = (t - h - 4) / 2;
-                bottom = h + top;
-            } else {
-                top = 4;
-                bottom = t - 5 - inset;
-                const int w = RoundToInt((bottom - 4) * static_cast<double>(bmpw) / bmph / aspect);
-                left = (t - w - 4) / 2;
-                right = w + left;
-            }
-            if (bottom - top > bmph * aspect && right - left > bmpw) {
-                left = (t - bmpw) / 2;
-                right = left + bmpw;
-                top = static_cast<int>((t - bmph * aspect) * 0.5);
-                bottom = static_cast<int>(top + bmph * aspect);
-            }
-        }
-        rect = RECT{RoundToInt(left * sx), RoundToInt(top * sy), RoundToInt(right * sx),
-                    RoundToInt(bottom * sy)};
+        const RECT box = ThumbnailImageRect();
+        rect = RECT{RoundToInt(box.left * sx), RoundToInt(box.top * sy),
+                    RoundToInt(box.right * sx), RoundToInt(box.bottom * sy)};
         if (GetAppearance() != 0) {
             FillWith(dc, bounds, TranslateColor(GetBackColor(), image_.palette));
         } else if (const HBITMAP frame = ThumbnailFrameBitmap()) {
