@@ -30,6 +30,10 @@ struct DibHeaderBlock {
     int bitCount() { return header().biBitCount; }
 };
 
+// The pixel memory of a DIB section (rows as its header says), null for other bitmaps. Who
+// writes it directly reports the change (NoteBitmapChanged).
+uint8_t* SectionBits(HBITMAP bitmap);
+
 // Selects a palette into a DC in the background and realises it for the length of a scope.
 class PaletteScope {
   public:

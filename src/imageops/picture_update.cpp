@@ -14,6 +14,12 @@ bool DibHeaderBlock::ReadFormat(HDC dc, HBITMAP bitmap) {
            width() > 0 && height() > 0;
 }
 
+uint8_t* SectionBits(HBITMAP bitmap) {
+    BITMAP bm{};
+    if (platform::GetObject(bitmap, sizeof bm, &bm) < static_cast<int>(sizeof bm)) return nullptr;
+    return static_cast<uint8_t*>(bm.bmBits);
+}
+
 PaletteScope::PaletteScope(HDC dc, HPALETTE palette) : dc_(dc) {
     if (!dc_ || !palette) return;
     previous_ = platform::SelectPalette(dc_, palette, true);

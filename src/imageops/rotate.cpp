@@ -1,4 +1,5 @@
 // Rotate: a quarter turn of the picture bitmap, keeping its depth and colours.
+#include <optional>
 #include <utility>
 
 #include "control/lumora_ctrl.h"
@@ -18,20 +19,27 @@ void CLumoraCtrl::Rotate(int16_t direction) {
     const int w = format.width();
     const int h = format.height();
     const int bits = format.bitCount();
-    format.header().biHeight = h;  // read bottom-up whatever the bitmap's own order
+    // A bottom-up DIB section is turned straight from its own rows; anything else is read out
+    // as such a DIB first.
+    const uint8_t* rows = format.header().biHeight > 0 ? imageops::SectionBits(bitmap) : nullptr;
+    format.header().biHeight = h;
 
     imageops::LockedBlock turned(imageops::TurnedRowBytes(h, bits) * static_cast<size_t>(w),
                                  bits < 8 ? GHND : GMEM_MOVEABLE);
     {
-        imageops::LockedBlock source(imageops::DibRowBytes(w, bits) * static_cast<size_t>(h),
-                                     GMEM_MOVEABLE);
+        std::optional<imageops::LockedBlock> source;
         {
             imageops::PaletteScope scope(dc, image_.palette);
-            if (platform::GetDIBits(dc, bitmap, 0, static_cast<uint32_t>(h), source.bits,
-                                    format.info(), DIB_RGB_COLORS) != h)
+            if (!rows)
+                source.emplace(imageops::DibRowBytes(w, bits) * static_cast<size_t>(h),
+                               GMEM_MOVEABLE);
+            // Without a buffer this reads the colour table alone.
+            if (platform::GetDIBits(dc, bitmap, 0, static_cast<uint32_t>(h),
+                                    source ? source->bits : nullptr, format.info(),
+                                    DIB_RGB_COLORS) != h)
                 imageops::ThrowNoMemory();
         }
-        imageops::TurnBits(source.bits, w, h, bits, direction != 0, turned.bits);
+        imageops::TurnBits(source ? source->bits : rows, w, h, bits, direction != 0, turned.bits);
     }
     BITMAPINFOHEADER& header = format.header();
     header.biWidth = h;

@@ -46,6 +46,8 @@ void CLumoraCtrl::AdjustTone(const imageops::ToneTables& tables) {
     header.biHeight = height;
     const size_t stride = imageops::DibRowBytes(width, bits);
     const auto rows = static_cast<uint32_t>(height);
+    uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
+    if (header.biCompression == BI_BITFIELDS) std::memcpy(masks, format.masks(), 12);
     {
         imageops::PaletteScope scope(dc, image_.palette);
         if (bits <= 8) {
@@ -61,9 +63,10 @@ void CLumoraCtrl::AdjustTone(const imageops::ToneTables& tables) {
                     platform::SetDIBits(dc, bitmap, 0, rows, pixels.bits, format.info(),
                                         DIB_RGB_COLORS);
             }
+        } else if (uint8_t* section = imageops::SectionBits(bitmap)) {
+            // The section's own rows, in place: the order of the rows does not matter here.
+            imageops::ApplyToRows(tables, section, stride, width, height, bits, masks);
         } else {
-            uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
-            if (header.biCompression == BI_BITFIELDS) std::memcpy(masks, format.masks(), 12);
             // Strip by strip, so the picture is read and written once and the copy stays small.
             const auto strip =
                 static_cast<uint32_t>(std::clamp<size_t>(kStripBytes / stride, 1, rows));

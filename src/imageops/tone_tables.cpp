@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace imageops {
 
@@ -43,8 +48,60 @@ uint32_t Put(uint32_t value, uint32_t mask, int shift) {
     return (shift >= 0 ? value << shift : value >> -shift) & mask;
 }
 
+// A table that adds k to every value and clamps: k, else nothing.
+std::optional<int> OffsetOf(const std::array<uint8_t, 256>& t) {
+    const int k = t[0] > 0 ? t[0] : t[255] - 255;
+    for (int c = 0; c < 256; ++c)
+        if (t[c] != Clamp8(c + k)) return std::nullopt;
+    return k;
+}
+
+#if defined(__SSE2__)
+// When every channel's table is a clamped offset, whole runs of bytes go through saturating
+// adds and subtracts, sixteen at a time; the tables serve the remaining pixels of each row.
+// Returns the number of pixels of each row it did, 0 when the tables are no offsets.
+template <int Bytes>
+int ApplyOffsets(const ToneTables& t, uint8_t* rows, size_t stride, int width, int height) {
+    const auto b = OffsetOf(t.blue), g = OffsetOf(t.green), r = OffsetOf(t.red);
+    if (!b || !g || !r) return 0;
+    // One period of the byte pattern: 48 bytes for three-byte pixels, 16 for four-byte ones.
+    constexpr int kPeriod = Bytes == 3 ? 48 : 16;
+    alignas(16) uint8_t up[kPeriod], down[kPeriod];
+    const int offsets[4] = {*b, *g, *r, 0};
+    for (int i = 0; i < kPeriod; ++i) {
+        const int k = offsets[i % Bytes];
+        up[i] = static_cast<uint8_t>(std::clamp(k, 0, 255));
+        down[i] = static_cast<uint8_t>(std::clamp(-k, 0, 255));
+    }
+    constexpr int kPixels = kPeriod / Bytes;
+    const int done = width / kPixels * kPixels;
+    for (int y = 0; y < height; ++y) {
+        uint8_t* p = rows + static_cast<size_t>(y) * stride;
+        uint8_t* const end = p + static_cast<size_t>(done) * Bytes;
+        for (; p != end; p += kPeriod)
+            for (int i = 0; i < kPeriod; i += 16) {
+                auto* at = reinterpret_cast<__m128i*>(p + i);
+                const __m128i v = _mm_loadu_si128(at);
+                const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(up + i));
+                const __m128i s = _mm_load_si128(reinterpret_cast<const __m128i*>(down + i));
+                _mm_storeu_si128(at, _mm_subs_epu8(_mm_adds_epu8(v, a), s));
+            }
+    }
+    return done;
+}
+#else
+template <int Bytes>
+int ApplyOffsets(const ToneTables&, uint8_t*, size_t, int, int) {
+    return 0;
+}
+#endif
+
 template <int Bytes>
 void ApplyBgr(const ToneTables& t, uint8_t* rows, size_t stride, int width, int height) {
+    const int done = ApplyOffsets<Bytes>(t, rows, stride, width, height);
+    if (done == width) return;
+    rows += static_cast<size_t>(done) * Bytes;
+    width -= done;
     const uint8_t* const b = t.blue.data();
     const uint8_t* const g = t.green.data();
     const uint8_t* const r = t.red.data();

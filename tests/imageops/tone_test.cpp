@@ -66,6 +66,27 @@ TEST(ToneTables, SixteenBitPixelsThroughTheirMasks) {
     EXPECT_EQ(std::vector<uint8_t>(quad, quad + 4), (std::vector<uint8_t>{20, 30, 40, 40}));
 }
 
+TEST(ToneTables, RowsOfEveryTrueColourDepthFollowTheirTables) {
+    const ToneTables tables[] = {imageops::BrightnessTables(-30),
+                                 imageops::ColorBalanceTables(100, -100, 7),
+                                 imageops::ContrastTables(40), imageops::ContrastTables(-70)};
+    for (const int bits : {24, 32})
+        for (const ToneTables& t : tables) {
+            const Dib dib = NoiseDib(37, 3, bits, 11);
+            std::vector<uint8_t> rows = dib.rows;
+            const size_t stride = rows.size() / 3;
+            imageops::ApplyToRows(t, rows.data(), stride, 37, 3, bits, nullptr);
+            const std::array<uint8_t, 256>* channel[] = {&t.blue, &t.green, &t.red, nullptr};
+            int wrong = 0;
+            for (size_t i = 0; i < rows.size(); ++i) {
+                const size_t x = i % stride;
+                const auto* table = x < 37u * bits / 8 ? channel[x % (bits / 8)] : nullptr;
+                wrong += rows[i] != (table ? (*table)[dib.rows[i]] : dib.rows[i]);
+            }
+            EXPECT_EQ(wrong, 0) << bits << " bits";
+        }
+}
+
 TEST(Tone, TrueColourPixelsChangeAndTheWindowShowsIt) {
     testsupport::TempDir dir;
     Sited s;
