@@ -373,8 +373,11 @@ void CLumoraCtrl::OnSizeRequest(int& width, int& height) {
 
 void CLumoraCtrl::OnSize(int width, int height) {
     const int b = BorderAllowance();
-    const int w = width - b;
-    const int h = height - b;
+    TakeClientSize(width - b, height - b);
+    FireEvent(DISPID_RESIZE_EVENT, {});
+}
+
+void CLumoraCtrl::TakeClientSize(int w, int h) {
     // A user scale keeps its units per pixel: it grows with the window.
     if (drawing_.scaleMode == 0 && drawing_.drawTo == 0) {
         if (w != view_.clientWidth && view_.clientWidth != 0)
@@ -386,7 +389,6 @@ void CLumoraCtrl::OnSize(int width, int height) {
     }
     view_.clientWidth = static_cast<int16_t>(w);
     view_.clientHeight = static_cast<int16_t>(h);
-    FireEvent(DISPID_RESIZE_EVENT, {});
 }
 
 void CLumoraCtrl::OnCreate() {
@@ -590,8 +592,8 @@ void CLumoraCtrl::DrawPictureBranch(HDC dc, const RECT& bounds, double sx, doubl
     bool render = true;
     if (const int t = image_.thumbnail; t != 0) {
         const RECT box = ThumbnailImageRect();
-        rect = RECT{RoundToInt(box.left * sx), RoundToInt(box.top * sy),
-                    RoundToInt(box.right * sx), RoundToInt(box.bottom * sy)};
+        rect = RECT{RoundToInt(box.left * sx), RoundToInt(box.top * sy), RoundToInt(box.right * sx),
+                    RoundToInt(box.bottom * sy)};
         if (GetAppearance() != 0) {
             FillWith(dc, bounds, TranslateColor(GetBackColor(), image_.palette));
         } else if (const HBITMAP frame = ThumbnailFrameBitmap()) {

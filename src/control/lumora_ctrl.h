@@ -407,6 +407,8 @@ class CLumoraCtrl : public platform::OleControl {
                             const RECT& rect, const RECT& clip);
     void FreeViewCache();
     HBITMAP ThumbnailFrameBitmap();
+    // Stores a new ClientSize; a user scale grows with it, keeping its units per pixel.
+    void TakeClientSize(int width, int height);
     // Where the thumbnail paint puts the picture inside the thumbnail square.
     RECT ThumbnailImageRect() const;
 

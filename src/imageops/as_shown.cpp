@@ -11,14 +11,6 @@ namespace {
 
 constexpr int kThumbnailFrameSize = 94;
 
-// The control's palette when it has at least three colours, else the stock one.
-HPALETTE ExportPalette(HPALETTE palette) {
-    uint16_t entries = 0;
-    if (palette && platform::GetObject(palette, sizeof entries, &entries) && entries >= 3)
-        return palette;
-    return platform::GetStockObject(platform::DEFAULT_PALETTE);
-}
-
 }  // namespace
 
 HBITMAP CLumoraCtrl::BuildAsShownBitmap(int width, int height) {
@@ -38,7 +30,8 @@ HBITMAP CLumoraCtrl::BuildAsShownBitmap(int width, int height) {
         return bitmap;
     }
 
-    const HPALETTE previous = platform::SelectPalette(out, ExportPalette(image_.palette), false);
+    const HPALETTE previous =
+        platform::SelectPalette(out, imageops::ExportPalette(image_.palette), false);
     platform::RealizePalette(out);
     RECT rect{};
     if (image_.thumbnail == 0) {

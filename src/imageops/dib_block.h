@@ -63,6 +63,10 @@ class MemoryDc {
     HGDIOBJ previous_ = 0;
 };
 
+// The palette an export draws through: the picture's when it has at least three colours, else
+// the stock one.
+HPALETTE ExportPalette(HPALETTE palette);
+
 // Fills a rectangle with a solid colour.
 void FillSolid(HDC dc, const RECT& rect, COLORREF color);
 

@@ -40,6 +40,13 @@ MemoryDc::~MemoryDc() {
     if (dc_) platform::DeleteDC(dc_);
 }
 
+HPALETTE ExportPalette(HPALETTE palette) {
+    uint16_t entries = 0;
+    if (palette && platform::GetObject(palette, sizeof entries, &entries) && entries >= 3)
+        return palette;
+    return platform::GetStockObject(platform::DEFAULT_PALETTE);
+}
+
 void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
     const HBRUSH brush = platform::CreateSolidBrush(color);
     platform::FillRect(dc, &rect, brush);

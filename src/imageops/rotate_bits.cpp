@@ -74,6 +74,25 @@ uint8_t* TurnedRow(const Geometry& g, int x) {
     return g.DstRow(g.clockwise ? x : g.width - 1 - x);
 }
 
+// Blocks of Rows x Cols source pixels over the part [0, fullW) x [0, fullH), in square tiles of
+// `tile` pixels: block(rows, x, dx) gets the block's rows in output order (BlockRows), its first
+// column and the destination column.
+template <int Rows, int Cols, typename Block>
+void WalkBlocks(const Geometry& g, int tile, int fullW, int fullH, Block block) {
+    for (int y0 = 0; y0 < fullH; y0 += tile) {
+        const int y1 = std::min(fullH, y0 + tile);
+        for (int x0 = 0; x0 < fullW; x0 += tile) {
+            const int x1 = std::min(fullW, x0 + tile);
+            for (int y = y0; y < y1; y += Rows) {
+                const uint8_t* rows[Rows];
+                const int dx = BlockRows(g, y, rows);
+                for (int x = x0; x < x1; x += Cols)
+                    block(rows, x, dx);
+            }
+        }
+    }
+}
+
 // The pixels no block covers: columns from xFrom on in rows below yTo, and every column of
 // the rows from yTo on.
 template <size_t Bytes>
@@ -118,21 +137,11 @@ void TurnBlock8(const uint8_t* const* rows, int x, const Geometry& g, int dx) {
 
 // 8-bit pictures: 8 x 8 blocks, so each destination row receives eight bytes per step.
 void TurnBytes(const Geometry& g) {
-    constexpr int kTile = 256;
     const int fullW = g.width & ~7;
     const int fullH = g.height & ~7;
-    for (int y0 = 0; y0 < fullH; y0 += kTile) {
-        const int y1 = std::min(fullH, y0 + kTile);
-        for (int x0 = 0; x0 < fullW; x0 += kTile) {
-            const int x1 = std::min(fullW, x0 + kTile);
-            for (int y = y0; y < y1; y += 8) {
-                const uint8_t* rows[8];
-                const int dx = BlockRows(g, y, rows);
-                for (int x = x0; x < x1; x += 8)
-                    TurnBlock8(rows, x, g, dx);
-            }
-        }
-    }
+    WalkBlocks<8, 8>(g, 256, fullW, fullH, [&](const uint8_t* const* rows, int x, int dx) {
+        TurnBlock8(rows, x, g, dx);
+    });
     TurnEdges<1>(g, fullW, fullH);
 }
 
@@ -160,35 +169,26 @@ __attribute__((target("ssse3"))) inline void Transpose4x4(const uint8_t* const* 
 // 24-bit pictures, 4 columns x 8 rows at a time: two 4 x 4 transposes whose 12-byte columns
 // join into 24 bytes, written as one 16-byte and one 8-byte store per destination row.
 __attribute__((target("ssse3"))) void TurnTriplesSsse3(const Geometry& g) {
-    constexpr int kTile = 128;
     // The last blocks of a row stop short of its end, so the 16-byte loads stay inside it.
     const int fullW = g.width >= 6 ? (g.width - 2) & ~3 : 0;
     const int fullH = g.height & ~7;
     const __m128i widen = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
     const __m128i narrow = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    for (int y0 = 0; y0 < fullH; y0 += kTile) {
-        const int y1 = std::min(fullH, y0 + kTile);
-        for (int x0 = 0; x0 < fullW; x0 += kTile) {
-            const int x1 = std::min(fullW, x0 + kTile);
-            for (int y = y0; y < y1; y += 8) {
-                const uint8_t* rows[8];
-                const size_t dx = static_cast<size_t>(BlockRows(g, y, rows)) * 3;
-                for (int x = x0; x < x1; x += 4) {
-                    const size_t at = static_cast<size_t>(x) * 3;
-                    __m128i first[4], second[4];
-                    Transpose4x4(rows, at, widen, narrow, first);
-                    Transpose4x4(rows + 4, at, widen, narrow, second);
-                    for (int k = 0; k < 4; ++k) {
-                        uint8_t* d = TurnedRow(g, x + k) + dx;
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                                         _mm_or_si128(first[k], _mm_slli_si128(second[k], 12)));
-                        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16),
-                                         _mm_srli_si128(second[k], 4));
-                    }
-                }
+    WalkBlocks<8, 4>(
+        g, 128, fullW,
+        fullH, [&](const uint8_t* const* rows, int x, int column) __attribute__((target("ssse3"))) {
+            const size_t at = static_cast<size_t>(x) * 3;
+            const size_t dx = static_cast<size_t>(column) * 3;
+            __m128i first[4], second[4];
+            Transpose4x4(rows, at, widen, narrow, first);
+            Transpose4x4(rows + 4, at, widen, narrow, second);
+            for (int k = 0; k < 4; ++k) {
+                uint8_t* d = TurnedRow(g, x + k) + dx;
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                                 _mm_or_si128(first[k], _mm_slli_si128(second[k], 12)));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16), _mm_srli_si128(second[k], 4));
             }
-        }
-    }
+        });
     TurnEdges<3>(g, fullW, fullH);
 }
 

@@ -53,20 +53,8 @@ std::pair<int, int> CLumoraCtrl::SaveSourceSize() {
         int width = 0, height = 0;
         GetControlSize(&width, &height);
         const int b = BorderAllowance();
-        const int w = width - b;
-        const int h = height - b;
-        // A user scale keeps its units per pixel, as on a resize.
-        if (drawing_.scaleMode == 0 && drawing_.drawTo == 0) {
-            if (w != view_.clientWidth && view_.clientWidth != 0)
-                drawing_.scaleWidth += static_cast<float>(
-                    (w - view_.clientWidth) * double{drawing_.scaleWidth} / view_.clientWidth);
-            if (h != view_.clientHeight && view_.clientHeight != 0)
-                drawing_.scaleHeight += static_cast<float>(
-                    (h - view_.clientHeight) * double{drawing_.scaleHeight} / view_.clientHeight);
-        }
-        view_.clientWidth = static_cast<int16_t>(w);
-        view_.clientHeight = static_cast<int16_t>(h);
-        return {w, h};
+        TakeClientSize(width - b, height - b);
+        return {view_.clientWidth, view_.clientHeight};
     }
     if (drawing_.drawTo == 1)
         return {image_.bmpw, static_cast<int>(image_.bmph * double{image_.aspect})};
@@ -138,13 +126,8 @@ int32_t CLumoraCtrl::WriteRegion(const std::string& fileName, int width, int hei
     {
         const imageops::MemoryDc out(dc, region.handle);
         if (!out) return decode::kNoBitmap;
-        uint16_t entries = 0;
-        const bool own = image_.palette &&
-                         platform::GetObject(image_.palette, sizeof entries, &entries) &&
-                         entries >= 3;
-        const HPALETTE previous = platform::SelectPalette(
-            out.get(), own ? image_.palette : platform::GetStockObject(platform::DEFAULT_PALETTE),
-            false);
+        const HPALETTE previous =
+            platform::SelectPalette(out.get(), imageops::ExportPalette(image_.palette), false);
         platform::RealizePalette(out.get());
         if (asShown) {
             const imageops::MemoryDc in(dc, shown.handle);
