@@ -14,7 +14,7 @@ if [ "${1:-}" = "--test" ]; then
   packages+=(
     clang libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libjpeg-turbo-progs imagemagick netpbm ghostscript libstb-dev libgif-dev
+    libjpeg-turbo-progs imagemagick libmagickwand-dev netpbm ghostscript libstb-dev libgif-dev
     libtiff-tools dcmtk libopenjp2-tools libgdcm-tools
     libcairo2-dev libpixman-1-dev  # the peers of the drawing benchmark
     time  # GNU time: peak memory of whole processes in the benchmarks

@@ -143,6 +143,40 @@ Variant CallReadBinary(CLumoraCtrl& c, std::span<const Variant> args) {
     return Variant::I4(c.ReadBinary(args[0]));
 }
 
+Variant CallJPGSaveName(CLumoraCtrl& c, std::span<const Variant> args) {
+    c.JPGSaveName(args[0].AsBstr(), args[1], args[2], args[3], args[4]);
+    return {};
+}
+
+Variant CallJPGtoArray(CLumoraCtrl& c, std::span<const Variant> args) {
+    return c.JPGtoArray(args[0], args[1], args[2], args[3]);
+}
+
+Variant CallCreateBitmap(CLumoraCtrl& c, std::span<const Variant> args) {
+    c.CreateBitmap(args[0], args[1]);
+    return {};
+}
+
+Variant CallRotate(CLumoraCtrl& c, std::span<const Variant> args) {
+    c.Rotate(args[0].AsI2());
+    return {};
+}
+
+Variant CallBrightness(CLumoraCtrl& c, std::span<const Variant> args) {
+    c.Brightness(args[0].AsI2());
+    return {};
+}
+
+Variant CallContrast(CLumoraCtrl& c, std::span<const Variant> args) {
+    c.Contrast(args[0].AsI2());
+    return {};
+}
+
+Variant CallColorBalance(CLumoraCtrl& c, std::span<const Variant> args) {
+    c.ColorBalance(args[0].AsI2(), args[1].AsI2(), args[2].AsI2());
+    return {};
+}
+
 Variant CallResetStock(CLumoraCtrl& c, std::span<const Variant>) {
     c.ResetStock();
     return {};
@@ -343,15 +377,15 @@ const MemberInfo kMembers[] = {
     Method("Cls", 65, kVoid, {}, CallCls),
     Method("PaintPicture", 66, kVoid, kPaintPictureParams, CallPaintPicture),
     Method("Scale", 67, kVoid, kScaleParams, CallScale),
-    Method("JPGSaveName", 68, kVoid, kJPGSaveNameParams, Unsupported),
-    Method("CreateBitmap", 69, kVoid, kCreateBitmapParams, Unsupported),
-    Method("Rotate", 70, kVoid, kRotateParams, Unsupported),
-    Method("JPGtoArray", 71, kVariant, kJPGtoArrayParams, Unsupported),
+    Method("JPGSaveName", 68, kVoid, kJPGSaveNameParams, CallJPGSaveName),
+    Method("CreateBitmap", 69, kVoid, kCreateBitmapParams, CallCreateBitmap),
+    Method("Rotate", 70, kVoid, kRotateParams, CallRotate),
+    Method("JPGtoArray", 71, kVariant, kJPGtoArrayParams, CallJPGtoArray),
     Method("DisplayGIFFrame", 72, kVoid, kFileOffsetParams, CallDisplayGIFFrame),
     Method("ResetStock", 73, kVoid, {}, CallResetStock),
-    Method("Brightness", 74, kVoid, kLevelParams, Unsupported),
-    Method("Contrast", 75, kVoid, kLevelParams, Unsupported),
-    Method("ColorBalance", 76, kVoid, kColorBalanceParams, Unsupported),
+    Method("Brightness", 74, kVoid, kLevelParams, CallBrightness),
+    Method("Contrast", 75, kVoid, kLevelParams, CallContrast),
+    Method("ColorBalance", 76, kVoid, kColorBalanceParams, CallColorBalance),
     Method("ReadBinary", 77, kLong, kReadBinaryParams, CallReadBinary),
     Method("TIFFPage", 78, kVoid, kFileOffsetParams, CallTIFFPage),
     MemberInfo{"TabStops", 79, MemberKind::IndexedProperty, kShort, kTabStopsParams, GetTabStops,

@@ -279,8 +279,11 @@ void CLumoraCtrl::OnSizeRequest(int& width, int& height) {
 
 void CLumoraCtrl::OnSize(int width, int height) {
     const int b = BorderAllowance();
-    const int w = width - b;
-    const int h = height - b;
+    TakeClientSize(width - b, height - b);
+    FireEvent(DISPID_RESIZE_EVENT, {});
+}
+
+void CLumoraCtrl::TakeClientSize(int w, int h) {
     // A user scale keeps its units per pixel: it grows with the window.
     if (drawing_.scaleMode == 0 && drawing_.drawTo == 0) {
         if (w != view_.clientWidth && view_.clientWidth != 0)
@@ -293,7 +296,6 @@ void CLumoraCtrl::OnSize(int width, int height) {
     view_.clientWidth = static_cast<int16_t>(w);
     view_.clientHeight = static_cast<int16_t>(h);
     if (view_.controlDC) ApplyScaleMode(drawing_.scaleMode);
-    FireEvent(DISPID_RESIZE_EVENT, {});
 }
 
 void CLumoraCtrl::OnCreate() {
@@ -422,6 +424,37 @@ void CLumoraCtrl::FillBackground(HDC dc, const RECT& bounds) {
     if (vertPos < 0) FillWith(dc, RECT{0, bounds.top, bounds.right, -vertPos}, color);
 }
 
+RECT CLumoraCtrl::ThumbnailImageRect() const {
+    const double aspect = image_.aspect;
+    const int bmpw = image_.bmpw;
+    const int bmph = image_.bmph;
+    const int t = image_.thumbnail;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (bmpw >= 1 && bmph >= 1) {
+        const int inset = GetAppearance() == 1 ? 4 : 0;
+        if (bmph * aspect < bmpw) {
+            left = 4;
+            right = t - 5 - inset;
+            const int h = RoundToInt((right - 4) * aspect * bmph / bmpw);
+            top = (t - h - 4) / 2;
+            bottom = h + top;
+        } else {
+            top = 4;
+            bottom = t - 5 - inset;
+            const int w = RoundToInt((bottom - 4) * static_cast<double>(bmpw) / bmph / aspect);
+            left = (t - w - 4) / 2;
+            right = w + left;
+        }
+        if (bottom - top > bmph * aspect && right - left > bmpw) {
+            left = (t - bmpw) / 2;
+            right = left + bmpw;
+            top = static_cast<int>((t - bmph * aspect) * 0.5);
+            bottom = static_cast<int>(top + bmph * aspect);
+        }
+    }
+    return RECT{left, top, right, bottom};
+}
+
 void CLumoraCtrl::DrawPictureBranch(HDC dc, const RECT& bounds, double sx, double sy) {
     HPALETTE displaced = 0;
     if (image_.palette) {
@@ -435,31 +468,9 @@ void CLumoraCtrl::DrawPictureBranch(HDC dc, const RECT& bounds, double sx, doubl
     RECT rect{};
     bool render = true;
     if (const int t = image_.thumbnail; t != 0) {
-        int left = 0, top = 0, right = 0, bottom = 0;
-        if (bmpw >= 1 && bmph >= 1) {
-            const int inset = GetAppearance() == 1 ? 4 : 0;
-            if (bmph * aspect < bmpw) {
-                left = 4;
-                right = t - 5 - inset;
-                const int h = RoundToInt((right - 4) * aspect * bmph / bmpw);
-                top = (t - h - 4) / 2;
-                bottom = h + top;
-            } else {
-                top = 4;
-                bottom = t - 5 - inset;
-                const int w = RoundToInt((bottom - 4) * static_cast<double>(bmpw) / bmph / aspect);
-                left = (t - w - 4) / 2;
-                right = w + left;
-            }
-            if (bottom - top > bmph * aspect && right - left > bmpw) {
-                left = (t - bmpw) / 2;
-                right = left + bmpw;
-                top = static_cast<int>((t - bmph * aspect) * 0.5);
-                bottom = static_cast<int>(top + bmph * aspect);
-            }
-        }
-        rect = RECT{RoundToInt(left * sx), RoundToInt(top * sy), RoundToInt(right * sx),
-                    RoundToInt(bottom * sy)};
+        const RECT box = ThumbnailImageRect();
+        rect = RECT{RoundToInt(box.left * sx), RoundToInt(box.top * sy), RoundToInt(box.right * sx),
+                    RoundToInt(box.bottom * sy)};
         if (GetAppearance() != 0) {
             FillWith(dc, bounds, TranslateColor(GetBackColor(), image_.palette));
         } else if (const HBITMAP frame = ThumbnailFrameBitmap()) {

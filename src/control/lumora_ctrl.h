@@ -26,6 +26,10 @@ struct DecodedImage;
 struct LoadOptions;
 }  // namespace decode
 
+namespace imageops {
+struct ToneTables;
+}  // namespace imageops
+
 namespace control {
 
 using platform::OLE_COLOR;
@@ -341,6 +345,21 @@ class CLumoraCtrl : public platform::OleControl {
     // The relayout that Zoom, Aspect, BorderStyle and Appearance share.
     void Relayout();
 
+    // ---- Image operations -----------------------------------------------------------------------
+    void Rotate(int16_t direction);
+    void Brightness(int16_t level);
+    void Contrast(int16_t level);
+    void ColorBalance(int16_t red, int16_t green, int16_t blue);
+    void JPGSaveName(const std::string& fileName, const platform::Variant& x,
+                     const platform::Variant& y, const platform::Variant& width,
+                     const platform::Variant& height);
+    platform::Variant JPGtoArray(const platform::Variant& x, const platform::Variant& y,
+                                 const platform::Variant& width, const platform::Variant& height);
+    void CreateBitmap(const platform::Variant& width, const platform::Variant& height);
+    // The picture's pixels or colour table were written behind the raster engine's back: the
+    // next paint shows them instead of a kept stretched copy of the old ones.
+    void NoteBitmapChanged();
+
     // ---- Stock methods ------------------------------------------------------------------------
     void Refresh();
     void ResetStock() { ResetStockProps(); }
@@ -431,6 +450,23 @@ class CLumoraCtrl : public platform::OleControl {
                             const RECT& rect, const RECT& clip);
     void FreeViewCache();
     HBITMAP ThumbnailFrameBitmap();
+    // Stores a new ClientSize; a user scale grows with it, keeping its units per pixel.
+    void TakeClientSize(int width, int height);
+    // Where the thumbnail paint puts the picture inside the thumbnail square.
+    RECT ThumbnailImageRect() const;
+
+    // Image operation helpers.
+    void AdjustTone(const imageops::ToneTables& tables);
+    // The control's palette, first replaced by a copy of its own when it is the shared stock one.
+    HPALETTE OwnPalette();
+    // Puts a new bitmap in place of the picture bitmap (deleting the old one) and shows it.
+    void ReplaceBitmap(HBITMAP bitmap);
+    std::pair<int, int> SaveSourceSize();
+    // The picture as the window shows it, on a new width x height bitmap; 0 when it cannot be made.
+    HBITMAP BuildAsShownBitmap(int width, int height);
+    int32_t WriteRegion(const std::string& fileName, int width, int height,
+                        const platform::Variant& x, const platform::Variant& y,
+                        const platform::Variant& w, const platform::Variant& h);
 
     ImageState image_;
     ViewState view_;

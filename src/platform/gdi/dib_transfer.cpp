@@ -322,6 +322,18 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, uint32_t init, co
     return handle;
 }
 
+uint32_t SetDIBColorTable(HDC dc, uint32_t start, uint32_t count, const RGBQUAD* colors) {
+    auto dcObject = gdi::LookupDc(dc);
+    if (!dcObject || !colors) return 0;
+    const std::shared_ptr<Bitmap> bitmap = dcObject->bitmapObject;
+    if (!bitmap || !bitmap->dibSection || bitmap->systemPalette || start >= bitmap->colors.size())
+        return 0;
+    const auto n = std::min<uint32_t>(count, static_cast<uint32_t>(bitmap->colors.size()) - start);
+    std::copy(colors, colors + n, bitmap->colors.begin() + start);
+    ++bitmap->changes;
+    return n;
+}
+
 bool GdiFlush() {
     return true;
 }

@@ -54,6 +54,9 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 HBITMAP CreateBitmap(int width, int height, uint32_t planes, uint32_t bitsPerPixel,
                      const void* bits);
 bool GdiFlush();
+// Replaces colour table entries of the DIB section (8 bits or less) selected into a memory DC;
+// returns how many were set.
+uint32_t SetDIBColorTable(HDC dc, uint32_t start, uint32_t count, const RGBQUAD* colors);
 // How many times a bitmap's pixels were written through these calls (0 for no bitmap): what
 // keeps a copy of it, such as a stretched view, knows when it is stale. Code that writes a DIB
 // section's bits directly reports it with NoteBitmapChanged.

@@ -1,0 +1,65 @@
+// CreateBitmap: sizes, fill, depth report and the refusals that keep the current picture.
+#include <gtest/gtest.h>
+
+#include "imageops_fixture.h"
+
+using namespace imageops_test;
+
+namespace {
+
+const Variant kMissing = Variant::Missing();
+
+TEST(CreateBitmap, SizesFillAndDepth) {
+    const struct {
+        Variant width, height;
+        int16_t wantWidth, wantHeight;
+    } rows[] = {
+        {kMissing, kMissing, 320 - 6, 240 - 6},  // the inner size
+        {Variant::I2(320), Variant::I4(200), 320, 200},
+        {Variant::R8(100.9), Variant::R4(50.2f), 100, 50},
+        {Variant(), Variant::I2(7), 320 - 6, 7},
+    };
+    for (const auto& r : rows) {
+        Sited s;
+        s.Set("BackColor", Variant::I4(RGB(12, 34, 56)));
+        s.ctrl.CallMethod("CreateBitmap", std::vector{r.width, r.height});
+        EXPECT_EQ(s.Short("bmpw"), r.wantWidth);
+        EXPECT_EQ(s.Short("bmph"), r.wantHeight);
+        EXPECT_EQ(s.Short("bmpc"), platform::DisplayDepth());
+        const oracle::RgbImage got = ReadPicture(s.ctrl);
+        ASSERT_EQ(got.width, r.wantWidth);
+        int wrong = 0;
+        for (int y = 0; y < got.height; ++y)
+            for (int x = 0; x < got.width; ++x) {
+                const uint8_t* p = got.pixel(x, y);
+                wrong += p[0] != 12 || p[1] != 34 || p[2] != 56;
+            }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(s.ctrl.Image().palette, platform::GetStockObject(platform::DEFAULT_PALETTE));
+    }
+}
+
+TEST(CreateBitmap, RefusedSizesKeepTheCurrentPicture) {
+    const struct {
+        Variant width, height;
+        int number;
+        const char* text;
+    } rows[] = {
+        {Variant::I2(0), Variant::I2(10), 20019, "Could not create bitmap"},
+        {Variant::I2(-1), Variant::I2(10), 380, "Invalid property value"},
+        {Variant::Bstr("wide"), Variant::I2(10), 380, "Invalid property value"},
+        {Variant::I4(40000), Variant::I2(10), 380, "Invalid property value"},
+        {Variant::I4(30000), Variant::I4(30000), 380, "Invalid property value"},  // over 1 GiB
+    };
+    for (const auto& r : rows) {
+        Sited s;
+        s.ctrl.CreateBitmap(Variant::I2(5), Variant::I2(4));
+        const HBITMAP before = s.ctrl.Image().bitmap;
+        EXPECT_EQ(ErrorOf([&] { s.ctrl.CreateBitmap(r.width, r.height); }),
+                  std::make_pair(r.number, std::string(r.text)));
+        EXPECT_EQ(s.ctrl.Image().bitmap, before);
+        EXPECT_EQ(s.Short("bmpw"), 5);
+    }
+}
+
+}  // namespace
