@@ -46,6 +46,19 @@ inline std::vector<uint8_t> PackedDib24(int width, int height, const std::vector
     return out;
 }
 
+// The placeable header that goes before a Windows metafile in a file: its box in logical units,
+// the units per inch and the checksum of the header's words.
+inline std::vector<uint8_t> PlaceableBytes(int left, int top, int right, int bottom, int inch) {
+    std::vector<uint8_t> out;
+    for (int w : {0xCDD7, 0x9AC6, 0, left, top, right, bottom, inch, 0, 0})
+        Put16(out, static_cast<uint16_t>(w));
+    uint16_t sum = 0;
+    for (size_t i = 0; i < out.size(); i += 2)
+        sum ^= static_cast<uint16_t>(out[i] | out[i + 1] << 8);
+    Put16(out, sum);
+    return out;
+}
+
 // Records of a Windows metafile; parameters are 16-bit words in file order.
 class WmfBuilder {
   public:

@@ -198,14 +198,7 @@ TEST(WindowsMetafile, FilesBitsAndCopies) {
     W b = RedBlue();
     b.Rec(0x041B, {20, 30, 10, 10});
     const auto bytes = b.Bytes();
-    std::vector<uint8_t> file;
-    // Placeable header: key, handle, box (-5, 10)-(300, 200), 1440 per inch, reserved, checksum.
-    for (uint16_t w : {0xCDD7, 0x9AC6, 0, 0xFFFB, 10, 300, 200, 1440, 0, 0})
-        Put16(file, w);
-    uint16_t sum = 0;
-    for (size_t i = 0; i < 20; i += 2)
-        sum ^= static_cast<uint16_t>(file[i] | file[i + 1] << 8);
-    Put16(file, sum);
+    std::vector<uint8_t> file = PlaceableBytes(-5, 10, 300, 200, 1440);
     file.insert(file.end(), bytes.begin(), bytes.end());
 
     PlaceableHeader header{};
