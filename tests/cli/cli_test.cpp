@@ -1,53 +1,7 @@
-// The lumora command as a script sees it: its output lines, files and exit status.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
+// lumora decode as a script sees it: its output lines, files and exit status.
+#include "cli_support.h"
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include "support/testdata.h"
-
-namespace fs = std::filesystem;
-
-namespace {
-
-struct CommandResult {
-    int status;
-    std::string out;
-};
-
-// Runs the command with standard error joined to standard output.
-CommandResult Lumora(const std::string& args) {
-    const std::string cmd = testsupport::BinaryDir().string() + "/lumora " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        out.append(buf.data(), n);
-    const int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
-std::string Sample(const char* name) {
-    return testsupport::SourceDir().string() + "/samples/" + name;
-}
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-fs::path Temp(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("lumora_cli_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir / name;
-}
-
-}  // namespace
+using namespace cli_test;
 
 TEST(DecodeCommand, PrintsSizeAndBitCount) {
     EXPECT_EQ(Lumora("decode " + Sample("sunset.bmp")).out, "96 64 24\n");
@@ -57,7 +11,7 @@ TEST(DecodeCommand, PrintsSizeAndBitCount) {
 }
 
 TEST(DecodeCommand, InfoLinesOfAGifFrameWalk) {
-    const CommandResult first = Lumora("decode --info " + Sample("spin.gif"));
+    const Result first = Lumora("decode --info " + Sample("spin.gif"));
     ASSERT_EQ(first.status, 0) << first.out;
     EXPECT_NE(first.out.find("48 48 8\n"), std::string::npos);
     EXPECT_NE(first.out.find("screenWidth\t48\n"), std::string::npos);
@@ -67,7 +21,7 @@ TEST(DecodeCommand, InfoLinesOfAGifFrameWalk) {
     const int next = std::stoi(first.out.substr(at + 16));
     ASSERT_GT(next, 0);
     // The next frame starts where the first one's data ended.
-    const CommandResult second =
+    const Result second =
         Lumora("decode --info --offset " + std::to_string(next) + " " + Sample("spin.gif"));
     EXPECT_EQ(second.status, 0);
     EXPECT_NE(second.out.find("frameDescriptorOffset\t"), std::string::npos);
@@ -75,40 +29,31 @@ TEST(DecodeCommand, InfoLinesOfAGifFrameWalk) {
 }
 
 TEST(DecodeCommand, WritesTheDibAsBuiltAndRgbFiles) {
-    const fs::path bmp = Temp("copy.bmp");
+    const fs::path bmp = TempDir() / "copy.bmp";
     ASSERT_EQ(Lumora("decode " + Sample("sunset.bmp") + " -o " + bmp.string()).status, 0);
     EXPECT_EQ(ReadAll(bmp), ReadAll(Sample("sunset.bmp")));  // same header, rows and padding
 
-    const fs::path ppm = Temp("rle.ppm");
+    const fs::path ppm = TempDir() / "rle.ppm";
     ASSERT_EQ(Lumora("decode " + Sample("sunset8rle.bmp") + " -o " + ppm.string()).status, 0);
-    const fs::path oracle = Temp("oracle.ppm");
-    ASSERT_EQ(
-        std::system(
-            ("convert " + Sample("sunset8rle.bmp") + " -depth 8 ppm:" + oracle.string()).c_str()),
-        0);
-    EXPECT_EQ(ReadAll(ppm), ReadAll(oracle));
+    EXPECT_EQ(ReadAll(ppm), Shell("convert " + Sample("sunset8rle.bmp") + " -depth 8 ppm:-"));
 
-    const fs::path png = Temp("gif.png");
+    const fs::path png = TempDir() / "gif.png";
     ASSERT_EQ(Lumora("decode " + Sample("spin.gif") + " -o " + png.string()).status, 0);
-    const std::string cmd =
-        "compare -metric AE '" + Sample("spin.gif") + "[0]' " + png.string() + " null: 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[64] = {};
-    ASSERT_NE(fgets(buf, sizeof buf, p), nullptr);
-    pclose(p);
-    EXPECT_STREQ(buf, "0");
+    EXPECT_EQ(DifferentPixels(Sample("spin.gif") + "[0]", png.string()), "0");
 }
 
 TEST(DecodeCommand, FailuresPrintTheLoaderCode) {
-    CommandResult r = Lumora("decode /nonexistent/picture.bmp");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "Error -20001: Could not open file\n");
-    const fs::path text = Temp("notes.dat");
+    const fs::path text = TempDir() / "notes.dat";
     std::ofstream(text) << "hello there\n";
-    r = Lumora("decode " + text.string());
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "Error -20013: File type not supported\n");
-    r = Lumora("decode " + Sample("sunset.bmp") + " --dither 7");
+    const std::pair<std::string, std::string> cases[] = {
+        {"/nonexistent/picture.bmp", "Error -20001: Could not open file\n"},
+        {text.string(), "Error -20013: File type not supported\n"}};
+    for (const auto& [file, message] : cases) {
+        const Result r = Lumora("decode " + file);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, message);
+    }
+    const Result r = Lumora("decode " + Sample("sunset.bmp") + " --dither 7");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("--dither needs a number from 0 to 2"), std::string::npos);
 }

@@ -332,23 +332,9 @@ TEST(LoadPath, PlaceableMetafileIsSizedFromItsBoxAndUnitsPerInch) {
     SitedControl s;
     CLumoraCtrl& c = s.ctrl;
     ScratchDir dir("wmf");
-    std::vector<uint8_t> wmf;
-    // Placeable header: key, handle, box 0,0,1440,720, 1440 units per inch, reserved, checksum.
-    control_test::PutLE(wmf, 0x9AC6CDD7, 4);
-    control_test::PutLE(wmf, 0, 2);
-    for (uint32_t v : {0u, 0u, 1440u, 720u})
-        control_test::PutLE(wmf, v, 2);
-    control_test::PutLE(wmf, 1440, 2);
-    control_test::PutLE(wmf, 0, 4);
-    uint16_t checksum = 0;
-    for (size_t i = 0; i < 20; i += 2)
-        checksum ^= static_cast<uint16_t>(wmf[i] | (wmf[i + 1] << 8));
-    control_test::PutLE(wmf, checksum, 2);
-    // Metafile header (9 words) and the end record (3 words).
-    const std::vector<uint16_t> words = {1, 9, 0x300, 12, 0, 0, 3, 0, 0, 3, 0, 0};
-    std::vector<uint8_t> plain;
-    for (uint16_t w : words)
-        control_test::PutLE(plain, w, 2);
+    // Box 0,0 to 1440,720 at 1440 units per inch: one inch by half an inch.
+    const std::vector<uint8_t> plain = meta_test::WmfBuilder(0).Bytes();
+    std::vector<uint8_t> wmf = meta_test::PlaceableBytes(0, 0, 1440, 720, 1440);
     wmf.insert(wmf.end(), plain.begin(), plain.end());
     const std::string placeable = dir.File("box.wmf");
     WriteBytes(placeable, wmf);
@@ -376,29 +362,8 @@ TEST(LoadPath, EnhancedMetafileTakesItsFrameOrTheClientSize) {
     SitedControl s;
     CLumoraCtrl& c = s.ctrl;
     ScratchDir dir("emf");
-    std::vector<uint8_t> emf;
-    using control_test::PutLE;
-    // Header record: bounds in pixels, frame 2540 x 1270 hundredths of a millimetre.
-    PutLE(emf, 1, 4);
-    PutLE(emf, 88, 4);
-    for (uint32_t v : {0u, 0u, 95u, 47u})
-        PutLE(emf, v, 4);
-    for (uint32_t v : {0u, 0u, 2540u, 1270u})
-        PutLE(emf, v, 4);
-    PutLE(emf, 0x464D4520, 4);
-    PutLE(emf, 0x10000, 4);
-    PutLE(emf, 108, 4);  // bytes
-    PutLE(emf, 2, 4);    // records
-    PutLE(emf, 1, 2);
-    PutLE(emf, 0, 2);
-    PutLE(emf, 0, 4);
-    PutLE(emf, 0, 4);
-    PutLE(emf, 0, 4);
-    for (uint32_t v : {1024u, 768u, 320u, 240u})
-        PutLE(emf, v, 4);
-    // End record.
-    for (uint32_t v : {14u, 20u, 0u, 16u, 20u})
-        PutLE(emf, v, 4);
+    // A frame of 2540 x 1270 hundredths of a millimetre: one inch by half an inch.
+    const std::vector<uint8_t> emf = meta_test::EmfBuilder(RECT{0, 0, 2540, 1270}).Bytes();
     const std::string file = dir.File("frame.emf");
     WriteBytes(file, emf);
 
@@ -420,21 +385,22 @@ TEST(LoadPath, EnhancedMetafileTakesItsFrameOrTheClientSize) {
 TEST(LoadPath, PicturePutTakesACopyOfAnIcon) {
     // A 4 x 4 icon image: header with double height, 24-bit colour rows, then the AND rows.
     std::vector<uint8_t> image;
-    using control_test::PutLE;
-    PutLE(image, 40, 4);
-    PutLE(image, 4, 4);
-    PutLE(image, 8, 4);
-    PutLE(image, 1, 2);
-    PutLE(image, 24, 2);
+    using meta_test::Put16;
+    using meta_test::Put32;
+    Put32(image, 40);
+    Put32(image, 4);
+    Put32(image, 8);
+    Put16(image, 1);
+    Put16(image, 24);
     for (int i = 0; i < 6; ++i)
-        PutLE(image, 0, 4);
+        Put32(image, 0);
     for (int i = 0; i < 16; ++i) {
         image.push_back(0x30);  // blue
         image.push_back(0x20);  // green
         image.push_back(0x10);  // red
     }
     for (int i = 0; i < 4; ++i)
-        PutLE(image, 0, 4);  // opaque everywhere
+        Put32(image, 0);  // opaque everywhere
     const HICON icon =
         CreateIconFromResource(image.data(), static_cast<uint32_t>(image.size()), true, 0x30000);
     ASSERT_NE(icon, 0u);

@@ -99,8 +99,7 @@ TEST(ControlPersistence, RoundTripThroughTextKeepsEveryPersistedValue) {
         {"FileName", Variant::Bstr("/no/such dir/pic=1.gif")},
         {"BackColor", Variant::I4(0x00102030)},
         {"BorderStyle", Variant::I2(0)},
-        {"Appearance", Variant::I2(0)},
-    };
+        {"Appearance", Variant::I2(0)}};
     for (const auto& [name, value] : values) {
         // Naming a missing file raises, yet the name is kept and persisted.
         if (std::string_view(name) == "FileName")

@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-#include "platform/os/wintypes.h"
+#include "metafile/metafile_support.h"
 #include "support/testdata.h"
 
 namespace control_test {
@@ -30,42 +30,18 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
               static_cast<std::streamsize>(bytes.size()));
 }
 
-inline void PutLE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 // A 24-bit BMP whose pixel (x, y), y = 0 at the top, has the given colour.
 inline std::vector<uint8_t> MakeBmp24(int width, int height,
                                       const std::function<COLORREF(int, int)>& color) {
-    const int stride = (width * 3 + 3) & ~3;
-    std::vector<uint8_t> out;
-    out.push_back('B');
-    out.push_back('M');
-    PutLE(out, static_cast<uint32_t>(54 + stride * height), 4);
-    PutLE(out, 0, 4);
-    PutLE(out, 54, 4);
-    PutLE(out, 40, 4);
-    PutLE(out, static_cast<uint32_t>(width), 4);
-    PutLE(out, static_cast<uint32_t>(height), 4);
-    PutLE(out, 1, 2);
-    PutLE(out, 24, 2);
-    PutLE(out, 0, 4);
-    PutLE(out, static_cast<uint32_t>(stride * height), 4);
-    PutLE(out, 2835, 4);
-    PutLE(out, 2835, 4);
-    PutLE(out, 0, 4);
-    PutLE(out, 0, 4);
-    for (int row = height - 1; row >= 0; --row) {
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = color(x, row);
-            out.push_back(static_cast<uint8_t>(c >> 16));  // blue
-            out.push_back(static_cast<uint8_t>(c >> 8));   // green
-            out.push_back(static_cast<uint8_t>(c));        // red
-        }
-        for (int pad = width * 3; pad < stride; ++pad)
-            out.push_back(0);
-    }
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels.push_back(color(x, y));
+    const std::vector<uint8_t> dib = meta_test::PackedDib24(width, height, pixels);
+    std::vector<uint8_t> out = {'B', 'M'};
+    for (uint32_t v : {static_cast<uint32_t>(14 + dib.size()), 0u, 54u})
+        meta_test::Put32(out, v);
+    out.insert(out.end(), dib.begin(), dib.end());
     return out;
 }
 

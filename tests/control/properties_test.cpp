@@ -20,73 +20,30 @@ namespace {
 
 const std::string kInvalidValue = "Invalid property value";
 
-struct Expected {
-    const char* name;
-    Variant value;
-};
-
-// Everything a new control reports that can be read at run time.
-std::vector<Expected> Defaults() {
-    return {
-        {"Zoom", Variant::R4(1.0f)},
-        {"Aspect", Variant::R4(1.0f)},
-        {"PrintZoom", Variant::R4(1.0f)},
-        {"DrawMode", Variant::I2(13)},
-        {"DrawWidth", Variant::I2(1)},
-        {"FillStyle", Variant::I2(1)},
-        {"ScaleMode", Variant::I2(1)},
-        {"ImageSource", Variant::I2(1)},
-        {"DCTMethod", Variant::I2(1)},
-        {"JPEGDither", Variant::I2(1)},
-        {"PCDSize", Variant::I2(2)},
-        {"AutoRefresh", Variant::Bool(true)},
-        {"HourglassOn", Variant::Bool(true)},
-        {"FontTransparent", Variant::Bool(true)},
-        {"JPGOptimize", Variant::Bool(true)},
-        {"FancyUpsampling", Variant::Bool(false)},
-        {"TwoPassQuantize", Variant::Bool(false)},
-        {"AutoBackground", Variant::Bool(false)},
-        {"EPSPreview", Variant::Bool(false)},
-        {"AutoSize", Variant::I2(0)},
-        {"Dither", Variant::I2(0)},
-        {"FileName", Variant::Bstr("")},
-        {"Thumbnail", Variant::I2(0)},
-        {"bmpw", Variant::I2(0)},
-        {"bmph", Variant::I2(0)},
-        {"bmpc", Variant::I2(0)},
-        {"PrintX", Variant::I2(0)},
-        {"PrintY", Variant::I2(0)},
-        {"JPGQuality", Variant::I2(0)},
-        {"JPGSmoothing", Variant::I2(0)},
-        {"TransDC", Variant::I4(0)},
-        {"HorzPos", Variant::I4(0)},
-        {"VertPos", Variant::I4(0)},
-        {"HorzRange", Variant::I4(0)},
-        {"VertRange", Variant::I4(0)},
-        {"CurrentX", Variant::R4(0.0f)},
-        {"CurrentY", Variant::R4(0.0f)},
-        {"FillColor", Variant::I4(0)},
-        {"DrawStyle", Variant::I2(0)},
-        {"ScaleHeight", Variant::R4(0.0f)},
-        {"ScaleWidth", Variant::R4(0.0f)},
-        {"ScaleTop", Variant::R4(0.0f)},
-        {"ScaleLeft", Variant::R4(0.0f)},
-        {"DrawTo", Variant::I2(0)},
-        {"NumTabs", Variant::I2(0)},
-        {"LMOpenPicture", Variant::I2(0)},
-        {"MousePointer", Variant::I2(0)},
-        {"Position", Variant::I2(0)},
-        {"DCMImage", Variant::I2(0)},
-        {"DCMImages", Variant::I2(0)},
-    };
-}
+// Everything a new control reports that can be read at run time, grouped by value.
+const std::pair<Variant, std::vector<const char*>> kDefaults[] = {
+    {Variant::R4(1.0f), {"Zoom", "Aspect", "PrintZoom"}},
+    {Variant::I2(13), {"DrawMode"}},
+    {Variant::I2(2), {"PCDSize"}},
+    {Variant::I2(1),
+     {"DrawWidth", "FillStyle", "ScaleMode", "ImageSource", "DCTMethod", "JPEGDither",
+      "BorderStyle", "Appearance"}},
+    {Variant::Bool(true), {"AutoRefresh", "HourglassOn", "FontTransparent", "JPGOptimize"}},
+    {Variant::Bool(false), {"FancyUpsampling", "TwoPassQuantize", "AutoBackground", "EPSPreview"}},
+    {Variant::I2(0),
+     {"AutoSize", "Dither", "Thumbnail", "bmpw", "bmph", "bmpc", "PrintX", "PrintY", "JPGQuality",
+      "JPGSmoothing", "DrawStyle", "DrawTo", "NumTabs", "LMOpenPicture", "MousePointer", "Position",
+      "DCMImage", "DCMImages"}},
+    {Variant::I4(0), {"TransDC", "HorzPos", "VertPos", "HorzRange", "VertRange", "FillColor"}},
+    {Variant::R4(0.0f),
+     {"CurrentX", "CurrentY", "ScaleHeight", "ScaleWidth", "ScaleTop", "ScaleLeft"}},
+    {Variant::Bstr(""), {"FileName"}},
+    {Variant::I4(static_cast<int32_t>(0x80000004u)), {"BackColor"}}};
 
 void ExpectDefaults(CLumoraCtrl& c) {
-    for (const Expected& e : Defaults())
-        EXPECT_EQ(Get(c, e.name), e.value) << e.name;
-    EXPECT_EQ(Get(c, "BackColor"), Variant::I4(static_cast<int32_t>(0x80000004u)));
-    EXPECT_EQ(Get(c, "BorderStyle"), Variant::I2(1));
-    EXPECT_EQ(Get(c, "Appearance"), Variant::I2(1));
+    for (const auto& [value, names] : kDefaults)
+        for (const char* name : names)
+            EXPECT_EQ(Get(c, name), value) << name;
     for (int16_t i = 0; i < 100; i += 33)
         EXPECT_EQ(c.Invoke(79, control::DISPATCH_PROPERTYGET, std::vector{Variant::I2(i)}),
                   Variant::I2(0));
@@ -147,36 +104,19 @@ TEST(ControlProperties, RangeChecksRaise380AndKeepTheValue) {
 
 TEST(ControlProperties, BoundaryValuesAreAccepted) {
     SitedControl s;
-    CLumoraCtrl& c = s.ctrl;
-    for (int16_t v = 0; v <= 4; ++v) {
-        Set(c, "AutoSize", Variant::I2(v));
-        EXPECT_EQ(Get(c, "AutoSize"), Variant::I2(v));
+    const std::pair<const char*, Variant> cases[] = {
+        {"AutoSize", Variant::I2(0)},      {"AutoSize", Variant::I2(4)},
+        {"JPGQuality", Variant::I2(100)},  {"MousePointer", Variant::I2(15)},
+        {"MousePointer", Variant::I2(99)}, {"Zoom", Variant::R4(0.01f)},
+        {"Position", Variant::I2(8)},      {"PCDSize", Variant::I2(4)},
+        {"DrawMode", Variant::I2(16)},     {"DrawMode", Variant::I2(1)},
+        {"DrawStyle", Variant::I2(6)},     {"FillStyle", Variant::I2(7)},
+        {"DrawWidth", Variant::I2(32767)}, {"NumTabs", Variant::I2(100)},
+        {"HorzPos", Variant::I4(0)},       {"Thumbnail", Variant::I2(0)}};
+    for (const auto& [name, value] : cases) {
+        Set(s.ctrl, name, value);
+        EXPECT_EQ(Get(s.ctrl, name), value) << name;
     }
-    Set(c, "JPGQuality", Variant::I2(100));
-    EXPECT_EQ(Get(c, "JPGQuality"), Variant::I2(100));
-    Set(c, "MousePointer", Variant::I2(15));
-    EXPECT_EQ(Get(c, "MousePointer"), Variant::I2(15));
-    Set(c, "MousePointer", Variant::I2(99));
-    EXPECT_EQ(Get(c, "MousePointer"), Variant::I2(99));
-    Set(c, "Zoom", Variant::R4(0.01f));
-    EXPECT_EQ(Get(c, "Zoom"), Variant::R4(0.01f));
-    Set(c, "Position", Variant::I2(8));
-    Set(c, "PCDSize", Variant::I2(4));
-    Set(c, "DrawMode", Variant::I2(16));
-    Set(c, "DrawMode", Variant::I2(1));
-    Set(c, "DrawStyle", Variant::I2(6));
-    Set(c, "FillStyle", Variant::I2(7));
-    Set(c, "DrawWidth", Variant::I2(32767));
-    Set(c, "NumTabs", Variant::I2(100));
-    Set(c, "HorzPos", Variant::I4(0));
-    Set(c, "Thumbnail", Variant::I2(0));
-    EXPECT_EQ(Get(c, "Position"), Variant::I2(8));
-    EXPECT_EQ(Get(c, "PCDSize"), Variant::I2(4));
-    EXPECT_EQ(Get(c, "DrawMode"), Variant::I2(1));
-    EXPECT_EQ(Get(c, "DrawStyle"), Variant::I2(6));
-    EXPECT_EQ(Get(c, "FillStyle"), Variant::I2(7));
-    EXPECT_EQ(Get(c, "DrawWidth"), Variant::I2(32767));
-    EXPECT_EQ(Get(c, "NumTabs"), Variant::I2(100));
 }
 
 TEST(ControlProperties, ReadOnlyMembersRaise383) {
@@ -220,38 +160,36 @@ TEST(ControlProperties, ModifiedFlagFollowsTheTable) {
         Variant value;
         bool marks;
     };
-    const std::vector<Case> cases = {
-        {"FancyUpsampling", Variant::Bool(true), false},
-        {"TwoPassQuantize", Variant::Bool(true), false},
-        {"AutoRefresh", Variant::Bool(false), true},
-        {"Aspect", Variant::R4(2.0f), true},
-        {"AutoBackground", Variant::Bool(true), true},
-        {"EPSPreview", Variant::Bool(true), true},
-        {"Dither", Variant::I2(2), false},
-        {"PrintZoom", Variant::R4(3.0f), false},
-        {"DCTMethod", Variant::I2(0), false},
-        {"JPEGDither", Variant::I2(2), false},
-        {"PrintX", Variant::I2(5), true},
-        {"PrintY", Variant::I2(5), true},
-        {"JPGOptimize", Variant::Bool(false), true},
-        {"JPGQuality", Variant::I2(75), true},
-        {"JPGSmoothing", Variant::I2(10), true},
-        {"TransDC", Variant::I4(3), true},
-        {"MousePointer", Variant::I2(2), true},
-        {"HourglassOn", Variant::Bool(false), true},
-        {"Position", Variant::I2(4), true},
-        {"PCDSize", Variant::I2(0), true},
-        {"FontTransparent", Variant::Bool(false), true},
-        {"DrawWidth", Variant::I2(3), true},
-        {"FillColor", Variant::I4(0xFF), true},
-        {"FillStyle", Variant::I2(0), true},
-        {"DrawMode", Variant::I2(7), true},
-        {"DrawStyle", Variant::I2(2), true},
-        {"ImageSource", Variant::I2(0), true},
-        {"DrawTo", Variant::I2(1), true},
-        {"CurrentX", Variant::R4(1.0f), true},
-        {"NumTabs", Variant::I2(4), false},
-    };
+    const std::vector<Case> cases = {{"FancyUpsampling", Variant::Bool(true), false},
+                                     {"TwoPassQuantize", Variant::Bool(true), false},
+                                     {"AutoRefresh", Variant::Bool(false), true},
+                                     {"Aspect", Variant::R4(2.0f), true},
+                                     {"AutoBackground", Variant::Bool(true), true},
+                                     {"EPSPreview", Variant::Bool(true), true},
+                                     {"Dither", Variant::I2(2), false},
+                                     {"PrintZoom", Variant::R4(3.0f), false},
+                                     {"DCTMethod", Variant::I2(0), false},
+                                     {"JPEGDither", Variant::I2(2), false},
+                                     {"PrintX", Variant::I2(5), true},
+                                     {"PrintY", Variant::I2(5), true},
+                                     {"JPGOptimize", Variant::Bool(false), true},
+                                     {"JPGQuality", Variant::I2(75), true},
+                                     {"JPGSmoothing", Variant::I2(10), true},
+                                     {"TransDC", Variant::I4(3), true},
+                                     {"MousePointer", Variant::I2(2), true},
+                                     {"HourglassOn", Variant::Bool(false), true},
+                                     {"Position", Variant::I2(4), true},
+                                     {"PCDSize", Variant::I2(0), true},
+                                     {"FontTransparent", Variant::Bool(false), true},
+                                     {"DrawWidth", Variant::I2(3), true},
+                                     {"FillColor", Variant::I4(0xFF), true},
+                                     {"FillStyle", Variant::I2(0), true},
+                                     {"DrawMode", Variant::I2(7), true},
+                                     {"DrawStyle", Variant::I2(2), true},
+                                     {"ImageSource", Variant::I2(0), true},
+                                     {"DrawTo", Variant::I2(1), true},
+                                     {"CurrentX", Variant::R4(1.0f), true},
+                                     {"NumTabs", Variant::I2(4), false}};
     for (const Case& c : cases) {
         SitedControl s;
         Set(s.ctrl, c.name, c.value);

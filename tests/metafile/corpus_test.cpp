@@ -57,7 +57,7 @@ TEST(MetafileCorpus, WindowsMetafilesPlayIntoTheirBox) {
         SCOPED_TRACE(path.string());
         const HMETAFILE mf = GetMetaFile(path.c_str());
         ASSERT_NE(mf, 0u);
-        Surface s(256, 256);
+        Board s(256, 256);
         // Placed the way the control will: the placeable box onto the surface.
         std::vector<uint8_t> head(22);
         FILE* f = std::fopen(path.c_str(), "rb");
@@ -92,7 +92,7 @@ TEST(MetafileCorpus, EnhancedMetafilesLoadOrAreRefused) {
             EXPECT_TRUE(Fuzzed(path));
             continue;
         }
-        Surface s(256, 256);
+        Board s(256, 256);
         const RECT target{0, 0, 256, 256};
         EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
         if (!Fuzzed(path) && Paints(path)) {

@@ -77,7 +77,7 @@ TEST(DamagedInput, MetafilesAndIconsStaySafe) {
     const size_t pens = CountHandles(HandleKind::Pen);
     const size_t fonts = CountHandles(HandleKind::Font);
     const size_t palettes = CountHandles(HandleKind::Palette);
-    Surface s(64, 64);
+    Board s(64, 64);
     int played = 0;
     Damage(SampleWmf(), 1, [&](const std::vector<uint8_t>& bytes) {
         const HMETAFILE mf = SetMetaFileBitsEx(static_cast<uint32_t>(bytes.size()), bytes.data());

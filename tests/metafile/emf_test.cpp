@@ -9,10 +9,6 @@
 namespace meta_test {
 namespace {
 
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
-
 constexpr RECT kFrame{0, 0, 1000, 1000};  // 100 reference pixels square
 
 HENHMETAFILE Make(const EmfBuilder& b) {
@@ -76,7 +72,7 @@ TEST(EnhancedMetafile, FrameIsFittedIntoTheRectangle) {
     b.Raw(86, Points16({60, 60, 100, 60, 60, 100}));  // Polygon16
     const HENHMETAFILE emf = Make(b);
     ASSERT_NE(emf, 0u);
-    Surface s(256, 256);
+    Board s(256, 256);
     const RECT target{20, 10, 220, 210};  // twice the reference size
     EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
     // Without a pen a filled figure leaves out its last column and row.
@@ -90,7 +86,7 @@ TEST(EnhancedMetafile, FrameIsFittedIntoTheRectangle) {
     EXPECT_EQ(GetCurrentObject(s, OBJ_BRUSH), GetStockObject(WHITE_BRUSH));
 
     // Into a rectangle on a DC with a mapping of its own: the rectangle is logical.
-    Surface t(256, 256);
+    Board t(256, 256);
     SetMapMode(t, MM_ANISOTROPIC);
     SetWindowExtEx(t, 2, 2, nullptr);
     SetViewportExtEx(t, 1, 1, nullptr);
@@ -115,7 +111,7 @@ TEST(EnhancedMetafile, PageAndWorldTransformsAndSaveRestore) {
     b.Rec(43, {0, 0, 10, 10});  // world: 50..70 x 60..80
     const HENHMETAFILE emf = Make(b);
     ASSERT_NE(emf, 0u);
-    Surface s(128, 128);
+    Board s(128, 128);
     const RECT target{0, 0, 100, 100};
     EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
     EXPECT_EQ(s.At(28, 18), kRed);
@@ -146,7 +142,7 @@ TEST(EnhancedMetafile, ClipRectanglesAndRegions) {
     b.Rec(43, {0, 50, 100, 60});
     const HENHMETAFILE emf = Make(b);
     ASSERT_NE(emf, 0u);
-    Surface s(100, 100);
+    Board s(100, 100);
     const RECT target{0, 0, 100, 100};
     EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
     EXPECT_EQ(s.At(19, 5), kRed);
@@ -179,7 +175,7 @@ TEST(EnhancedMetafile, PathsBeziersAndLines) {
     b.Rec(27, {0, 95}).Rec(54, {50, 95});
     const HENHMETAFILE emf = Make(b);
     ASSERT_NE(emf, 0u);
-    Surface s(100, 100);
+    Board s(100, 100);
     const RECT target{0, 0, 100, 100};
     EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
     EXPECT_EQ(s.At(25, 25), kRed);
@@ -228,7 +224,7 @@ TEST(EnhancedMetafile, StretchDibitsAndPatternBlits) {
     b.Raw(81, cut);
     const HENHMETAFILE emf = Make(b);
     ASSERT_NE(emf, 0u);
-    Surface s(100, 100);
+    Board s(100, 100);
     const RECT target{0, 0, 100, 100};
     EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
     EXPECT_EQ(s.At(10, 10), kRed);
@@ -250,7 +246,7 @@ TEST(EnhancedMetafile, BadRecordsEndPlaybackSafely) {
     odd[88 + 4] = 17;
     HENHMETAFILE emf = SetEnhMetaFileBits(static_cast<uint32_t>(odd.size()), odd.data());
     ASSERT_NE(emf, 0u);
-    Surface s(100, 100);
+    Board s(100, 100);
     const RECT target{0, 0, 100, 100};
     EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
     EXPECT_EQ(s.Count(kWhite), 100 * 100);
@@ -283,7 +279,7 @@ TEST(EnhancedMetafile, WrappedWindowsMetafilePlaysScaledToTheRectangle) {
     ASSERT_EQ(GetEnhMetaFileHeader(emf, sizeof h, &h), sizeof h);
     EXPECT_EQ(h.rclFrame.right - h.rclFrame.left, 5000);
     EXPECT_EQ(h.rclFrame.bottom - h.rclFrame.top, 2500);
-    Surface s(128, 128);
+    Board s(128, 128);
     const RECT target{10, 20, 90, 60};
     EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
     EXPECT_EQ(s.At(10, 20), kRed);
@@ -300,7 +296,7 @@ TEST(EnhancedMetafile, WrappedWindowsMetafilePlaysScaledToTheRectangle) {
     ASSERT_EQ(GetEnhMetaFileHeader(own, sizeof h, &h), sizeof h);
     EXPECT_NEAR(h.rclFrame.right, 5292, 1);
     EXPECT_NEAR(h.rclFrame.bottom, 2646, 1);
-    Surface t(128, 128);
+    Board t(128, 128);
     const RECT whole{0, 0, 128, 64};
     EXPECT_TRUE(PlayEnhMetaFile(t, own, &whole));
     EXPECT_EQ(t.At(62, 30), kRed);
@@ -339,7 +335,7 @@ TEST(EnhancedMetafile, TextRecordDrawsInTheTextColour) {
     b.Raw(82, font).Rec(37, {1}).Rec(24, {kBlue}).Rec(18, {TRANSPARENT}).Raw(84, text);
     const HENHMETAFILE emf = Make(b);
     ASSERT_NE(emf, 0u);
-    Surface s(100, 100);
+    Board s(100, 100);
     const RECT target{0, 0, 100, 100};
     EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
     EXPECT_GT(s.Count(kBlue), 20);

@@ -71,7 +71,7 @@ TEST(IconFiles, BitmapImagesLoadAndDraw) {
             ASSERT_TRUE(GetIconSize(icon, &w, &h));
             EXPECT_EQ(w, static_cast<int>(Le32(d, offset + 4)));
             EXPECT_EQ(h, static_cast<int>(Le32(d, offset + 8)) / 2);
-            Surface s(64, 64, RGB(255, 0, 255));
+            Board s(64, 64, RGB(255, 0, 255));
             EXPECT_TRUE(DrawIconEx(s, 0, 0, icon, 64, 64, 0, 0, DI_NORMAL));
             EXPECT_TRUE(DestroyIcon(icon));
         }

@@ -75,7 +75,7 @@ TEST(Icon, EveryDepthDrawsThroughItsMask) {
         EXPECT_EQ(h, 4);
         const COLORREF ink = bits == 1 ? RGB(255, 255, 255) : kColor;
 
-        Surface s(16, 16, kGreen);
+        Board s(16, 16, kGreen);
         EXPECT_TRUE(DrawIconEx(s, 2, 2, icon, 8, 8, 0, 0, DI_NORMAL));
         EXPECT_EQ(s.At(2, 2), ink);
         EXPECT_EQ(s.At(5, 9), ink);
@@ -87,12 +87,12 @@ TEST(Icon, EveryDepthDrawsThroughItsMask) {
             EXPECT_EQ(s.At(8, 2), RGB(255, 95, 255));  // inverted green
         }
 
-        Surface m(8, 8, kGreen);
+        Board m(8, 8, kGreen);
         EXPECT_TRUE(DrawIconEx(m, 0, 0, icon, 0, 0, 0, 0, DI_MASK));
         EXPECT_EQ(m.At(0, 0), RGB(0, 0, 0));
         EXPECT_EQ(m.At(3, 3), RGB(255, 255, 255));
         EXPECT_EQ(m.At(5, 5), kGreen);  // its own size: 4 x 4
-        Surface i(8, 8, kGreen);
+        Board i(8, 8, kGreen);
         EXPECT_TRUE(DrawIconEx(i, 0, 0, icon, 0, 0, 0, 0, DI_IMAGE));
         EXPECT_EQ(i.At(1, 1), ink);
         EXPECT_EQ(i.At(3, 3), RGB(0, 0, 0));
@@ -102,7 +102,7 @@ TEST(Icon, EveryDepthDrawsThroughItsMask) {
         EXPECT_TRUE(DestroyIcon(icon));
         EXPECT_FALSE(DestroyIcon(icon));
         EXPECT_FALSE(GetIconSize(icon, &w, &h));
-        Surface c(8, 8, kGreen);
+        Board c(8, 8, kGreen);
         EXPECT_TRUE(DrawIconEx(c, 0, 0, copy, 0, 0, 0, 0, DI_NORMAL));
         EXPECT_EQ(c.At(0, 0), ink);
         EXPECT_EQ(c.At(2, 0), kGreen);
@@ -118,13 +118,13 @@ TEST(Icon, AlphaImagesBlendWithTheBackground) {
     const HICON icon =
         CreateIconFromResource(image.data(), static_cast<uint32_t>(image.size()), true, 0x30000);
     ASSERT_NE(icon, 0u);
-    Surface s(8, 8, kGreen);
+    Board s(8, 8, kGreen);
     EXPECT_TRUE(DrawIconEx(s, 0, 0, icon, 4, 4, 0, 0, DI_NORMAL));
     const auto mix = [](int c, int g) { return (c * 128 + g * 127 + 127) / 255; };
     EXPECT_EQ(s.At(0, 0), RGB(mix(200, 0), mix(40, 160), mix(90, 0)));
     EXPECT_EQ(s.At(1, 0), kColor);
     EXPECT_EQ(s.At(2, 0), kGreen);
-    Surface m(8, 8, kGreen);
+    Board m(8, 8, kGreen);
     SetMapMode(m, MM_ANISOTROPIC);
     SetWindowExtEx(m, 1, 1, nullptr);
     SetViewportExtEx(m, 2, 2, nullptr);  // logical 4 x 4 covers 8 x 8 pixels
@@ -144,7 +144,7 @@ TEST(Icon, SizedCreationAndRefusals) {
     GetIconSize(big, &w, &h);
     EXPECT_EQ(w, 12);
     EXPECT_EQ(h, 8);
-    Surface s(16, 16, kGreen);
+    Board s(16, 16, kGreen);
     DrawIconEx(s, 0, 0, big, 0, 0, 0, 0, DI_NORMAL);
     EXPECT_EQ(s.At(5, 7), kColor);
     EXPECT_EQ(s.At(6, 7), kGreen);

@@ -1,77 +1,18 @@
-// Helpers for the metafile, icon and text tests: a 32-bit drawing surface read back pixel by
-// pixel, and byte builders for Windows and enhanced metafiles.
+// Byte builders for Windows and enhanced metafiles; the drawing board comes from the raster
+// engine's test helpers.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <vector>
 
-#include "platform/gdi/gdi.h"
-#include "platform/gdi/gdi_draw.h"
+#include "platform/gdi_support.h"
 #include "platform/metafile/metafile.h"
 
 namespace meta_test {
 
-using namespace platform;
-
-// A top-down 32-bit DIB section in a memory DC.
-class Surface {
-  public:
-    Surface(int width, int height, COLORREF fill = RGB(255, 255, 255))
-        : width_(width), height_(height), dc_(CreateCompatibleDC(0)) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = 40;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_);
-        previous_ = SelectObject(dc_, bitmap_);
-        Fill(fill);
-    }
-    Surface(const Surface&) = delete;
-    Surface& operator=(const Surface&) = delete;
-    ~Surface() {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    operator HDC() const { return dc_; }
-    void Fill(COLORREF color) {
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x)
-                Row(y)[x] = ToPixel(color);
-    }
-    COLORREF At(int x, int y) const {
-        const uint32_t v = Row(y)[x];
-        return RGB(v >> 16 & 0xFF, v >> 8 & 0xFF, v & 0xFF);
-    }
-    int Count(COLORREF color) const {
-        int n = 0;
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x)
-                n += At(x, y) == color;
-        return n;
-    }
-    int width() const { return width_; }
-    int height() const { return height_; }
-
-  private:
-    static uint32_t ToPixel(COLORREF c) {
-        return static_cast<uint32_t>(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
-    }
-    uint32_t* Row(int y) const {
-        return static_cast<uint32_t*>(bits_) + static_cast<size_t>(y) * width_;
-    }
-    int width_, height_;
-    HDC dc_;
-    HBITMAP bitmap_ = 0;
-    HGDIOBJ previous_ = 0;
-    void* bits_ = nullptr;
-};
+using namespace gdi_test;
 
 inline void Put16(std::vector<uint8_t>& out, uint32_t v) {
     out.push_back(static_cast<uint8_t>(v));
@@ -102,6 +43,19 @@ inline std::vector<uint8_t> PackedDib24(int width, int height, const std::vector
         for (int pad = width * 3; pad < stride; ++pad)
             out.push_back(0);
     }
+    return out;
+}
+
+// The placeable header that goes before a Windows metafile in a file: its box in logical units,
+// the units per inch and the checksum of the header's words.
+inline std::vector<uint8_t> PlaceableBytes(int left, int top, int right, int bottom, int inch) {
+    std::vector<uint8_t> out;
+    for (int w : {0xCDD7, 0x9AC6, 0, left, top, right, bottom, inch, 0, 0})
+        Put16(out, static_cast<uint16_t>(w));
+    uint16_t sum = 0;
+    for (size_t i = 0; i < out.size(); i += 2)
+        sum ^= static_cast<uint16_t>(out[i] | out[i + 1] << 8);
+    Put16(out, sum);
     return out;
 }
 

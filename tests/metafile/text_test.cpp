@@ -5,29 +5,11 @@
 namespace meta_test {
 namespace {
 
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-
 HFONT Font(int height, int weight = 400) {
     LOGFONT lf{};
     lf.lfHeight = height;
     lf.lfWeight = weight;
     return CreateFontIndirect(&lf);
-}
-
-// Bounding box of the pixels in a colour: left, top, right, bottom (exclusive).
-RECT Ink(const Surface& s, COLORREF c) {
-    RECT r{s.width(), s.height(), 0, 0};
-    for (int y = 0; y < s.height(); ++y)
-        for (int x = 0; x < s.width(); ++x)
-            if (s.At(x, y) == c) {
-                r.left = std::min(r.left, x);
-                r.top = std::min(r.top, y);
-                r.right = std::max(r.right, x + 1);
-                r.bottom = std::max(r.bottom, y + 1);
-            }
-    return r;
 }
 
 TEST(Text, ExtentsAndMetrics) {
@@ -36,7 +18,7 @@ TEST(Text, ExtentsAndMetrics) {
     const HFONT bold = Font(-20, 700);
     ASSERT_NE(font, 0u);
     {
-        Surface s(200, 60);
+        Board s(200, 60);
         EXPECT_EQ(SelectObject(s, font), 0u);  // none selected before: the default face
         SIZE hello{}, longer{};
         ASSERT_TRUE(GetTextExtentPoint32(s, "Hello", 5, &hello));
@@ -100,7 +82,7 @@ TEST(Text, ExtentsAndMetrics) {
 TEST(Text, GlyphsAreOneColourWithoutSmoothing) {
     const HFONT font = Font(-24);
     {
-        Surface s(200, 60);
+        Board s(200, 60);
         SelectObject(s, font);
         SetTextColor(s, kRed);
         SetBkMode(s, TRANSPARENT);
@@ -110,14 +92,14 @@ TEST(Text, GlyphsAreOneColourWithoutSmoothing) {
         EXPECT_EQ(red + s.Count(kWhite), 200 * 60);
         SIZE ext{};
         GetTextExtentPoint32(s, "Hello", 5, &ext);
-        const RECT ink = Ink(s, kRed);
+        const RECT ink = s.Changed();
         EXPECT_GE(ink.left, 10);
         EXPECT_LE(ink.right, 10 + ext.cx + 1);
         EXPECT_GE(ink.top, 10);
         EXPECT_LE(ink.bottom, 10 + ext.cy);
 
         // Opaque: the cell is filled with the background colour under the glyphs.
-        Surface o(200, 60);
+        Board o(200, 60);
         SelectObject(o, font);
         SetTextColor(o, kRed);
         SetBkColor(o, kBlue);
@@ -136,7 +118,7 @@ TEST(Text, AlignmentAndCurrentPosition) {
     SIZE ext{};
     TEXTMETRIC tm{};
     {
-        Surface s(200, 80);
+        Board s(200, 80);
         SelectObject(s, font);
         SetBkMode(s, TRANSPARENT);
         GetTextExtentPoint32(s, "Hello", 5, &ext);
@@ -144,24 +126,24 @@ TEST(Text, AlignmentAndCurrentPosition) {
         SetTextAlign(s, TA_RIGHT | TA_BASELINE);
         EXPECT_EQ(GetTextAlign(s), static_cast<uint32_t>(TA_RIGHT | TA_BASELINE));
         TextOut(s, 150, 50, "Hello", 5);
-        const RECT ink = Ink(s, RGB(0, 0, 0));
+        const RECT ink = s.Changed();
         EXPECT_LE(ink.right, 150);
         EXPECT_GE(ink.left, 150 - ext.cx);
         EXPECT_LE(ink.bottom, 51);  // nothing below the baseline in "Hello"
         EXPECT_GE(ink.top, 50 - tm.tmAscent);
     }
     {
-        Surface s(200, 80);
+        Board s(200, 80);
         SelectObject(s, font);
         SetBkMode(s, TRANSPARENT);
         SetTextAlign(s, TA_CENTER | TA_BOTTOM);
         TextOut(s, 100, 60, "Hello", 5);
-        const RECT ink = Ink(s, RGB(0, 0, 0));
+        const RECT ink = s.Changed();
         EXPECT_NEAR((ink.left + ink.right) / 2.0, 100, 3);
         EXPECT_LE(ink.bottom, 60 - tm.tmDescent + 1);
     }
     {
-        Surface s(200, 80);
+        Board s(200, 80);
         SelectObject(s, font);
         SetTextAlign(s, TA_UPDATECP);
         MoveToEx(s, 5, 5, nullptr);
@@ -171,10 +153,10 @@ TEST(Text, AlignmentAndCurrentPosition) {
         EXPECT_EQ(p.x, 5 + ext.cx);
         EXPECT_EQ(p.y, 5);
         EXPECT_EQ(s.At(5, 5), RGB(255, 255, 255));  // opaque cell in the white background
-        EXPECT_EQ(Ink(s, RGB(0, 0, 0)).left >= 5, true);
+        EXPECT_EQ(s.Changed().left >= 5, true);
     }
     // Save and restore bring back the font and the alignment.
-    Surface s(20, 20);
+    Board s(20, 20);
     const int level = SaveDC(s);
     SelectObject(s, font);
     SetTextAlign(s, TA_BASELINE);

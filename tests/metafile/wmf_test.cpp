@@ -10,9 +10,6 @@
 namespace meta_test {
 namespace {
 
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 
 using W = WmfBuilder;
@@ -35,7 +32,7 @@ W RedBlue() {
 }
 
 TEST(WindowsMetafile, FiguresAndLinesFollowThePixelRules) {
-    Surface s(64, 64);
+    Board s(64, 64);
     W b = RedBlue();
     b.Rec(0x041B, {20, 30, 10, 10});                       // Rectangle(10, 10, 30, 20)
     b.Rec(0x0214, {40, 0}).Rec(0x0213, {40, 20});          // MoveTo(0, 40) LineTo(20, 40)
@@ -64,7 +61,7 @@ TEST(WindowsMetafile, FiguresAndLinesFollowThePixelRules) {
 }
 
 TEST(WindowsMetafile, PolyPolygonLeavesHolesOpen) {
-    Surface s(64, 64);
+    Board s(64, 64);
     W b = RedBlue();
     b.Rec(0x0538, {2, 4, 4, 10, 10, 50, 10, 50, 50, 10, 50, 20, 20, 40, 20, 40, 40, 20, 40});
     Play(s, b.Bytes());
@@ -76,7 +73,7 @@ TEST(WindowsMetafile, PolyPolygonLeavesHolesOpen) {
 }
 
 TEST(WindowsMetafile, DibRecordsStretchTheEmbeddedBitmap) {
-    Surface s(64, 64);
+    Board s(64, 64);
     // 2 x 2: red, green on top; blue, white below.
     const auto dib = PackedDib24(2, 2, {kRed, kGreen, kBlue, RGB(0, 0, 0)});
     std::vector<int> words = {0x0020, 0x00CC, 2, 2, 0, 0, 20, 20, 10, 10};
@@ -97,7 +94,7 @@ TEST(WindowsMetafile, DibRecordsStretchTheEmbeddedBitmap) {
     EXPECT_EQ(s.At(50, 45), kWhite);
 
     // A record too short for its bitmap draws nothing.
-    Surface t(64, 64);
+    Board t(64, 64);
     const std::vector<uint8_t> cut(dib.begin(), dib.end() - 6);
     W c;
     c.RecBytes(0x0B41, words, cut);
@@ -106,7 +103,7 @@ TEST(WindowsMetafile, DibRecordsStretchTheEmbeddedBitmap) {
 }
 
 TEST(WindowsMetafile, WindowMapsIntoTheCallersViewport) {
-    Surface s(100, 100);
+    Board s(100, 100);
     W b = RedBlue();
     b.Rec(0x020B, {100, 100}).Rec(0x020C, {1000, 1000});  // window (100,100) 1000 x 1000
     b.Rec(0x012D, {0});
@@ -131,7 +128,7 @@ TEST(WindowsMetafile, WindowMapsIntoTheCallersViewport) {
 }
 
 TEST(WindowsMetafile, SaveRestoreAndObjectsLeaveNothingBehind) {
-    Surface s(64, 64);
+    Board s(64, 64);
     const HBRUSH green = CreateSolidBrush(kGreen);
     const HGDIOBJ oldBrush = SelectObject(s, green);
     SelectObject(s, GetStockObject(NULL_PEN));
@@ -169,33 +166,12 @@ TEST(WindowsMetafile, SaveRestoreAndObjectsLeaveNothingBehind) {
 }
 
 TEST(WindowsMetafile, TextRecordsUseTheRecordedFont) {
-    Surface s(120, 60);
+    Board s(120, 60);
     W c;
-    c.Rec(0x02FB, {static_cast<uint16_t>(-24),
-                   0,
-                   0,
-                   0,
-                   700,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0,
-                   0});
+    std::vector<int> font(25, 0);  // CreateFontIndirect: height -24, weight 700, no face name
+    font[0] = -24;
+    font[4] = 700;
+    c.Rec(0x02FB, font);
     c.Rec(0x012D, {0});
     c.Rec(0x0209, {W::Lo(kBlue), W::Hi(kBlue)});
     c.Rec(0x0102, {TRANSPARENT});
@@ -222,14 +198,7 @@ TEST(WindowsMetafile, FilesBitsAndCopies) {
     W b = RedBlue();
     b.Rec(0x041B, {20, 30, 10, 10});
     const auto bytes = b.Bytes();
-    std::vector<uint8_t> file;
-    // Placeable header: key, handle, box (-5, 10)-(300, 200), 1440 per inch, reserved, checksum.
-    for (uint16_t w : {0xCDD7, 0x9AC6, 0, 0xFFFB, 10, 300, 200, 1440, 0, 0})
-        Put16(file, w);
-    uint16_t sum = 0;
-    for (size_t i = 0; i < 20; i += 2)
-        sum ^= static_cast<uint16_t>(file[i] | file[i + 1] << 8);
-    Put16(file, sum);
+    std::vector<uint8_t> file = PlaceableBytes(-5, 10, 300, 200, 1440);
     file.insert(file.end(), bytes.begin(), bytes.end());
 
     PlaceableHeader header{};
@@ -264,7 +233,7 @@ TEST(WindowsMetafile, FilesBitsAndCopies) {
     EXPECT_TRUE(DeleteMetaFile(mf));
     EXPECT_FALSE(DeleteMetaFile(mf));
     EXPECT_FALSE(PlayMetaFile(0, copy));
-    Surface s(64, 64);
+    Board s(64, 64);
     EXPECT_TRUE(PlayMetaFile(s, copy));
     EXPECT_EQ(s.At(15, 15), kRed);
     EXPECT_TRUE(DeleteMetaFile(copy));
@@ -296,14 +265,14 @@ TEST(WindowsMetafile, TruncatedChainsStopWithoutHarm) {
             continue;
         }
         ASSERT_NE(mf, 0u) << cut;
-        Surface s(64, 64);
+        Board s(64, 64);
         EXPECT_TRUE(PlayMetaFile(s, mf));
         DeleteMetaFile(mf);
     }
     // A polygon whose count runs past its record is skipped.
     W c = RedBlue();
     c.Rec(0x0324, {400, 40, 30, 60, 30});
-    Surface s(64, 64);
+    Board s(64, 64);
     Play(s, c.Bytes());
     EXPECT_EQ(s.Count(kWhite), 64 * 64);
 }

@@ -1,8 +1,5 @@
 // DIB sections and the transfer of packed DIB rows into and out of bitmaps.
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "gdi_support.h"
@@ -387,63 +384,6 @@ TEST(DeviceBitmaps, CreateDIBitmapMakesMasksMonochrome) {
     BITMAPINFO bad = MakeInfo(4, 1, 8, BI_RLE8);
     EXPECT_EQ(CreateDIBitmap(0, &bad.bmiHeader, CBM_INIT, idx, &bad, DIB_RGB_COLORS), 0u);
     EXPECT_EQ(CountHandles(HandleKind::Bitmap), before);
-}
-
-// ImageMagick reads the DIBs GetDIBits writes (wrapped in a file header) to the same colours.
-TEST(DibTransfer, ImageMagickReadsWhatGetDIBitsWrites) {
-    if (std::system("convert -version > /dev/null 2>&1") != 0)
-        GTEST_SKIP() << "ImageMagick not installed";
-    std::mt19937 rng(99);
-    const int w = 13, h = 5;
-    const Format rgb32 = {"32", 32, BI_RGB, {}};
-    const Dib src = RandomDib(rng, rgb32, w, h);
-    BITMAPINFO info = MakeInfo(w, h, 32);
-    Object bitmap(CreateDIBSection(0, &info, DIB_RGB_COLORS, nullptr));
-    MemoryDc dc;
-    ASSERT_EQ(SetDIBits(dc, bitmap, 0, h, src.bits.data(), &src.info, DIB_RGB_COLORS), h);
-    const auto dir = std::filesystem::temp_directory_path();
-    for (const Format& f : kFormats) {
-        if (f.bits == 16 && f.compression == BI_BITFIELDS) continue;  // IM6 writes these oddly
-        SCOPED_TRACE(f.name);
-        BITMAPINFO out = MakeInfo(w, h, f.bits, f.compression);
-        std::vector<uint8_t> bits(Stride(w, f.bits) * h);
-        ASSERT_EQ(GetDIBits(dc, bitmap, 0, h, bits.data(), &out, DIB_RGB_COLORS), h);
-        const int tableBytes = f.bits <= 8 ? 4 << f.bits : (f.compression == BI_BITFIELDS ? 12 : 0);
-        BITMAPFILEHEADER fh{};
-        fh.bfType = 0x4D42;
-        fh.bfOffBits = 14 + 40 + tableBytes;
-        fh.bfSize = fh.bfOffBits + static_cast<uint32_t>(bits.size());
-        const std::string bmp = (dir / ("lumora_gdi_" + std::string(f.name) + ".bmp")).string();
-        const std::string ppm = bmp + ".ppm";
-        {
-            std::ofstream file(bmp, std::ios::binary);
-            file.write(reinterpret_cast<const char*>(&fh), 14);
-            file.write(reinterpret_cast<const char*>(&out), 40 + tableBytes);
-            file.write(reinterpret_cast<const char*>(bits.data()),
-                       static_cast<std::streamsize>(bits.size()));
-        }
-        ASSERT_EQ(std::system(("convert '" + bmp + "' -depth 8 ppm:'" + ppm + "'").c_str()), 0);
-        std::ifstream in(ppm, std::ios::binary);
-        std::string magic;
-        int pw = 0, ph = 0, maxval = 0;
-        in >> magic >> pw >> ph >> maxval;
-        in.get();
-        ASSERT_EQ(pw, w);
-        ASSERT_EQ(ph, h);
-        std::vector<uint8_t> rgb(3 * w * h);
-        in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
-        const std::vector<COLORREF> ours = Colors(out, bits.data());
-        for (int i = 0; i < w * h; ++i) {
-            // ImageMagick widens 5-bit channels by scaling, we by repeating bits: off by one at
-            // most.
-            const int tol = f.bits == 16 ? 1 : 0;
-            EXPECT_NEAR(rgb[3 * i], GetRValue(ours[i]), tol) << i;
-            EXPECT_NEAR(rgb[3 * i + 1], GetGValue(ours[i]), tol) << i;
-            EXPECT_NEAR(rgb[3 * i + 2], GetBValue(ours[i]), tol) << i;
-        }
-        std::filesystem::remove(bmp);
-        std::filesystem::remove(ppm);
-    }
 }
 
 // A DIB section made over a memory block takes the block's storage as its pixels.

@@ -1,11 +1,12 @@
 // Pens, lines and binary raster operations.
+#include <algorithm>
 #include <random>
 
-#include "draw_support.h"
+#include "gdi_support.h"
 
 namespace {
 
-using namespace draw_test;
+using namespace gdi_test;
 
 std::vector<POINT> BlackPixels(const Board& board) {
     std::vector<POINT> out;
@@ -65,65 +66,24 @@ TEST(Lines, PolylineDrawsEachVertexOnceAndLeavesPositionAlone) {
     EXPECT_EQ(position.y, 5);
 }
 
-// Lengths of the alternating runs of pen and background along row 0.
-std::vector<std::pair<char, int>> Runs(const Board& board, int length) {
-    std::vector<std::pair<char, int>> runs;
-    const std::string row = board.Art()[0].substr(0, static_cast<size_t>(length));
-    for (char c : row) {
-        if (runs.empty() || runs.back().first != c)
-            runs.emplace_back(c, 1);
-        else
-            ++runs.back().second;
-    }
-    return runs;
-}
-
 TEST(Pens, CosmeticDashPatterns) {
-    using Runs_ = std::vector<std::pair<char, int>>;
-    const struct {
-        int style;
-        Runs_ transparent;
-    } cases[] = {
-        {PS_DASH, {{'#', 18}, {'.', 6}, {'#', 18}, {'.', 6}, {'#', 12}}},
-        {PS_DOT, {{'#', 3}, {'.', 3}, {'#', 3}, {'.', 3}, {'#', 3}, {'.', 3}, {'#', 3},
-                  {'.', 3}, {'#', 3}, {'.', 3}, {'#', 3}, {'.', 3}, {'#', 3}, {'.', 3},
-                  {'#', 3}, {'.', 3}, {'#', 3}, {'.', 3}, {'#', 3}, {'.', 3}}},
-        {PS_DASHDOT,
-         {{'#', 9},
-          {'.', 6},
-          {'#', 3},
-          {'.', 6},
-          {'#', 9},
-          {'.', 6},
-          {'#', 3},
-          {'.', 6},
-          {'#', 9},
-          {'.', 3}}},
-        {PS_DASHDOTDOT,
-         {{'#', 9},
-          {'.', 3},
-          {'#', 3},
-          {'.', 3},
-          {'#', 3},
-          {'.', 3},
-          {'#', 9},
-          {'.', 3},
-          {'#', 3},
-          {'.', 3},
-          {'#', 3},
-          {'.', 3},
-          {'#', 9},
-          {'.', 3}}},
-    };
-    for (const auto& c : cases) {
+    // On and off run lengths of one period, repeated along 60 pixels.
+    const std::pair<int, std::vector<int>> cases[] = {{PS_DASH, {18, 6}},
+                                                      {PS_DOT, {3, 3}},
+                                                      {PS_DASHDOT, {9, 6, 3, 6}},
+                                                      {PS_DASHDOTDOT, {9, 3, 3, 3, 3, 3}}};
+    for (const auto& [style, period] : cases) {
+        std::string expected;
+        for (size_t i = 0; expected.size() < 60; ++i)
+            expected.append(static_cast<size_t>(period[i % period.size()]), i % 2 ? '.' : '#');
+        expected.resize(60);
         Board board(70, 1);
-        Object pen(CreatePen(c.style, 1, kBlack));
+        Object pen(CreatePen(style, 1, kBlack));
         Selected select(board, pen);
         SetBkMode(board, TRANSPARENT);
         MoveToEx(board, 0, 0, nullptr);
         LineTo(board, 60, 0);
-        EXPECT_EQ(Runs(board, 60), c.transparent) << "style " << c.style;
-        EXPECT_EQ(board.At(60, 0), kWhite);
+        EXPECT_EQ(board.Art()[0], expected + "..........") << "style " << style;
 
         // Opaque: the gaps take the background colour.
         board.Clear(kWhite);
@@ -131,10 +91,8 @@ TEST(Pens, CosmeticDashPatterns) {
         SetBkColor(board, kRed);
         MoveToEx(board, 0, 0, nullptr);
         LineTo(board, 60, 0);
-        Runs_ opaque = c.transparent;
-        for (auto& run : opaque)
-            if (run.first == '.') run.first = 'r';
-        EXPECT_EQ(Runs(board, 60), opaque) << "style " << c.style;
+        std::replace(expected.begin(), expected.end(), '.', 'r');
+        EXPECT_EQ(board.Art()[0], expected + "..........") << "style " << style;
     }
 }
 
@@ -184,7 +142,8 @@ TEST(Pens, APenWiderThanTheSurfaceCoversItAll) {
     MoveToEx(board, 5, 5, nullptr);
     LineTo(board, 35, 25);
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) ASSERT_EQ(board.At(x, y), kRed) << x << "," << y;
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(board.At(x, y), kRed) << x << "," << y;
 }
 
 TEST(Pens, StockPensSelectionAndDeletion) {
@@ -211,19 +170,29 @@ TEST(Pens, StockPensSelectionAndDeletion) {
     EXPECT_EQ(SelectObject(board, pen), 0u);  // stale
 }
 
-TEST(Pens, ModeSettersCheckTheirRange) {
-    Board board(2, 2);
-    EXPECT_EQ(GetROP2(board), R2_COPYPEN);
-    EXPECT_EQ(SetROP2(board, R2_XORPEN), R2_COPYPEN);
-    EXPECT_EQ(SetROP2(board, 0), 0);
-    EXPECT_EQ(SetROP2(board, 17), 0);
-    EXPECT_EQ(GetROP2(board), R2_XORPEN);
-    EXPECT_EQ(GetBkMode(board), OPAQUE);
-    EXPECT_EQ(SetBkMode(board, TRANSPARENT), OPAQUE);
-    EXPECT_EQ(SetBkMode(board, 3), 0);
-    EXPECT_EQ(GetPolyFillMode(board), ALTERNATE);
-    EXPECT_EQ(SetPolyFillMode(board, WINDING), ALTERNATE);
-    EXPECT_EQ(SetPolyFillMode(board, 0), 0);
+TEST(DcState, SettersReturnThePreviousValueAndRefuseOutOfRange) {
+    const struct {
+        int (*set)(HDC, int);
+        int (*get)(HDC);
+        int initial, other, tooLow, tooHigh;
+    } modes[] = {
+        {SetROP2, GetROP2, R2_COPYPEN, R2_XORPEN, 0, R2_WHITE + 1},
+        {SetBkMode, GetBkMode, OPAQUE, TRANSPARENT, 0, OPAQUE + 1},
+        {SetPolyFillMode, GetPolyFillMode, ALTERNATE, WINDING, 0, WINDING + 1},
+        {SetStretchBltMode, GetStretchBltMode, BLACKONWHITE, COLORONCOLOR, 0, HALFTONE + 1}};
+    for (const auto& m : modes) {
+        MemoryDc dc;
+        EXPECT_EQ(m.get(dc), m.initial);
+        EXPECT_EQ(m.set(dc, m.other), m.initial);
+        EXPECT_EQ(m.set(dc, m.tooLow), 0);
+        EXPECT_EQ(m.set(dc, m.tooHigh), 0);
+        EXPECT_EQ(m.get(dc), m.other);
+    }
+    MemoryDc dc;
+    EXPECT_EQ(SetBkColor(dc, RGB(1, 2, 3)), kWhite);
+    EXPECT_EQ(SetTextColor(dc, RGB(4, 5, 6)), kBlack);
+    EXPECT_EQ(GetBkColor(dc), RGB(1, 2, 3));
+    EXPECT_EQ(GetTextColor(dc), RGB(4, 5, 6));
 }
 
 // The binary raster operation worked out bit by bit: bit index (P << 1) | D of mode - 1.
@@ -301,12 +270,6 @@ TEST(Rop2, EveryModeOnEveryDepthMatchesTheBitwiseReference) {
     CheckRop2(24, RGB(0x12, 0xC4, 0x7E), 0x12C47E, nullptr, 0);
     CheckRop2(32, RGB(0xF0, 0x0F, 0x99), 0xF00F99, nullptr, 0);
 }
-
-}  // namespace
-
-namespace {
-
-using namespace draw_test;
 
 TEST(Lines, HugeCoordinatesOnlyWalkTheVisiblePart) {
     Board board(9, 9);

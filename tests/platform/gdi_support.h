@@ -1,15 +1,20 @@
-// Helpers shared by the raster engine tests: owning wrappers for handles, DIB headers and an
-// independent per-pixel reading of packed DIB rows.
+// Helpers shared by the raster engine, metafile and icon tests: owning wrappers for handles,
+// DIB headers, an independent per-pixel reading of packed DIB rows, and a 32-bit board read back
+// pixel by pixel or as characters.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_draw.h"
 #include "platform/os/handles.h"
 
 namespace gdi_test {
@@ -153,6 +158,93 @@ inline std::vector<uint8_t> RandomBytes(std::mt19937& rng, size_t n) {
     for (auto& b : v)
         b = static_cast<uint8_t>(rng());
     return v;
+}
+
+inline constexpr COLORREF kWhite = RGB(255, 255, 255);
+inline constexpr COLORREF kBlack = RGB(0, 0, 0);
+inline constexpr COLORREF kRed = RGB(255, 0, 0);
+inline constexpr COLORREF kBlue = RGB(0, 0, 255);
+
+// A top-down 32-bit DIB section selected into a memory DC, cleared to one colour.
+class Board {
+  public:
+    Board(int width, int height, COLORREF fill = kWhite) : width_(width), height_(height) {
+        BITMAPINFO info = MakeInfo(width, -height, 32);
+        bitmap_ = std::make_unique<Object>(CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits_));
+        dc_ = std::make_unique<MemoryDc>(bitmap_->get());
+        Clear(fill);
+    }
+    operator HDC() const { return *dc_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    void Clear(COLORREF c) {
+        std::fill_n(Pixels(), width_ * height_,
+                    uint32_t{GetRValue(c)} << 16 | GetGValue(c) << 8 | GetBValue(c));
+    }
+    COLORREF At(int x, int y) const {
+        const uint32_t v = Pixels()[y * width_ + x];
+        return RGB(v >> 16 & 0xFF, v >> 8 & 0xFF, v & 0xFF);
+    }
+    int Count(COLORREF color) const {
+        int n = 0;
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x)
+                n += At(x, y) == color;
+        return n;
+    }
+    // One character per pixel: '.' for white, '#' for black, 'r' red, 'b' blue, '?' other.
+    std::vector<std::string> Art() const {
+        std::vector<std::string> rows(height_);
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x) {
+                const COLORREF c = At(x, y);
+                rows[y] += c == kWhite   ? '.'
+                           : c == kBlack ? '#'
+                           : c == kRed   ? 'r'
+                           : c == kBlue  ? 'b'
+                                         : '?';
+            }
+        return rows;
+    }
+    // Smallest rectangle holding every pixel that is not white; empty when there is none.
+    RECT Changed() const {
+        RECT box{width_, height_, 0, 0};
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x)
+                if (At(x, y) != kWhite) {
+                    box.left = std::min(box.left, x);
+                    box.top = std::min(box.top, y);
+                    box.right = std::max(box.right, x + 1);
+                    box.bottom = std::max(box.bottom, y + 1);
+                }
+        return box.right == 0 ? RECT{0, 0, 0, 0} : box;
+    }
+
+  private:
+    uint32_t* Pixels() const { return static_cast<uint32_t*>(bits_); }
+    int width_, height_;
+    void* bits_ = nullptr;
+    std::unique_ptr<Object> bitmap_;
+    std::unique_ptr<MemoryDc> dc_;
+};
+
+// Selects an object for a scope and puts the previous one back.
+class Selected {
+  public:
+    Selected(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    Selected(const Selected&) = delete;
+    Selected& operator=(const Selected&) = delete;
+    ~Selected() {
+        if (previous_) SelectObject(dc_, previous_);
+    }
+
+  private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+inline bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
 }  // namespace gdi_test

@@ -1,11 +1,11 @@
 // Logical coordinates, saved DC states and clip regions.
 #include <functional>
 
-#include "draw_support.h"
+#include "gdi_support.h"
 
 namespace {
 
-using namespace draw_test;
+using namespace gdi_test;
 
 TEST(Mapping, AnisotropicScalingOfARectangle) {
     Board board(20, 12);

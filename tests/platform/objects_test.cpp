@@ -105,22 +105,6 @@ TEST(Objects, StaleAndForeignHandlesAreRefused) {
     EXPECT_EQ(GetObject(stock, 4, &bm), 0);
 }
 
-TEST(Objects, DcStateDefaultsAndChanges) {
-    MemoryDc dc;
-    EXPECT_EQ(GetBkColor(dc), RGB(255, 255, 255));
-    EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 0));
-    EXPECT_EQ(SetBkColor(dc, RGB(1, 2, 3)), RGB(255, 255, 255));
-    EXPECT_EQ(GetBkColor(dc), RGB(1, 2, 3));
-    EXPECT_EQ(SetTextColor(dc, RGB(4, 5, 6)), RGB(0, 0, 0));
-    EXPECT_EQ(GetTextColor(dc), RGB(4, 5, 6));
-    EXPECT_EQ(GetStretchBltMode(dc), BLACKONWHITE);
-    EXPECT_EQ(SetStretchBltMode(dc, COLORONCOLOR), BLACKONWHITE);
-    EXPECT_EQ(GetStretchBltMode(dc), COLORONCOLOR);
-    EXPECT_EQ(SetStretchBltMode(dc, 9), 0);
-    EXPECT_EQ(GetStretchBltMode(dc), COLORONCOLOR);
-    EXPECT_TRUE(GdiFlush());
-}
-
 TEST(Objects, NothingIsLeftBehind) {
     GetStockObject(WHITE_BRUSH);  // stock objects exist from here on
     const HandleKind kinds[] = {HandleKind::Bitmap, HandleKind::Dc, HandleKind::Palette,

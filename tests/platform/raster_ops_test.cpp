@@ -42,23 +42,6 @@ TEST(RopEngine, EveryTableMatchesTheBitwiseReference) {
     }
 }
 
-TEST(RopEngine, OperandUseIsReadFromTheTable) {
-    for (int t = 0; t < 256; ++t) {
-        bool source = false, pattern = false, dest = false;
-        for (int index = 0; index < 8; ++index) {
-            const int bit = (t >> index) & 1;
-            source |= bit != ((t >> (index ^ 2)) & 1);
-            pattern |= bit != ((t >> (index ^ 4)) & 1);
-            dest |= bit != ((t >> (index ^ 1)) & 1);
-        }
-        EXPECT_EQ(platform::gdi::RopUsesSource(static_cast<uint8_t>(t)), source) << t;
-        EXPECT_EQ(platform::gdi::RopUsesPattern(static_cast<uint8_t>(t)), pattern) << t;
-        EXPECT_EQ(platform::gdi::RopUsesDest(static_cast<uint8_t>(t)), dest) << t;
-    }
-    EXPECT_TRUE(platform::gdi::RopUsesSource(platform::gdi::RopTable(SRCAND)));
-    EXPECT_FALSE(platform::gdi::RopUsesSource(platform::gdi::RopTable(PATCOPY)));
-}
-
 // All 256 operations through BitBlt on 24-bit sections: bytes inside the rectangle follow the
 // table with the brush colour as pattern; bytes outside stay.
 TEST(BitBltRop, AllOperationsOnTrueColour) {

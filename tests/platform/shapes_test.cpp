@@ -1,9 +1,9 @@
 // Filled figures: extents, arc direction, polygon fill modes and hatch brushes.
-#include "draw_support.h"
+#include "gdi_support.h"
 
 namespace {
 
-using namespace draw_test;
+using namespace gdi_test;
 
 TEST(Figures, RectangleLeavesOutRightAndBottom) {
     Board board(8, 6);

@@ -1,0 +1,92 @@
+// Runs the lumora command as a user's script would and reads back what it wrote.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+
+#include "support/testdata.h"
+
+namespace cli_test {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status;
+    std::string out;
+};
+
+inline fs::path TempDir() {
+    fs::path dir = fs::temp_directory_path() / ("lumora_cli_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    return dir;
+}
+
+inline std::string Sample(const char* name) {
+    return testsupport::SourceDir().string() + "/samples/" + name;
+}
+
+// Output of a shell command; its exit status when asked for.
+inline std::string Shell(const std::string& cmd, int* status = nullptr) {
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+        out.append(buf.data(), n);
+    const int raw = pclose(p);
+    if (status) *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return out;
+}
+
+// Runs the command; standard error is joined to standard output unless discarded.
+inline Result Lumora(const std::string& args, bool withErrors = true) {
+    Result r{};
+    r.out = Shell(testsupport::BinaryDir().string() + "/lumora " + args +
+                      (withErrors ? " 2>&1" : " 2>/dev/null"),
+                  &r.status);
+    return r;
+}
+
+// Writes the script text to a file and runs it.
+inline Result RunScript(const std::string& script, const std::string& options = "",
+                        bool withErrors = true) {
+    static int count = 0;
+    const fs::path file = TempDir() / ("script" + std::to_string(++count) + ".bas");
+    std::ofstream(file, std::ios::binary) << script;
+    return Lumora("run " + options + " " + file.string(), withErrors);
+}
+
+inline std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// ImageMagick's count of pixels that differ between two pictures ("0" when they are equal).
+inline std::string DifferentPixels(const std::string& a, const std::string& b) {
+    return Shell("compare -metric AE '" + a + "' '" + b + "' null: 2>&1");
+}
+
+// Width and height from a PNG's header; zeros when the file is not a PNG.
+inline std::pair<uint32_t, uint32_t> PngSize(const fs::path& file) {
+    const std::string head = ReadAll(file).substr(0, 24);
+    if (head.size() < 24 || head.compare(1, 3, "PNG") != 0 || head.compare(12, 4, "IHDR") != 0)
+        return {0, 0};
+    const auto be = [&](size_t at) {
+        uint32_t v = 0;
+        for (size_t i = 0; i < 4; ++i)
+            v = v << 8 | static_cast<uint8_t>(head[at + i]);
+        return v;
+    };
+    return {be(16), be(20)};
+}
+
+}  // namespace cli_test
