@@ -326,8 +326,8 @@ class CLumoraCtrl : public platform::OleControl {
     void Cls();
     // The drawing target's size in pixels: the bitmap's when DrawTo is 1, else ClientSize.
     std::pair<int, int> TargetExtent() const;
-    // The bitmap's pixels were written: the paint cache drops its copy and, when AutoRefresh
-    // says so (or always, with force), the control repaints.
+    // The bitmap's pixels or colour table were written: the paint cache drops its copy and, when
+    // AutoRefresh says so (or always, with force), the control repaints.
     void NoteBitmapChanged(bool force = false);
 
     // ---- Load path ----------------------------------------------------------------------------
@@ -356,9 +356,6 @@ class CLumoraCtrl : public platform::OleControl {
     platform::Variant JPGtoArray(const platform::Variant& x, const platform::Variant& y,
                                  const platform::Variant& width, const platform::Variant& height);
     void CreateBitmap(const platform::Variant& width, const platform::Variant& height);
-    // The picture's pixels or colour table were written behind the raster engine's back: the
-    // next paint shows them instead of a kept stretched copy of the old ones.
-    void NoteBitmapChanged();
 
     // ---- Stock methods ------------------------------------------------------------------------
     void Refresh();

@@ -67,6 +67,8 @@ int FlagBits(const Variant& flag) {
 
 void CLumoraCtrl::NoteBitmapChanged(bool force) {
     platform::NoteBitmapChanged(image_.bitmap);
+    // A colour table written alone leaves the pixels' change count as it was.
+    FreeViewCache();
     if (force || drawing_.autoRefresh) InvalidateControl();
 }
 

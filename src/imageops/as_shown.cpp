@@ -2,6 +2,7 @@
 // ImageSource 1 writes.
 #include "control/lumora_ctrl.h"
 #include "control/numeric_args.h"
+#include "control/player.h"
 #include "imageops/dib_block.h"
 #include "platform/gdi/gdi.h"
 
@@ -59,12 +60,18 @@ HBITMAP CLumoraCtrl::BuildAsShownBitmap(int width, int height) {
         if (canvas) {
             {
                 const imageops::MemoryDc compose(dc, canvas);
-                if (compose)
-                    RenderImage(false, compose.get(), false, first.mask, 0, out, first.bitmap,
-                                first.palette, 2, player_.zoom, 0, 0, player_.firstLeft,
-                                player_.firstTop, first.width, first.height, player_.canvasWidth,
-                                player_.canvasHeight, first.transparentIndex,
-                                TranslateColor(GetBackColor(), image_.palette));
+                if (compose) {
+                    CanvasView view = CurrentCanvasView(false);
+                    view.composeDC = compose.get();
+                    view.controlDC = out;
+                    view.showX = 0;
+                    view.showY = 0;
+                    view.transDC = 0;
+                    view.backColor = TranslateColor(GetBackColor(), image_.palette);
+                    ClearCanvas(view, RECT{0, 0, view.canvasWidth, view.canvasHeight});
+                    ComposeFrame(view, first, 0);
+                    ShowCanvas(view);
+                }
             }
             platform::DeleteObject(canvas);
         }

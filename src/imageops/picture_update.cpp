@@ -104,11 +104,4 @@ void CLumoraCtrl::ReplaceBitmap(HBITMAP bitmap) {
     picture_.CreateFromBitmap(bitmap, image_.palette, false);
 }
 
-void CLumoraCtrl::NoteBitmapChanged() {
-    // The view cache compares change counts; a palette change alone does not count as one.
-    platform::NoteBitmapChanged(image_.bitmap);
-    FreeViewCache();
-    InvalidateControl();
-}
-
 }  // namespace control

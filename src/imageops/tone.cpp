@@ -94,7 +94,7 @@ void CLumoraCtrl::AdjustTone(const imageops::ToneTables& tables) {
     }
     picture_.CreateFromBitmap(image_.bitmap, image_.palette, false);
     SetModifiedFlag();
-    NoteBitmapChanged();
+    NoteBitmapChanged(true);
 }
 
 }  // namespace control
