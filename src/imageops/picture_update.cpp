@@ -99,7 +99,7 @@ void CLumoraCtrl::ReplaceBitmap(HBITMAP bitmap) {
     FreeViewCache();
     // Frame 0 of an animation shares the picture bitmap; the player must not be reading it
     // while it goes.
-    if (player_.frames[0].bitmap == old) {
+    if (old && player_.frames[0].bitmap == old) {
         StopAnimation();
         player_.frames[0].bitmap = bitmap;
     }
