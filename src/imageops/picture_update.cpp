@@ -97,8 +97,12 @@ void CLumoraCtrl::ReplaceBitmap(HBITMAP bitmap) {
     const HBITMAP old = image_.bitmap;
     picture_.CreateEmpty();
     FreeViewCache();
-    // Frame 0 of an animation shares the picture bitmap.
-    if (player_.frames[0].bitmap == old) player_.frames[0].bitmap = bitmap;
+    // Frame 0 of an animation shares the picture bitmap; the player must not be reading it
+    // while it goes.
+    if (old && player_.frames[0].bitmap == old) {
+        StopAnimation();
+        player_.frames[0].bitmap = bitmap;
+    }
     if (old) platform::DeleteObject(old);
     image_.bitmap = bitmap;
     picture_.CreateFromBitmap(bitmap, image_.palette, false);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "imageops_fixture.h"
+#include "support/testdata.h"
 
 using namespace imageops_test;
 
@@ -60,6 +61,17 @@ TEST(CreateBitmap, RefusedSizesKeepTheCurrentPicture) {
         EXPECT_EQ(s.ctrl.Image().bitmap, before);
         EXPECT_EQ(s.Short("bmpw"), 5);
     }
+}
+
+TEST(CreateBitmap, LetsGoOfAnAnimation) {
+    Sited s;
+    s.Set("FileName", Variant::Bstr((testsupport::SourceDir() / "samples/spin.gif").string()));
+    ASSERT_GT(s.ctrl.Player().frameCount, 0) << "the sample has frames";
+    s.ctrl.CreateBitmap(Variant::I2(8), Variant::I2(8));
+    EXPECT_EQ(s.ctrl.Player().running.load(), 0);
+    EXPECT_EQ(s.ctrl.Player().frameCount, 0);
+    EXPECT_FALSE(s.ctrl.Player().thread.joinable());
+    EXPECT_EQ(s.Get("FileName").AsBstr(), "");
 }
 
 }  // namespace

@@ -41,7 +41,8 @@ struct Dib {
 };
 
 inline bool SameColors(const std::vector<RGBQUAD>& a, const std::vector<RGBQUAD>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(RGBQUAD)) == 0;
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(RGBQUAD)) == 0);
 }
 
 // Deterministic bytes in every pixel (row padding zero).
