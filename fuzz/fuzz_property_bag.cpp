@@ -24,7 +24,7 @@ bool Oversized(const PropertyBag& bag) {
     return false;
 }
 
-// The state text a control holds after loading the bag (or, without one, its own defaults).
+// What a fresh control saves after loading the bag (and, when asked, painting its window).
 std::string LoadAndSave(const PropertyBag& bag, bool paint) {
     control::CLumoraCtrl control;
     platform::HeadlessSite site(control, 64, 48);

@@ -17,8 +17,9 @@ EnhancedPlayer::EnhancedPlayer(HDC dc, const ENHMETAHEADER& h, const RECT& devic
     pxPerMm_ = px * 100;
     pyPerMm_ = py * 100;
     const double fl = h.rclFrame.left * px, ft = h.rclFrame.top * py;
-    double fw = (h.rclFrame.right - h.rclFrame.left) * px;
-    double fh = (h.rclFrame.bottom - h.rclFrame.top) * py;
+    // In doubles: a hostile frame's edges can be a full 32-bit range apart.
+    double fw = (static_cast<double>(h.rclFrame.right) - h.rclFrame.left) * px;
+    double fh = (static_cast<double>(h.rclFrame.bottom) - h.rclFrame.top) * py;
     if (std::fabs(fw) < 1e-9) fw = 1;
     if (std::fabs(fh) < 1e-9) fh = 1;
     fit_.a = (device.right - device.left) / fw;
