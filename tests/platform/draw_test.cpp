@@ -214,7 +214,9 @@ TEST(Rop2, EveryModeOnEveryDepthMatchesTheBitwiseReference) {
         uint32_t value;
     } cases[] = {{1, kWhite, 1},
                  {1, kBlack, 0},
+                 {4, RGB(5, 250, 2), 5},
                  {8, RGB(0x5A, 0xFF - 0x5A, 0x5A / 2), 0x5A},
+                 {16, RGB(0x5A, 0xA5, 0x18), 0x2E83},  // exact in 555
                  {24, RGB(0x12, 0xC4, 0x7E), 0x12C47E},
                  {32, RGB(0xF0, 0x0F, 0x99), 0xF00F99}};
     const int width = 37;
@@ -231,8 +233,8 @@ TEST(Rop2, EveryModeOnEveryDepthMatchesTheBitwiseReference) {
             void* row = nullptr;
             Object bitmap(CreateDIBSection(0, &info, DIB_RGB_COLORS, &row));
             std::vector<uint8_t> before = RandomBytes(rng, Stride(width, c.bits));
-            for (int x = 0; c.bits == 32 && x < width; ++x)
-                before[4 * x + 3] = 0;  // no alpha in a BI_RGB pixel value
+            for (int x = 0; c.bits >= 16 && c.bits != 24 && x < width; ++x)
+                before[(x + 1) * (c.bits / 8) - 1] &= c.bits == 16 ? 0x7F : 0;  // unused bits
             std::memcpy(row, before.data(), before.size());
             Object pen(CreatePen(PS_SOLID, 1, c.pen));
             {
@@ -244,9 +246,11 @@ TEST(Rop2, EveryModeOnEveryDepthMatchesTheBitwiseReference) {
             }
             for (int x = 0; x < width; ++x) {
                 const uint32_t d = PixelValue(info, before.data(), x, 0);
-                const uint32_t expected =
-                    x >= 3 && x < 30 ? Rop2Reference(mode, c.value, d, c.bits == 32 ? 24 : c.bits)
-                                     : d;
+                const uint32_t expected = x >= 3 && x < 30 ? Rop2Reference(mode, c.value, d,
+                                                                           c.bits == 32   ? 24
+                                                                           : c.bits == 16 ? 15
+                                                                                          : c.bits)
+                                                           : d;
                 ASSERT_EQ(PixelValue(info, row, x, 0), expected)
                     << c.bits << " bits, mode " << mode << ", x " << x;
             }
