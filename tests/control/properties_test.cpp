@@ -300,11 +300,3 @@ TEST(ControlProperties, RefreshPaintsAtOnce) {
     s.ctrl.CallMethod("Refresh");
     EXPECT_EQ(s.site.Pixel(10, 10), 0x0000FFu);
 }
-
-TEST(ControlEvents, PaintAndResizeHaveTheirNames) {
-    CLumoraCtrl c;
-    EXPECT_EQ(c.EventName(1), "Paint");
-    EXPECT_EQ(c.EventName(2), "Resize");
-    EXPECT_EQ(c.EventName(DISPID_CLICK), "Click");
-    EXPECT_EQ(c.EventName(DISPID_MOUSEMOVE), "MouseMove");
-}

@@ -16,6 +16,15 @@ HENHMETAFILE Make(const EmfBuilder& b) {
     return SetEnhMetaFileBits(static_cast<uint32_t>(bytes.size()), bytes.data());
 }
 
+// Plays the built metafile into the rectangle of the board, by default the whole of a 100 x 100
+// board.
+void Play(Board& s, const EmfBuilder& b, RECT target = RECT{0, 0, 100, 100}) {
+    const HENHMETAFILE emf = Make(b);
+    ASSERT_NE(emf, 0u);
+    EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
+    EXPECT_TRUE(DeleteEnhMetaFile(emf));
+}
+
 // Red brush in slot 1 selected, pen off.
 EmfBuilder RedNoPen(RECT frame = kFrame) {
     EmfBuilder b(frame);
@@ -109,11 +118,8 @@ TEST(EnhancedMetafile, PageAndWorldTransformsAndSaveRestore) {
                std::bit_cast<uint32_t>(50.0f), std::bit_cast<uint32_t>(60.0f)});
     b.Rec(39, {2, BS_SOLID, kBlue, 0}).Rec(37, {2});
     b.Rec(43, {0, 0, 10, 10});  // world: 50..70 x 60..80
-    const HENHMETAFILE emf = Make(b);
-    ASSERT_NE(emf, 0u);
     Board s(128, 128);
-    const RECT target{0, 0, 100, 100};
-    EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
+    Play(s, b);
     EXPECT_EQ(s.At(28, 18), kRed);
     EXPECT_EQ(s.At(30, 5), kWhite);
     EXPECT_EQ(s.At(5, 20), kWhite);
@@ -121,7 +127,6 @@ TEST(EnhancedMetafile, PageAndWorldTransformsAndSaveRestore) {
     EXPECT_EQ(s.At(68, 78), kBlue);
     EXPECT_EQ(s.At(70, 70), kWhite);
     EXPECT_EQ(s.At(49, 70), kWhite);
-    DeleteEnhMetaFile(emf);
 }
 
 TEST(EnhancedMetafile, ClipRectanglesAndRegions) {
@@ -140,11 +145,8 @@ TEST(EnhancedMetafile, ClipRectanglesAndRegions) {
     b.Rec(43, {0, 30, 100, 40});  // blue from x 60 to 80 only
     b.Rec(29, {65, 0, 70, 100});  // ExcludeClipRect
     b.Rec(43, {0, 50, 100, 60});
-    const HENHMETAFILE emf = Make(b);
-    ASSERT_NE(emf, 0u);
     Board s(100, 100);
-    const RECT target{0, 0, 100, 100};
-    EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
+    Play(s, b);
     EXPECT_EQ(s.At(19, 5), kRed);
     EXPECT_EQ(s.At(21, 5), kWhite);
     EXPECT_EQ(s.At(50, 15), kRed);
@@ -159,7 +161,6 @@ TEST(EnhancedMetafile, ClipRectanglesAndRegions) {
     GetClipBox(s, &box);
     EXPECT_EQ(box.left, 0);
     EXPECT_EQ(box.right, 100);
-    DeleteEnhMetaFile(emf);
 }
 
 TEST(EnhancedMetafile, PathsBeziersAndLines) {
@@ -173,11 +174,8 @@ TEST(EnhancedMetafile, PathsBeziersAndLines) {
     b.Rec(38, {3, PS_SOLID, 1, 0, kBlue}).Rec(37, {3});     // CreatePen
     b.Raw(85, Points16({50, 90, 60, 50, 80, 50, 90, 90}));  // PolyBezier16
     b.Rec(27, {0, 95}).Rec(54, {50, 95});
-    const HENHMETAFILE emf = Make(b);
-    ASSERT_NE(emf, 0u);
     Board s(100, 100);
-    const RECT target{0, 0, 100, 100};
-    EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
+    Play(s, b);
     EXPECT_EQ(s.At(25, 25), kRed);
     EXPECT_EQ(s.At(45, 25), kWhite);
     EXPECT_EQ(s.At(50, 90), kBlue);  // the curve starts on its first point
@@ -189,7 +187,6 @@ TEST(EnhancedMetafile, PathsBeziersAndLines) {
     EXPECT_EQ(s.At(0, 95), kBlue);
     EXPECT_EQ(s.At(49, 95), kBlue);
     EXPECT_EQ(s.At(50, 95), kWhite);
-    DeleteEnhMetaFile(emf);
 }
 
 TEST(EnhancedMetafile, StretchDibitsAndPatternBlits) {
@@ -222,11 +219,8 @@ TEST(EnhancedMetafile, StretchDibitsAndPatternBlits) {
     auto cut = p;
     cut[60 - 8] = 0xFF;
     b.Raw(81, cut);
-    const HENHMETAFILE emf = Make(b);
-    ASSERT_NE(emf, 0u);
     Board s(100, 100);
-    const RECT target{0, 0, 100, 100};
-    EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
+    Play(s, b);
     EXPECT_EQ(s.At(10, 10), kRed);
     EXPECT_EQ(s.At(35, 15), kBlue);
     EXPECT_EQ(s.At(49, 49), kRed);
@@ -234,7 +228,6 @@ TEST(EnhancedMetafile, StretchDibitsAndPatternBlits) {
     EXPECT_EQ(s.At(60, 60), RGB(0, 128, 0));
     EXPECT_EQ(s.At(79, 79), RGB(0, 128, 0));
     EXPECT_EQ(s.At(80, 80), kWhite);
-    DeleteEnhMetaFile(emf);
 }
 
 TEST(EnhancedMetafile, BadRecordsEndPlaybackSafely) {
@@ -333,15 +326,11 @@ TEST(EnhancedMetafile, TextRecordDrawsInTheTextColour) {
         Put16(text, c);
     EmfBuilder b(kFrame);
     b.Raw(82, font).Rec(37, {1}).Rec(24, {kBlue}).Rec(18, {TRANSPARENT}).Raw(84, text);
-    const HENHMETAFILE emf = Make(b);
-    ASSERT_NE(emf, 0u);
     Board s(100, 100);
-    const RECT target{0, 0, 100, 100};
-    EXPECT_TRUE(PlayEnhMetaFile(s, emf, &target));
+    Play(s, b);
     EXPECT_GT(s.Count(kBlue), 20);
     EXPECT_EQ(s.Count(kBlue) + s.Count(kWhite), 100 * 100);
     EXPECT_EQ(s.At(5, 5), kWhite);
-    DeleteEnhMetaFile(emf);
 }
 
 }  // namespace

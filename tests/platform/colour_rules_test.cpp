@@ -80,24 +80,3 @@ TEST(ColourRules, DibTransfersToMonochromeTakeTheNearest) {
     FillRect(view, &r, light);
     EXPECT_EQ(GetPixel(view, 1, 0), RGB(255, 255, 255));
 }
-
-TEST(ColourRules, MaskCompositionKeepsTheCanvasWhereTheMaskIsWhite) {
-    // The transparent-frame sequence: XOR the frame, AND the mask, XOR the frame again.
-    void* canvasBits = nullptr;
-    void* frameBits = nullptr;
-    Object canvas(Section24(3, 1, &canvasBits));
-    Object frame(Section24(3, 1, &frameBits));
-    const uint8_t canvasRow[9] = {10, 20, 30, 40, 50, 60, 70, 80, 90};
-    const uint8_t frameRow[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    std::memcpy(canvasBits, canvasRow, 9);
-    std::memcpy(frameBits, frameRow, 9);
-    const uint8_t maskBits[2] = {0x40, 0};  // black, white, black
-    Object mask(CreateBitmap(3, 1, 1, 1, maskBits));
-    MemoryDc canvasDc(canvas), frameDc(frame), maskDc(mask);
-    ASSERT_TRUE(BitBlt(canvasDc, 0, 0, 3, 1, frameDc, 0, 0, SRCINVERT));
-    ASSERT_TRUE(BitBlt(canvasDc, 0, 0, 3, 1, maskDc, 0, 0, SRCAND));
-    ASSERT_TRUE(BitBlt(canvasDc, 0, 0, 3, 1, frameDc, 0, 0, SRCINVERT));
-    EXPECT_EQ(GetPixel(canvasDc, 0, 0), RGB(3, 2, 1));
-    EXPECT_EQ(GetPixel(canvasDc, 1, 0), RGB(60, 50, 40));
-    EXPECT_EQ(GetPixel(canvasDc, 2, 0), RGB(9, 8, 7));
-}

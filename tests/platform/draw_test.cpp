@@ -205,70 +205,57 @@ uint32_t Rop2Reference(int mode, uint32_t p, uint32_t d, int bits) {
     return out;
 }
 
-// Draws a line across row 0 of a random DIB of the given depth with each mode and checks
-// every pixel value against the reference.
-void CheckRop2(int bits, COLORREF penColor, uint32_t penValue, const RGBQUAD* table,
-               int tableSize) {
+// A line across row 0 of a random DIB of each depth with each mode: every pixel value against
+// the reference, the pen's value as P.
+TEST(Rop2, EveryModeOnEveryDepthMatchesTheBitwiseReference) {
+    const struct {
+        int bits;
+        COLORREF pen;
+        uint32_t value;
+    } cases[] = {{1, kWhite, 1},
+                 {1, kBlack, 0},
+                 {4, RGB(5, 250, 2), 5},
+                 {8, RGB(0x5A, 0xFF - 0x5A, 0x5A / 2), 0x5A},
+                 {16, RGB(0x5A, 0xA5, 0x18), 0x2E83},  // exact in 555
+                 {24, RGB(0x12, 0xC4, 0x7E), 0x12C47E},
+                 {32, RGB(0xF0, 0x0F, 0x99), 0xF00F99}};
     const int width = 37;
-    std::mt19937 rng(static_cast<unsigned>(bits * 131 + penValue));
-    for (int mode = R2_BLACK; mode <= R2_WHITE; ++mode) {
-        std::vector<uint8_t> storage(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
-        auto* info = reinterpret_cast<BITMAPINFO*>(storage.data());
-        info->bmiHeader = MakeInfo(width, -1, bits).bmiHeader;
-        for (int i = 0; i < tableSize; ++i)
-            info->bmiColors[i] = table[i];
-        void* raw = nullptr;
-        Object bitmap(CreateDIBSection(0, info, DIB_RGB_COLORS, &raw));
-        ASSERT_NE(bitmap.get(), 0u);
-        auto* row = static_cast<uint8_t*>(raw);
-        const int stride = Stride(width, bits);
-        std::vector<uint8_t> before = RandomBytes(rng, static_cast<size_t>(stride));
-        if (bits == 32)
-            for (int x = 0; x < width; ++x)
-                before[4 * x + 3] = 0;  // no alpha in a BI_RGB pixel value
-        std::memcpy(row, before.data(), before.size());
-        Object pen(CreatePen(PS_SOLID, 1, penColor));
-        {
-            MemoryDc dc(bitmap);
-            Selected select(dc, pen);
-            SetROP2(dc, mode);
-            MoveToEx(dc, 3, 0, nullptr);
-            LineTo(dc, 30, 0);
-        }
-        const auto read = [&](const uint8_t* r, int x) -> uint32_t {
-            switch (bits) {
-                case 1:
-                    return (r[x / 8] >> (7 - x % 8)) & 1;
-                case 8:
-                    return r[x];
-                case 24:
-                    return r[3 * x] | (r[3 * x + 1] << 8) | (r[3 * x + 2] << 16);
-                default:
-                    return r[4 * x] | (r[4 * x + 1] << 8) | (r[4 * x + 2] << 16) |
-                           (uint32_t{r[4 * x + 3]} << 24);
+    std::mt19937 rng(131);
+    for (const auto& c : cases) {
+        for (int mode = R2_BLACK; mode <= R2_WHITE; ++mode) {
+            BITMAPINFO info = MakeInfo(width, -1, c.bits);
+            for (int i = 0; i < 256; ++i) {  // black and white for one bit
+                const uint8_t grey = i ? 255 : 0;
+                info.bmiColors[i] = c.bits == 1
+                                        ? Quad(grey, grey, grey)
+                                        : Quad(uint8_t(i), uint8_t(255 - i), uint8_t(i / 2));
             }
-        };
-        const int valueBits = bits == 32 ? 24 : bits;
-        for (int x = 0; x < width; ++x) {
-            const uint32_t d = read(before.data(), x);
-            const uint32_t expected =
-                x >= 3 && x < 30 ? Rop2Reference(mode, penValue, d, valueBits) : d;
-            ASSERT_EQ(read(row, x), expected) << bits << " bits, mode " << mode << ", x " << x;
+            void* row = nullptr;
+            Object bitmap(CreateDIBSection(0, &info, DIB_RGB_COLORS, &row));
+            std::vector<uint8_t> before = RandomBytes(rng, Stride(width, c.bits));
+            for (int x = 0; c.bits >= 16 && c.bits != 24 && x < width; ++x)
+                before[(x + 1) * (c.bits / 8) - 1] &= c.bits == 16 ? 0x7F : 0;  // unused bits
+            std::memcpy(row, before.data(), before.size());
+            Object pen(CreatePen(PS_SOLID, 1, c.pen));
+            {
+                MemoryDc dc(bitmap);
+                Selected select(dc, pen);
+                SetROP2(dc, mode);
+                MoveToEx(dc, 3, 0, nullptr);
+                LineTo(dc, 30, 0);
+            }
+            for (int x = 0; x < width; ++x) {
+                const uint32_t d = PixelValue(info, before.data(), x, 0);
+                const uint32_t expected = x >= 3 && x < 30 ? Rop2Reference(mode, c.value, d,
+                                                                           c.bits == 32   ? 24
+                                                                           : c.bits == 16 ? 15
+                                                                                          : c.bits)
+                                                           : d;
+                ASSERT_EQ(PixelValue(info, row, x, 0), expected)
+                    << c.bits << " bits, mode " << mode << ", x " << x;
+            }
         }
     }
-}
-
-TEST(Rop2, EveryModeOnEveryDepthMatchesTheBitwiseReference) {
-    const RGBQUAD mono[2] = {Quad(0, 0, 0), Quad(255, 255, 255)};
-    CheckRop2(1, kWhite, 1, mono, 2);
-    CheckRop2(1, kBlack, 0, mono, 2);
-    RGBQUAD grey[256];
-    for (int i = 0; i < 256; ++i)
-        grey[i] = Quad(static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
-                       static_cast<uint8_t>(i / 2));
-    CheckRop2(8, RGB(0x5A, 0xFF - 0x5A, 0x5A / 2), 0x5A, grey, 256);
-    CheckRop2(24, RGB(0x12, 0xC4, 0x7E), 0x12C47E, nullptr, 0);
-    CheckRop2(32, RGB(0xF0, 0x0F, 0x99), 0xF00F99, nullptr, 0);
 }
 
 TEST(Lines, HugeCoordinatesOnlyWalkTheVisiblePart) {

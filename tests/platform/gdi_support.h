@@ -105,30 +105,37 @@ inline RGBQUAD Quad(uint8_t r, uint8_t g, uint8_t b) {
     return RGBQUAD{b, g, r, 0};
 }
 
-// Pixel (x, row from the top) of a packed DIB as a colour, decoded here from first principles.
-inline COLORREF DibColor(const BITMAPINFO& info, const uint8_t* bits, int x, int y) {
+// Pixel (x, row from the top) of a packed DIB as stored: a table index, or the bits of a
+// true-colour pixel in file order.
+inline uint32_t PixelValue(const BITMAPINFO& info, const void* bits, int x, int y) {
     const BITMAPINFOHEADER& h = info.bmiHeader;
     const int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
-    const int stride = Stride(h.biWidth, h.biBitCount);
-    const uint8_t* row = bits + static_cast<size_t>(h.biHeight < 0 ? y : height - 1 - y) * stride;
-    auto fromTable = [&](unsigned index) {
-        const RGBQUAD q = info.bmiColors[index];
-        return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
-    };
+    const auto* row =
+        static_cast<const uint8_t*>(bits) +
+        static_cast<size_t>(h.biHeight < 0 ? y : height - 1 - y) * Stride(h.biWidth, h.biBitCount);
     switch (h.biBitCount) {
         case 1:
-            return fromTable((row[x / 8] >> (7 - x % 8)) & 1);
+            return (row[x / 8] >> (7 - x % 8)) & 1;
         case 4:
-            return fromTable(x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4);
+            return x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4;
         case 8:
-            return fromTable(row[x]);
-        case 24:
-            return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+            return row[x];
         default:
             break;
     }
     uint32_t v = 0;
     std::memcpy(&v, row + x * (h.biBitCount / 8), h.biBitCount / 8);
+    return v;
+}
+
+// The same pixel as a colour, decoded here from first principles.
+inline COLORREF DibColor(const BITMAPINFO& info, const uint8_t* bits, int x, int y) {
+    const BITMAPINFOHEADER& h = info.bmiHeader;
+    const uint32_t v = PixelValue(info, bits, x, y);
+    if (h.biBitCount <= 8) {
+        const RGBQUAD q = info.bmiColors[v];
+        return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+    }
     uint32_t masks[3];
     if (h.biCompression == BI_BITFIELDS)
         std::memcpy(masks, info.bmiColors, sizeof masks);

@@ -42,99 +42,63 @@ TEST(RopEngine, EveryTableMatchesTheBitwiseReference) {
     }
 }
 
-// All 256 operations through BitBlt on 24-bit sections: bytes inside the rectangle follow the
-// table with the brush colour as pattern; bytes outside stay.
-TEST(BitBltRop, AllOperationsOnTrueColour) {
-    std::mt19937 rng(11);
-    const int W = 16, H = 8;
-    BITMAPINFO info = MakeInfo(W, H, 24);
-    void* dstBits = nullptr;
-    void* srcBits = nullptr;
-    Object dst(CreateDIBSection(0, &info, DIB_RGB_COLORS, &dstBits));
-    Object src(CreateDIBSection(0, &info, DIB_RGB_COLORS, &srcBits));
-    const auto srcData = RandomBytes(rng, Stride(W, 24) * H);
-    std::memcpy(srcBits, srcData.data(), srcData.size());
-    const COLORREF brushColor = RGB(0x5C, 0xA3, 0x17);
-    Object brush(CreateSolidBrush(brushColor));
-    MemoryDc dstDc(dst), srcDc(src);
-    const HGDIOBJ oldBrush = SelectObject(dstDc, brush);
-    const uint8_t pattern[3] = {GetBValue(brushColor), GetGValue(brushColor),
-                                GetRValue(brushColor)};
-    for (int t = 0; t < 256; ++t) {
-        const auto before = RandomBytes(rng, Stride(W, 24) * H);
-        std::memcpy(dstBits, before.data(), before.size());
-        ASSERT_TRUE(BitBlt(dstDc, 3, 2, 7, 4, srcDc, 1, 1, RopCode(t) | 0x20));
-        const auto* after = static_cast<const uint8_t*>(dstBits);
-        for (int y = 0; y < H; ++y) {
-            for (int x = 0; x < W; ++x) {
-                const bool inside = x >= 3 && x < 10 && y >= 2 && y < 6;
-                for (int c = 0; c < 3; ++c) {
-                    const size_t at = (H - 1 - y) * Stride(W, 24) + 3 * x + c;
-                    uint8_t want = before[at];
-                    if (inside) {
-                        const size_t from = (H - 1 - (y - 1)) * Stride(W, 24) + 3 * (x - 2) + c;
-                        want = static_cast<uint8_t>(ReferenceRop(
-                            static_cast<uint8_t>(t), pattern[c], srcData[from], before[at], 8));
-                    }
-                    ASSERT_EQ(after[at], want) << "table " << t << " at " << x << "," << y;
-                }
-            }
-        }
-    }
-    SelectObject(dstDc, oldBrush);
-}
-
-// Packed formats: the operation works on pixel values and leaves the neighbours that share a
-// byte alone, whether the source lines up with the destination's bytes or not.
-TEST(BitBltRop, AllOperationsOnPackedPixels) {
+// All 256 operations through BitBlt at every depth, against the truth table read bit by bit:
+// pixels inside the rectangle take op(brush value, source value, old value); pixels outside, and
+// neighbours that share a byte, stay, whether the source lines up with the destination's bytes or
+// not. Unused bits of a pixel (the top of 555, the fourth byte of 32 bits) stay clear.
+TEST(BitBltRop, AllOperationsAtEveryDepth) {
     std::mt19937 rng(5);
-    for (int bits : {1, 4}) {
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
+        const int W = 21, H = 3;
+        BITMAPINFO info = MakeInfo(W, H, bits);
+        for (int i = 0; i < 256; ++i)  // distinct colours; black and white for one bit
+            info.bmiColors[i] = bits == 1 ? Quad(i ? 255 : 0, i ? 255 : 0, i ? 255 : 0)
+                                          : Quad(uint8_t(i), uint8_t(255 - i), uint8_t(i * 7));
+        uint32_t pattern = bits == 1 ? 1 : 9;
+        COLORREF brushColor = bits == 1 ? kWhite : RGB(9, 246, 63);            // entry 1 or 9
+        if (bits == 16) pattern = 0x2E83, brushColor = RGB(0x5A, 0xA5, 0x18);  // exact in 555
+        if (bits >= 24) pattern = 0x5CA317, brushColor = RGB(0x5C, 0xA3, 0x17);
+        const uint32_t valueMask = bits == 16 ? 0x7FFF : bits == 32 ? 0xFFFFFF : ~0u;
+        // Random rows whose unused pixel bits are clear.
+        const auto randomRows = [&] {
+            auto v = RandomBytes(rng, static_cast<size_t>(Stride(W, bits)) * H);
+            for (size_t i = bits == 16 ? 1 : 3; bits >= 16 && bits != 24 && i < v.size();
+                 i += bits / 8)
+                v[i] &= bits == 16 ? 0x7F : 0;
+            return v;
+        };
+        void* dstBits = nullptr;
+        void* srcBits = nullptr;
+        Object dst(CreateDIBSection(0, &info, DIB_RGB_COLORS, &dstBits));
+        Object src(CreateDIBSection(0, &info, DIB_RGB_COLORS, &srcBits));
+        const auto srcData = randomRows();
+        std::memcpy(srcBits, srcData.data(), srcData.size());
+        Object brush(CreateSolidBrush(brushColor));
+        MemoryDc dstDc(dst), srcDc(src);
+        Selected selected(dstDc, brush);
         for (int srcX : {1, 2}) {
-            SCOPED_TRACE(testing::Message() << bits << " bits, source x " << srcX);
-            const int W = 21, H = 3;
-            BITMAPINFO info = MakeInfo(W, H, bits);
-            for (int i = 0; i < (1 << bits); ++i)
-                info.bmiColors[i] =
-                    bits == 1 ? Quad(i ? 255 : 0, i ? 255 : 0, i ? 255 : 0)
-                              : Quad(uint8_t(i * 16), uint8_t(255 - i * 16), uint8_t(i * 7));
-            void* dstBits = nullptr;
-            void* srcBits = nullptr;
-            Object dst(CreateDIBSection(0, &info, DIB_RGB_COLORS, &dstBits));
-            Object src(CreateDIBSection(0, &info, DIB_RGB_COLORS, &srcBits));
-            const int stride = Stride(W, bits);
-            const auto srcData = RandomBytes(rng, stride * H);
-            std::memcpy(srcBits, srcData.data(), srcData.size());
-            const uint32_t brushIndex = bits == 1 ? 1 : 9;
-            const RGBQUAD q = info.bmiColors[brushIndex];
-            Object brush(CreateSolidBrush(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue)));
-            MemoryDc dstDc(dst), srcDc(src);
-            const HGDIOBJ oldBrush = SelectObject(dstDc, brush);
-            auto pixel = [&](const uint8_t* data, int x, int y) -> uint32_t {
-                const uint8_t* row = data + (H - 1 - y) * stride;
-                return bits == 1 ? (row[x / 8] >> (7 - x % 8)) & 1
-                                 : (x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4);
-            };
             // Runs that start and end inside a byte, and one within a single byte.
             for (const auto& [left, width] : {std::pair{3, 12}, std::pair{2, 1}, std::pair{9, 2}}) {
                 for (int t = 0; t < 256; ++t) {
-                    const auto before = RandomBytes(rng, stride * H);
+                    const auto before = randomRows();
                     std::memcpy(dstBits, before.data(), before.size());
-                    ASSERT_TRUE(BitBlt(dstDc, left, 0, width, 2, srcDc, srcX, 1, RopCode(t)));
-                    const auto* after = static_cast<const uint8_t*>(dstBits);
+                    // The low word of the code plays no part.
+                    ASSERT_TRUE(
+                        BitBlt(dstDc, left, 0, width, 2, srcDc, srcX, 1, RopCode(t) | 0x20));
                     for (int y = 0; y < H; ++y) {
                         for (int x = 0; x < W; ++x) {
-                            uint32_t want = pixel(before.data(), x, y);
+                            uint32_t want = PixelValue(info, before.data(), x, y);
                             if (x >= left && x < left + width && y < 2)
-                                want = ReferenceRop(static_cast<uint8_t>(t), brushIndex,
-                                                    pixel(srcData.data(), x - left + srcX, y + 1),
-                                                    want, bits);
-                            ASSERT_EQ(pixel(after, x, y), want)
-                                << "table " << t << " at " << x << "," << y;
+                                want = valueMask & ReferenceRop(static_cast<uint8_t>(t), pattern,
+                                                                PixelValue(info, srcData.data(),
+                                                                           x - left + srcX, y + 1),
+                                                                want, bits);
+                            ASSERT_EQ(PixelValue(info, dstBits, x, y), want)
+                                << bits << " bits, table " << t << " at " << x << "," << y;
                         }
                     }
                 }
             }
-            SelectObject(dstDc, oldBrush);
         }
     }
 }
