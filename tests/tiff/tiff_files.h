@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/env_override.h"
 #include "support/picture.h"
 #include "support/testdata.h"
 
@@ -175,26 +176,6 @@ inline oracle::RgbImage MagickSrgb(const std::string& path, int frame = 0) {
     return frames.empty() ? oracle::RgbImage{} : frames[0];
 }
 
-// The environment variable set for the life of the object, restored afterwards.
-class EnvOverride {
-  public:
-    EnvOverride(const char* name, const std::string& value) : name_(name) {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~EnvOverride() {
-        if (had_)
-            setenv(name_, old_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    bool had_ = false;
-    std::string old_;
-};
+using testsupport::EnvOverride;
 
 }  // namespace tiff_test
