@@ -49,11 +49,9 @@ std::vector<OracleRow> TgaRows() {
         {"tga_magick_rle_top_down", kColours, 1000,
          "convert %s -orient TopLeft -compress RLE tga:%d", false},
         {"tga_magick_map", kColours, 60, "convert %s -type palette -compress none tga:%d", true},
-        {"tga_magick_map_rle", kColours, 60, "convert %s -type palette -compress RLE tga:%d",
-         true},
+        {"tga_magick_map_rle", kColours, 60, "convert %s -type palette -compress RLE tga:%d", true},
         {"tga_magick_grey", kGrey, 0, "convert %s -type grayscale -compress none tga:%d", true},
-        {"tga_magick_grey_rle", kGrey, 0, "convert %s -type grayscale -compress RLE tga:%d",
-         true},
+        {"tga_magick_grey_rle", kGrey, 0, "convert %s -type grayscale -compress RLE tga:%d", true},
     };
     std::vector<OracleRow> rows;
     for (const V& v : variants) {
@@ -94,14 +92,14 @@ std::vector<OracleRow> PcxRows() {
     std::vector<OracleRow> rows;
     for (const auto& [name, v] : variants) {
         const bool bitmap = v.first == 2;
-        rows.push_back({.name = name,
-                        .writer = v.second,
-                        .file = "picture.pcx",
-                        .decoders = {Netpbm("pcxtoppm"),
-                                     Magick(0, bitmap ? Match::kPattern : Match::kExact)},
-                        .source = bitmap ? kBitmap : kColours,
-                        .colours = v.first,
-                        .sizes = {{37, 11}, {64, 3}, {3, 2}}});
+        rows.push_back(
+            {.name = name,
+             .writer = v.second,
+             .file = "picture.pcx",
+             .decoders = {Netpbm("pcxtoppm"), Magick(0, bitmap ? Match::kPattern : Match::kExact)},
+             .source = bitmap ? kBitmap : kColours,
+             .colours = v.first,
+             .sizes = {{37, 11}, {64, 3}, {3, 2}}});
     }
     return rows;
 }
@@ -256,12 +254,11 @@ std::vector<OracleRow> TiffRows() {
         {"lzw", "convert %s -compress lzw %d", 0, false},
         {"lzw_lsb_predictor",
          "convert %s -compress none %d.t.tif && tiffcp -L -c lzw:2 %d.t.tif %d", 0, false},
-        {"lzw_msb", "convert %s -compress none %d.t.tif && tiffcp -B -c lzw %d.t.tif %d", 0,
-         false},
+        {"lzw_msb", "convert %s -compress none %d.t.tif && tiffcp -B -c lzw %d.t.tif %d", 0, false},
         {"deflate", "convert %s -compress zip %d", 0, false},
         {"jpeg_ycbcr", "convert %s -compress jpeg -quality 90 %d", 3, false},
-        {"jpeg_rgb", "convert %s -compress none %d.t.tif && tiffcp -r 16 -c jpeg:r %d.t.tif %d",
-         3, false},
+        {"jpeg_rgb", "convert %s -compress none %d.t.tif && tiffcp -r 16 -c jpeg:r %d.t.tif %d", 3,
+         false},
         {"tiled", "convert %s -compress none %d.t.tif && tiffcp -t -w 16 -l 16 %d.t.tif %d", 0,
          false},
         {"tiled_uncompressed_msb",
@@ -273,8 +270,7 @@ std::vector<OracleRow> TiffRows() {
         {"g3", "convert %s -monochrome -compress fax %d", 0, false},
         {"bilevel_min_is_black", "convert %s -monochrome -compress none %d", 0, true},
         {"bilevel_min_is_white_lzw",
-         "convert %s -monochrome -define quantum:polarity=min-is-white -compress lzw %d", 0,
-         false},
+         "convert %s -monochrome -define quantum:polarity=min-is-white -compress lzw %d", 0, false},
         {"bilevel_min_is_black_lzw", "convert %s -monochrome -compress lzw %d", 0, false},
         {"grey_min_is_black", "convert %s -colorspace gray -compress none %d", 0, true},
         {"grey_min_is_white",
@@ -286,8 +282,8 @@ std::vector<OracleRow> TiffRows() {
         {"grey4", "convert %s -colorspace gray -depth 4 -compress none %d", 0, true},
         {"grey2_lzw", "convert %s -colorspace gray -depth 2 -compress lzw %d", 0, false},
         {"grey16", "convert %s -colorspace gray -depth 16 -compress none %d", 1, true},
-        {"grey16_msb_deflate",
-         "convert %s -colorspace gray -depth 16 -endian MSB -compress zip %d", 1, false},
+        {"grey16_msb_deflate", "convert %s -colorspace gray -depth 16 -endian MSB -compress zip %d",
+         1, false},
         {"rgb16", "convert %s -depth 16 -compress none %d", 1, true},
         {"rgb16_msb_lzw", "convert %s -depth 16 -endian MSB -compress lzw %d", 1, false},
         {"rgba", "convert %s -alpha set -compress none %d", 0, true},
@@ -305,10 +301,9 @@ std::vector<OracleRow> TiffRows() {
                         .sourceTolerance = -1,
                         .withoutModules = v.inHouse ? 0 : decode::kTiffCompression});
     // Palettes: ImageMagick rescales 16-bit map entries differently, by up to a few levels.
-    for (const char* make : {"-colors 200 -type palette -compress none",
-                             "-colors 200 -type palette -compress lzw",
-                             "-colors 12 -type palette -compress none",
-                             "-colors 12 -type palette -compress zip"}) {
+    for (const char* make :
+         {"-colors 200 -type palette -compress none", "-colors 200 -type palette -compress lzw",
+          "-colors 12 -type palette -compress none", "-colors 12 -type palette -compress zip"}) {
         std::string name = std::string("tiff_palette") + make;
         for (char& c : name)
             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';

@@ -225,7 +225,8 @@ TEST(Iff, PublicSamples) {
             ++loaded;
             if (specialModes.count(path.filename().string()) || !oracle::ToolAvailable("ilbmtoppm"))
                 continue;
-            const auto want = oracle::FirstPicture("ilbmtoppm " + oracle::ShellQuote(path.string()));
+            const auto want =
+                oracle::FirstPicture("ilbmtoppm " + oracle::ShellQuote(path.string()));
             if (want.width == 0) continue;
             EXPECT_EQ(ComparePictures(load.picture, want), "");
             ++compared;

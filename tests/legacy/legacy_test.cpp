@@ -239,7 +239,9 @@ TEST(Mac, SamplesWithAndWithoutHeader) {
     ASSERT_EQ(b.rc, 0);
     EXPECT_EQ(ComparePictures(a.picture, b.picture), "");
     if (oracle::ToolAvailable("macptopbm")) {
-        EXPECT_EQ(ComparePictures(b.picture, oracle::FirstPicture("macptopbm " + Q(noHeader.string()))), "");
+        EXPECT_EQ(
+            ComparePictures(b.picture, oracle::FirstPicture("macptopbm " + Q(noHeader.string()))),
+            "");
     }
     // ImageMagick's MacPaint reading is not used: it disagrees with macptopbm and with the
     // bitmaps pbmtomacp was given.

@@ -118,7 +118,7 @@ TEST(Pnm, SamplesAndTheSeparatorAfterTheHeader) {
     EXPECT_EQ(fifteen->index(3, 0), 255);
     const auto wide = RunReader(
         ReadPnm, Cat(Text("P6 2 1 65535\n"),
-                        {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x7F, 0x12, 0x34}));
+                     {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x7F, 0x12, 0x34}));
     ASSERT_EQ(wide->rc, 0);
     EXPECT_EQ(wide->rgb(0, 0), (std::array<uint8_t, 3>{255, 128, 0}));
     EXPECT_EQ(wide->rgb(1, 0), (std::array<uint8_t, 3>{1, 0, 18}));
@@ -162,10 +162,9 @@ TEST(Pnm, ShortData) {
 
     // The block is not cleared before binary rows are read, so every byte must come from the
     // rows: row padding is zero, and a first row the data ends in is blank past the data.
-    for (const Bytes& file : {Cat(Text("P5 3 3 255\n"), {1, 2, 3, 4, 5, 6, 7, 8, 9}),
-                              Cat(Text("P5 3 3 255\n"), {1}),
-                              Cat(Text("P6 1 2 255\n"), {1, 2, 3, 4}),
-                              Cat(Text("P4 9 2\n"), {0xFF, 0x80, 0x7F})}) {
+    for (const Bytes& file :
+         {Cat(Text("P5 3 3 255\n"), {1, 2, 3, 4, 5, 6, 7, 8, 9}), Cat(Text("P5 3 3 255\n"), {1}),
+          Cat(Text("P6 1 2 255\n"), {1, 2, 3, 4}), Cat(Text("P4 9 2\n"), {0xFF, 0x80, 0x7F})}) {
         const auto run = RunReader(ReadPnm, file);
         ASSERT_EQ(run->rc, 0);
         const int bits = run->img.header.biBitCount;
@@ -198,7 +197,8 @@ TEST(Pnm, PublicSamples) {
             if (load.rc != 0) continue;
             ++loaded;
             if (!oracle::ToolAvailable("pamtopnm")) continue;
-            const auto netpbm = oracle::FirstPicture("pamtopnm < " + oracle::ShellQuote(path.string()));
+            const auto netpbm =
+                oracle::FirstPicture("pamtopnm < " + oracle::ShellQuote(path.string()));
             if (netpbm.width == 0) continue;  // netpbm refuses it too
             EXPECT_EQ(ComparePictures(load.picture, netpbm, 1), "");
             ++compared;

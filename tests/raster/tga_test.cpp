@@ -372,10 +372,10 @@ TEST(Tga, PublicSamples) {
 
     // The grey-with-alpha samples show the same grey levels as their grey-only twins.
     for (const std::string order : {"bl_raw", "bl_rle", "tl_raw", "tl_rle"}) {
-        const auto grey = testsupport::LoadFile(
-            (TestData("tga") / ("pil_200x32_l_" + order + ".tga")).string());
-        const auto withAlpha = testsupport::LoadFile(
-            (TestData("tga") / ("pil_200x32_la_" + order + ".tga")).string());
+        const auto grey =
+            testsupport::LoadFile((TestData("tga") / ("pil_200x32_l_" + order + ".tga")).string());
+        const auto withAlpha =
+            testsupport::LoadFile((TestData("tga") / ("pil_200x32_la_" + order + ".tga")).string());
         ASSERT_EQ(grey.rc, 0);
         ASSERT_EQ(withAlpha.rc, 0);
         EXPECT_EQ(testsupport::ComparePictures(withAlpha.picture, grey.picture), "") << order;

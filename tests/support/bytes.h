@@ -18,9 +18,15 @@ inline void PutBe(Bytes& v, uint32_t x, int count = 2) {
     for (int i = count - 1; i >= 0; --i)
         v.push_back(static_cast<uint8_t>(x >> (8 * i)));
 }
-inline void PutLe16(Bytes& v, uint32_t x) { PutLe(v, x, 2); }
-inline void PutBe32(Bytes& v, uint32_t x) { PutBe(v, x, 4); }
-inline void Append(Bytes& v, const Bytes& tail) { v.insert(v.end(), tail.begin(), tail.end()); }
+inline void PutLe16(Bytes& v, uint32_t x) {
+    PutLe(v, x, 2);
+}
+inline void PutBe32(Bytes& v, uint32_t x) {
+    PutBe(v, x, 4);
+}
+inline void Append(Bytes& v, const Bytes& tail) {
+    v.insert(v.end(), tail.begin(), tail.end());
+}
 inline Bytes Cat(Bytes a, const Bytes& b) {
     Append(a, b);
     return a;

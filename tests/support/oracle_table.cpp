@@ -18,8 +18,7 @@ namespace {
 std::string Fill(std::string command, const std::string& src, const std::string& dst) {
     for (const auto& [key, value] : {std::pair{"%s", src}, std::pair{"%d", dst}}) {
         const std::string quoted = oracle::ShellQuote(value);
-        for (size_t at = 0; (at = command.find(key, at)) != std::string::npos;
-             at += quoted.size())
+        for (size_t at = 0; (at = command.find(key, at)) != std::string::npos; at += quoted.size())
             command.replace(at, 2, quoted);
     }
     return command;
@@ -67,8 +66,7 @@ Decoder Netpbm(const std::string& tool, int tolerance) {
 }
 
 Decoder LibtiffRgba(int tolerance) {
-    return {"tiff2rgba -c none %d %d.rgba.tif && convert %d.rgba.tif -alpha off ppm:-",
-            tolerance};
+    return {"tiff2rgba -c none %d %d.rgba.tif && convert %d.rgba.tif -alpha off ppm:-", tolerance};
 }
 
 void CheckOracleRow(const OracleRow& row) {

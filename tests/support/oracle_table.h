@@ -36,7 +36,7 @@ struct Decoder {
 };
 
 struct OracleRow {
-    std::string name;  // letters, digits and '_' (it names the test)
+    std::string name;    // letters, digits and '_' (it names the test)
     std::string writer;  // shell command; %s is the source picture, %d the file it makes
     std::string file;    // the file's name; its extension picks the reader
     std::string format;  // the loader's format name; the file's extension when empty

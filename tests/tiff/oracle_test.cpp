@@ -94,7 +94,6 @@ TEST(TiffOracle, ThreePagesLoadByTheirOffsets) {
     }
 }
 
-
 // The preview of a DOS EPS file: a TIFF stream inside a bigger file. The in-house route and the
 // module both count its offsets from its header; its pages are file offsets.
 TEST(TiffModule, EmbeddedStreamsLoadFromTheirBaseOffset) {

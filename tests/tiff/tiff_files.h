@@ -16,7 +16,8 @@ namespace tiff_test {
 using testsupport::Bytes;
 
 // The modules are found where the build puts them, also when the test runs outside ctest.
-inline const bool kCodecPathSet = setenv("LUMORA_CODEC_PATH", testsupport::CodecDir().c_str(), 0) == 0;
+inline const bool kCodecPathSet =
+    setenv("LUMORA_CODEC_PATH", testsupport::CodecDir().c_str(), 0) == 0;
 
 enum Type : uint16_t { kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kRational = 5 };
 
