@@ -20,20 +20,6 @@
 
 namespace codecs_test {
 
-fs::path TestDataDir(const std::string& format) {
-    return testsupport::TestData() / format;
-}
-
-std::vector<fs::path> TestFiles(const std::string& format) {
-    std::vector<fs::path> files;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(TestDataDir(format), ec)) {
-        if (entry.is_regular_file()) files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 uint8_t Decoded::Index(int x, int y) const {
     return rows[static_cast<size_t>(height - 1 - y) * stride + static_cast<size_t>(x)];
 }
@@ -217,31 +203,6 @@ ToolOutput RunTool(const std::string& command) {
     const int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
-}
-
-bool HaveTool(const std::string& name) {
-    return RunTool("command -v " + name + " >/dev/null").status == 0;
-}
-
-std::string Quote(const fs::path& path) {
-    std::string quoted = "'";
-    for (char c : path.string()) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
-}
-
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "lumora-codecs-XXXXXX").string();
-    if (mkdtemp(pattern.data())) path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
 }
 
 std::string ReadBytes(const fs::path& file) {

@@ -11,14 +11,15 @@
 
 #include "decode/codec_contract.h"
 #include "platform/os/module.h"
+#include "support/oracle.h"
+#include "support/picture.h"
+#include "support/testdata.h"
 
 namespace codecs_test {
 
 namespace fs = std::filesystem;
 
-// The public test pictures of one format, sorted; empty when the folder is absent.
-fs::path TestDataDir(const std::string& format);
-std::vector<fs::path> TestFiles(const std::string& format);
+using testsupport::TempDir;
 
 // A picture copied out of a module's pixel block, in the block's own layout.
 struct Decoded {
@@ -94,22 +95,9 @@ struct ToolOutput {
 };
 // Runs a shell command with standard error discarded.
 ToolOutput RunTool(const std::string& command);
-bool HaveTool(const std::string& name);
-std::string Quote(const fs::path& path);
-
-// A directory removed with everything in it when the test ends.
-class TempDir {
-  public:
-    TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir();
-    const fs::path& path() const { return path_; }
-    fs::path File(const std::string& name) const { return path_ / name; }
-
-  private:
-    fs::path path_;
-};
+inline std::string Quote(const fs::path& path) {
+    return oracle::ShellQuote(path.string());
+}
 
 std::string ReadBytes(const fs::path& file);
 // Deterministic damaged copies of a file: cut short, bytes overwritten, bytes inserted.

@@ -27,7 +27,7 @@ TEST(CodecModules, MissingModuleFailsToLoad) {
     TempDir empty;
     const char* previous = std::getenv("LUMORA_CODEC_PATH");
     const std::string saved = previous ? previous : "";
-    ASSERT_EQ(setenv("LUMORA_CODEC_PATH", empty.path().c_str(), 1), 0);
+    ASSERT_EQ(setenv("LUMORA_CODEC_PATH", empty.dir.c_str(), 1), 0);
     const bool jpegLoaded = Codec("LMJPEG32.DLL").loaded();
     const bool pngLoaded = Codec("LMPNG32.DLL").loaded();
     if (previous)

@@ -159,7 +159,7 @@ class DicomRead : public ::testing::Test {
     static void RequireDcmtkTools() {
         for (const char* tool : {"img2dcm", "dcmj2pnm", "dcml2pnm", "dcmconv", "dcmcrle",
                                  "dcmcjpeg", "dcmcjpls", "dcmdump"}) {
-            if (!HaveTool(tool)) GTEST_SKIP() << tool << " (dcmtk) not installed";
+            if (!oracle::ToolAvailable(tool)) GTEST_SKIP() << tool << " (dcmtk) not installed";
         }
     }
     ReadResult Read(const fs::path& file, int32_t wanted = 0) {
@@ -169,7 +169,7 @@ class DicomRead : public ::testing::Test {
         return got;
     }
     ReadResult ReadBytes(const std::string& bytes, int32_t wanted = 0) {
-        const fs::path file = dir_.File("built.dcm");
+        const fs::path file = dir_.path("built.dcm");
         WriteBytes(file, bytes);
         return Read(file, wanted);
     }
@@ -281,7 +281,7 @@ TEST_F(DicomRead, PublicSamplesMatchDcmtkRenderers) {
     RequireDcmtkTools();
     if (IsSkipped()) return;
     int matched = 0, refused = 0;
-    for (const fs::path& file : TestFiles("dcm")) {
+    for (const fs::path& file : testsupport::SampleFiles("dcm")) {
         if (file.extension() != ".dcm") continue;
         SCOPED_TRACE(file.filename().string());
         const ReadResult first = Read(file, 1);
@@ -346,12 +346,12 @@ TEST_F(DicomRead, PublicSampleCountsAndColourModels) {
     };
     for (const auto& e : expected) {
         SCOPED_TRACE(e.name);
-        const ReadResult got = Read(TestDataDir("dcm") / e.name, 0);
+        const ReadResult got = Read(testsupport::TestData("dcm") / e.name, 0);
         ASSERT_GT(got.code, 0);
         EXPECT_EQ(imageCount_, e.count);
         EXPECT_EQ(got.picture.bitCount, e.bits);
     }
-    EXPECT_EQ(Read(TestDataDir("dcm") / "MR_truncated.dcm").code, decode::kReadError);
+    EXPECT_EQ(Read(testsupport::TestData("dcm") / "MR_truncated.dcm").code, decode::kReadError);
 }
 
 // ImageMagick's DICOM reader, independent of DCMTK, reads only the JPEG-encapsulated colour
@@ -359,10 +359,10 @@ TEST_F(DicomRead, PublicSampleCountsAndColourModels) {
 // without a usable size); on those it agrees exactly, frame by frame.
 TEST_F(DicomRead, ImageMagickAgreesOnJpegColourSamples) {
     REQUIRE_TESTDATA("dcm");
-    if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick not installed";
+    if (!oracle::ToolAvailable("convert")) GTEST_SKIP() << "ImageMagick not installed";
     for (const auto& [name, frames] :
          {std::pair{"SC_rgb_jpeg_dcmtk.dcm", 1}, std::pair{"examples_ybr_color.dcm", 3}}) {
-        const fs::path file = TestDataDir("dcm") / name;
+        const fs::path file = testsupport::TestData("dcm") / name;
         for (int frame = 1; frame <= frames; ++frame) {
             SCOPED_TRACE(testing::Message() << name << " image " << frame);
             const ReadResult got = Read(file, frame);
@@ -385,13 +385,13 @@ TEST_F(DicomRead, ImageMagickAgreesOnJpegColourSamples) {
 TEST_F(DicomRead, Img2dcmFilesGiveBackTheirSourcePictures) {
     RequireDcmtkTools();
     if (IsSkipped()) return;
-    if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick not installed";
-    const fs::path bmp = dir_.File("source.bmp"), ppm = dir_.File("source.ppm");
+    if (!oracle::ToolAvailable("convert")) GTEST_SKIP() << "ImageMagick not installed";
+    const fs::path bmp = dir_.path("source.bmp"), ppm = dir_.path("source.ppm");
     ASSERT_TRUE(testsupport::WritePpm(ppm.string(), testsupport::TestPattern(37, 23, 7)));
     ASSERT_EQ(RunTool("convert " + Quote(ppm) + " BMP3:" + Quote(bmp)).status, 0);
     const auto source = oracle::RunPnmCommand("convert " + Quote(bmp) + " ppm:-");
     ASSERT_EQ(source.size(), 1u);
-    const fs::path plain = dir_.File("rgb.dcm");
+    const fs::path plain = dir_.path("rgb.dcm");
     ASSERT_EQ(RunTool("img2dcm -i BMP " + Quote(bmp) + " " + Quote(plain)).status, 0);
 
     const struct {
@@ -411,7 +411,7 @@ TEST_F(DicomRead, Img2dcmFilesGiveBackTheirSourcePictures) {
         SCOPED_TRACE(v.name);
         fs::path file = plain;
         if (!v.command.empty()) {
-            file = dir_.File("variant.dcm");
+            file = dir_.path("variant.dcm");
             ASSERT_EQ(RunTool(v.command + " " + Quote(plain) + " " + Quote(file)).status, 0);
         }
         const ReadResult got = Read(file);
@@ -423,11 +423,11 @@ TEST_F(DicomRead, Img2dcmFilesGiveBackTheirSourcePictures) {
     }
 
     // Baseline JPEG: img2dcm wraps a JPEG file as it is (YBR_FULL_422); dcmcjpeg re-encodes.
-    const fs::path jpg = dir_.File("source.jpg");
+    const fs::path jpg = dir_.path("source.jpg");
     ASSERT_EQ(RunTool("convert " + Quote(bmp) + " -quality 90 " + Quote(jpg)).status, 0);
-    const fs::path wrapped = dir_.File("wrapped.dcm");
+    const fs::path wrapped = dir_.path("wrapped.dcm");
     ASSERT_EQ(RunTool("img2dcm " + Quote(jpg) + " " + Quote(wrapped)).status, 0);
-    const fs::path baseline = dir_.File("baseline.dcm");
+    const fs::path baseline = dir_.path("baseline.dcm");
     ASSERT_EQ(RunTool("dcmcjpeg +eb " + Quote(plain) + " " + Quote(baseline)).status, 0);
     for (const fs::path& file : {wrapped, baseline}) {
         SCOPED_TRACE(file.filename().string());
@@ -468,7 +468,7 @@ TEST_F(DicomRead, DeepMonochromeSurvivesEveryLosslessSyntax) {
         b.Image(1, photometric, 0, height, width, 16, stored, false);
         b.Text(0x0028, 0x1050, "DS", std::to_string(1 << (stored - 1)));
         b.Text(0x0028, 0x1051, "DS", std::to_string(1 << (stored - 2)));
-        const fs::path plain = dir_.File("deep.dcm");
+        const fs::path plain = dir_.path("deep.dcm");
         WriteBytes(plain, b.Pixels(Le16(values)).bytes());
         const ReadResult original = Read(plain);
         ASSERT_GT(original.code, 0);
@@ -476,7 +476,7 @@ TEST_F(DicomRead, DeepMonochromeSurvivesEveryLosslessSyntax) {
         for (const char* command : {"dcmconv +tb", "dcmconv +ti", "dcmconv +td", "dcmcrle",
                                     "dcmcjpeg +e1", "dcmcjpeg +el", "dcmcjpls +el"}) {
             SCOPED_TRACE(command);
-            const fs::path file = dir_.File("variant.dcm");
+            const fs::path file = dir_.path("variant.dcm");
             ASSERT_EQ(RunTool(std::string(command) + " " + Quote(plain) + " " + Quote(file)).status,
                       0);
             const ReadResult got = Read(file);
@@ -491,14 +491,15 @@ TEST_F(DicomRead, DeepMonochromeSurvivesEveryLosslessSyntax) {
 TEST_F(DicomRead, Img2dcmGreyPictureIsWindowed) {
     RequireDcmtkTools();
     if (IsSkipped()) return;
-    if (!HaveTool("convert") || !HaveTool("dcmodify")) GTEST_SKIP() << "tools not installed";
-    const fs::path jpg = dir_.File("grey.jpg");
+    if (!oracle::ToolAvailable("convert") || !oracle::ToolAvailable("dcmodify"))
+        GTEST_SKIP() << "tools not installed";
+    const fs::path jpg = dir_.path("grey.jpg");
     ASSERT_EQ(RunTool("convert -size 30x64 gradient:'gray(20)'-'gray(220)' -colorspace Gray"
                       " -quality 100 " +
                       Quote(jpg))
                   .status,
               0);
-    const fs::path file = dir_.File("grey.dcm");
+    const fs::path file = dir_.path("grey.dcm");
     ASSERT_EQ(RunTool("img2dcm " + Quote(jpg) + " " + Quote(file)).status, 0);
     ASSERT_NE(RunTool("dcmdump +P 0028,0004 " + Quote(file)).out.find("MONOCHROME2"),
               std::string::npos);
@@ -551,9 +552,9 @@ TEST_F(DicomRead, MultiFrameNumbersImagesFromOne) {
         }
         return b.Pixels(data, "OB").bytes();
     };
-    const fs::path plain = dir_.File("frames.dcm");
+    const fs::path plain = dir_.path("frames.dcm");
     WriteBytes(plain, build(frames));
-    const fs::path rle = dir_.File("frames-rle.dcm");
+    const fs::path rle = dir_.path("frames-rle.dcm");
     ASSERT_EQ(RunTool("dcmcrle " + Quote(plain) + " " + Quote(rle)).status, 0);
     for (const fs::path& file : {plain, rle}) {
         SCOPED_TRACE(file.filename().string());
@@ -579,7 +580,7 @@ TEST_F(DicomRead, MultiFrameNumbersImagesFromOne) {
 // as the count; every public sample either loads as 8 or 24 bits or fails with a loader code.
 TEST_F(DicomRead, LoaderCarriesTheImageNumberAndSurvivesEverySample) {
     REQUIRE_TESTDATA("dcm");
-    const fs::path file = TestDataDir("dcm") / "emri_small.dcm";
+    const fs::path file = testsupport::TestData("dcm") / "emri_small.dcm";
     const ReadResult direct = Read(file, 4);
     ASSERT_GT(direct.code, 0);
     decode::DecodedImage img;
@@ -596,7 +597,7 @@ TEST_F(DicomRead, LoaderCarriesTheImageNumberAndSurvivesEverySample) {
     platform::ReleaseDC(0, dc);
 
     int loaded = 0;
-    for (const fs::path& sample : TestFiles("dcm")) {
+    for (const fs::path& sample : testsupport::SampleFiles("dcm")) {
         if (sample.extension() != ".dcm") continue;
         SCOPED_TRACE(sample.filename().string());
         const testsupport::FileLoad load = testsupport::LoadFile(sample.string());
@@ -624,7 +625,7 @@ TEST_F(DicomRead, LoaderCarriesTheImageNumberAndSurvivesEverySample) {
 // before anything is allocated for the picture, and leak nothing.
 TEST_F(DicomRead, FailuresGiveLoaderCodesAndLeakNothing) {
     const size_t memoryBefore = platform::CountHandles(platform::HandleKind::Memory);
-    EXPECT_EQ(Read(dir_.File("missing.dcm")).code, decode::kCouldNotOpen);
+    EXPECT_EQ(Read(dir_.path("missing.dcm")).code, decode::kCouldNotOpen);
     EXPECT_EQ(ReadBytes("").code, decode::kBadHeader);
     EXPECT_EQ(ReadBytes("This is a text file, not a picture.\n").code, decode::kBadHeader);
     // A file that ends at its DICOM magic is cut short.
@@ -664,7 +665,7 @@ TEST_F(DicomRead, FailuresGiveLoaderCodesAndLeakNothing) {
     BITMAPINFOHEADER header{};
     std::array<uint8_t, 768> palette{};
     EXPECT_EQ(read_(nullptr, palette.data(), &header, &number), decode::kCouldNotOpen);
-    EXPECT_EQ(CallReadDcm(read_, dir_.File("missing.dcm"), number).code, decode::kCouldNotOpen);
+    EXPECT_EQ(CallReadDcm(read_, dir_.path("missing.dcm"), number).code, decode::kCouldNotOpen);
     EXPECT_EQ(number, 7) << "a failure leaves the image number alone";
     EXPECT_EQ(platform::CountHandles(platform::HandleKind::Memory), memoryBefore);
 }
@@ -686,7 +687,7 @@ std::string NestedSequences(int depth, bool closed) {
 // Raw deflate, as the deflated transfer syntax carries the data set: gzip's stream without its
 // 10-byte header and 8-byte trailer.
 std::optional<std::string> RawDeflate(const TempDir& dir, const std::string& bytes) {
-    const fs::path plain = dir.File("plain.bin");
+    const fs::path plain = dir.path("plain.bin");
     WriteBytes(plain, bytes);
     const ToolOutput gz = RunTool("gzip -n -c < " + Quote(plain));
     if (gz.status != 0 || gz.out.size() < 18) return std::nullopt;
@@ -714,7 +715,7 @@ TEST_F(DicomRead, DeeplyNestedSequencesFailWithACode) {
     // The same bytes under an implicit VR label do not parse, but fail just as safely.
     EXPECT_TRUE(IsLoaderFailure(ReadBytes(picture(30000, true, "1.2.840.10008.1.2").bytes()).code));
 
-    if (!HaveTool("gzip")) GTEST_SKIP() << "gzip not installed";
+    if (!oracle::ToolAvailable("gzip")) GTEST_SKIP() << "gzip not installed";
     for (const auto& [depth, closed, want] :
          {std::tuple{40, true, 0}, std::tuple{30000, false, int{decode::kReadError}},
           std::tuple{1000000, false, int{decode::kNoMemory}}}) {
@@ -787,7 +788,7 @@ TEST_F(DicomRead, TruncatedFilesFailWithReadError) {
     for (const char* name : {"MR_small.dcm", "SC_rgb_rle_2frame.dcm", "emri_small.dcm",
                              "SC_rgb_jpeg_dcmtk.dcm", "examples_ybr_color.dcm"}) {
         SCOPED_TRACE(name);
-        const std::string whole = codecs_test::ReadBytes(TestDataDir("dcm") / name);
+        const std::string whole = codecs_test::ReadBytes(testsupport::TestData("dcm") / name);
         ASSERT_GT(whole.size(), 1000u);
         for (size_t keep : {whole.size() - 1, whole.size() - 100, whole.size() * 3 / 4}) {
             SCOPED_TRACE(keep);
@@ -808,7 +809,8 @@ TEST_F(DicomRead, SurvivesDamagedFiles) {
           "SC_rgb_rle_2frame.dcm", "SC_rgb_jpeg_dcmtk.dcm", "JPEGLSNearLossless_08.dcm",
           "MR_small_jpeg_ls_lossless.dcm", "JPGExtended.dcm", "OT-PAL-8-face.dcm",
           "SC_ybr_full_422_uncompressed.dcm", "image_dfl.dcm", "liver.dcm", "rtdose.dcm"}) {
-        const auto copies = DamagedCopies(codecs_test::ReadBytes(TestDataDir("dcm") / name), 60);
+        const auto copies =
+            DamagedCopies(codecs_test::ReadBytes(testsupport::TestData("dcm") / name), 60);
         for (size_t i = 0; i < copies.size(); ++i) {
             SCOPED_TRACE(testing::Message() << name << " copy " << i);
             const ReadResult got = ReadBytes(copies[i], static_cast<int32_t>(i % 3));

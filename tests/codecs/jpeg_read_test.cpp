@@ -23,7 +23,8 @@ class JpegRead : public ::testing::Test {
         ASSERT_NE(read_, nullptr);
     }
     static void RequireDjpeg() {
-        if (!HaveTool("djpeg")) GTEST_SKIP() << "djpeg (libjpeg-turbo-progs) not installed";
+        if (!oracle::ToolAvailable("djpeg"))
+            GTEST_SKIP() << "djpeg (libjpeg-turbo-progs) not installed";
     }
     static bool IsJpeg(const fs::path& p) {
         return p.extension() == ".jpg" || p.extension() == ".jpeg";
@@ -71,7 +72,7 @@ TEST_F(JpegRead, MatchesDjpegOnEveryPublicFile) {
     RequireDjpeg();
     if (IsSkipped()) return;
     int compared = 0, refused = 0;
-    for (const auto& file : TestFiles("jpg")) {
+    for (const auto& file : testsupport::SampleFiles("jpg")) {
         if (!IsJpeg(file)) continue;
         SCOPED_TRACE(file.filename().string());
         for (const JpegOptions& o : {JpegOptions{}, JpegOptions{false, false, 2, DCT_FAST_INTEGER},
@@ -108,9 +109,9 @@ TEST_F(JpegRead, MatchesDjpegOnEveryPublicFile) {
 // ImageMagick decodes independently of this module's row handling and CMYK conversion.
 TEST_F(JpegRead, AgreesWithImageMagick) {
     REQUIRE_TESTDATA("jpg");
-    if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick not installed";
+    if (!oracle::ToolAvailable("convert")) GTEST_SKIP() << "ImageMagick not installed";
     int compared = 0;
-    for (const auto& file : TestFiles("jpg")) {
+    for (const auto& file : testsupport::SampleFiles("jpg")) {
         if (!IsJpeg(file)) continue;
         SCOPED_TRACE(file.filename().string());
         const auto size = RunTool("identify -format '%w %h' " + Quote(file) + "'[0]'");
@@ -144,7 +145,7 @@ TEST_F(JpegRead, AgreesWithImageMagick) {
 // The options reach libjpeg: each setting changes the pixels of a subsampled baseline picture.
 TEST_F(JpegRead, DctMethodAndUpsamplingChangeTheResult) {
     REQUIRE_TESTDATA("jpg");
-    const fs::path file = TestDataDir("jpg") / "testorig.jpg";
+    const fs::path file = testsupport::TestData("jpg") / "testorig.jpg";
     const auto slow = CallReadJpg(read_, file, {true, false, 2, DCT_SLOW_INTEGER});
     const auto fast = CallReadJpg(read_, file, {true, false, 2, DCT_FAST_INTEGER});
     const auto real = CallReadJpg(read_, file, {true, false, 2, DCT_FLOATING_POINT});
@@ -168,7 +169,7 @@ TEST_F(JpegRead, PaletteDisplayQuantisesThroughLibjpeg) {
     REQUIRE_TESTDATA("jpg");
     RequireDjpeg();
     if (IsSkipped()) return;
-    const fs::path file = TestDataDir("jpg") / "testorig.jpg";
+    const fs::path file = testsupport::TestData("jpg") / "testorig.jpg";
     for (int depth : {8, 4}) {
         DisplayDepthScope display(depth);
         const int colours = 1 << depth;
@@ -214,9 +215,9 @@ TEST_F(JpegRead, PaletteDisplayQuantisesThroughLibjpeg) {
 // quantised to grey levels; CMYK pictures stay 24-bit for the loader's own colour reduction.
 TEST_F(JpegRead, DisplayDepthFromDeviceContextAndSpecialColourSpaces) {
     REQUIRE_TESTDATA("jpg");
-    const fs::path colour = TestDataDir("jpg") / "testorig.jpg";
-    const fs::path grey = TestDataDir("jpg") / "hopper_gray.jpg";
-    const fs::path cmyk = TestDataDir("jpg") / "pil_sample_cmyk.jpg";
+    const fs::path colour = testsupport::TestData("jpg") / "testorig.jpg";
+    const fs::path grey = testsupport::TestData("jpg") / "hopper_gray.jpg";
+    const fs::path cmyk = testsupport::TestData("jpg") / "pil_sample_cmyk.jpg";
     {
         DisplayDepthScope display(4);
         const HDC dc = platform::CreateCompatibleDC(0);
@@ -277,10 +278,10 @@ TEST_F(JpegRead, TruncatedFileKeepsWhatWasDecoded) {
     TempDir dir;
     for (const char* name : {"testorig.jpg", "cat.jpg"}) {  // baseline and progressive
         SCOPED_TRACE(name);
-        const std::string bytes = ReadBytes(TestDataDir("jpg") / name);
-        const fs::path cut = dir.File(std::string("cut-") + name);
+        const std::string bytes = ReadBytes(testsupport::TestData("jpg") / name);
+        const fs::path cut = dir.path(std::string("cut-") + name);
         WriteBytes(cut, bytes.substr(0, bytes.size() * 6 / 10));
-        const auto whole = CallReadJpg(read_, TestDataDir("jpg") / name);
+        const auto whole = CallReadJpg(read_, testsupport::TestData("jpg") / name);
         const auto part = CallReadJpg(read_, cut);
         ASSERT_GT(whole.code, 0);
         ASSERT_GT(part.code, 0);
@@ -303,21 +304,23 @@ TEST_F(JpegRead, TruncatedFileKeepsWhatWasDecoded) {
 TEST_F(JpegRead, FailuresGiveLoaderCodesAndLeakNothing) {
     REQUIRE_TESTDATA("jpg");
     TempDir dir;
-    const std::string original = ReadBytes(TestDataDir("jpg") / "testorig.jpg");
-    WriteBytes(dir.File("empty.jpg"), "");
-    WriteBytes(dir.File("text.jpg"), "this is not a picture at all\n");
-    WriteBytes(dir.File("header-only.jpg"), original.substr(0, 300));  // ends inside the tables
+    const std::string original = ReadBytes(testsupport::TestData("jpg") / "testorig.jpg");
+    WriteBytes(dir.path("empty.jpg"), "");
+    WriteBytes(dir.path("text.jpg"), "this is not a picture at all\n");
+    WriteBytes(dir.path("header-only.jpg"), original.substr(0, 300));  // ends inside the tables
     const size_t memoryBefore = platform::CountHandles(platform::HandleKind::Memory);
 
-    EXPECT_EQ(CallReadJpg(read_, dir.File("missing.jpg")).code, decode::kCouldNotOpen);
-    EXPECT_EQ(CallReadJpg(read_, dir.File("empty.jpg")).code, decode::kReadError);
-    EXPECT_EQ(CallReadJpg(read_, dir.File("text.jpg")).code, decode::kBadHeader);
-    EXPECT_EQ(CallReadJpg(read_, dir.File("header-only.jpg")).code, decode::kReadError);
-    EXPECT_EQ(CallReadJpg(read_, TestDataDir("png") / "basn2c08.png").code, decode::kBadHeader);
+    EXPECT_EQ(CallReadJpg(read_, dir.path("missing.jpg")).code, decode::kCouldNotOpen);
+    EXPECT_EQ(CallReadJpg(read_, dir.path("empty.jpg")).code, decode::kReadError);
+    EXPECT_EQ(CallReadJpg(read_, dir.path("text.jpg")).code, decode::kBadHeader);
+    EXPECT_EQ(CallReadJpg(read_, dir.path("header-only.jpg")).code, decode::kReadError);
+    EXPECT_EQ(CallReadJpg(read_, testsupport::TestData("png") / "basn2c08.png").code,
+              decode::kBadHeader);
     // 12-bit samples are beyond the 8-bit library.
-    EXPECT_EQ(CallReadJpg(read_, TestDataDir("jpg") / "monkey12.jpg").code, decode::kBadHeader);
+    EXPECT_EQ(CallReadJpg(read_, testsupport::TestData("jpg") / "monkey12.jpg").code,
+              decode::kBadHeader);
     // Arithmetic coding is supported.
-    EXPECT_GT(CallReadJpg(read_, TestDataDir("jpg") / "testimgari.jpg").code, 0);
+    EXPECT_GT(CallReadJpg(read_, testsupport::TestData("jpg") / "testimgari.jpg").code, 0);
 
     BITMAPINFOHEADER header{};
     std::array<uint8_t, 768> palette{};
@@ -329,7 +332,7 @@ TEST_F(JpegRead, FailuresGiveLoaderCodesAndLeakNothing) {
 TEST_F(JpegRead, OversizedPicturesRefusedWithMemoryCode) {
     REQUIRE_TESTDATA("jpg");
     TempDir dir;
-    const std::string original = ReadBytes(TestDataDir("jpg") / "testorig.jpg");
+    const std::string original = ReadBytes(testsupport::TestData("jpg") / "testorig.jpg");
     const size_t sof = original.find("\xFF\xC0");
     ASSERT_NE(sof, std::string::npos);
     auto withSize = [&](int width, int height) {
@@ -338,7 +341,7 @@ TEST_F(JpegRead, OversizedPicturesRefusedWithMemoryCode) {
         b[sof + 6] = static_cast<char>(height & 0xFF);
         b[sof + 7] = static_cast<char>(width >> 8);
         b[sof + 8] = static_cast<char>(width & 0xFF);
-        const fs::path p = dir.File(std::to_string(width) + "x" + std::to_string(height) + ".jpg");
+        const fs::path p = dir.path(std::to_string(width) + "x" + std::to_string(height) + ".jpg");
         WriteBytes(p, b);
         return p;
     };
@@ -358,10 +361,10 @@ TEST_F(JpegRead, SurvivesDamagedFiles) {
     int pictures = 0, failures = 0;
     for (const char* name :
          {"testorig.jpg", "cat.jpg", "testimgari.jpg", "hopper_gray.jpg", "pil_sample_cmyk.jpg"}) {
-        const auto copies = DamagedCopies(ReadBytes(TestDataDir("jpg") / name), 120);
+        const auto copies = DamagedCopies(ReadBytes(testsupport::TestData("jpg") / name), 120);
         for (size_t i = 0; i < copies.size(); ++i) {
             SCOPED_TRACE(testing::Message() << name << " copy " << i);
-            const fs::path file = dir.File("damaged.jpg");
+            const fs::path file = dir.path("damaged.jpg");
             WriteBytes(file, copies[i]);
             const ReadResult got = CallReadJpg(read_, file, {true, i % 3 == 0, 2, uint16_t(i % 3)});
             TallyDamagedRead(got, pictures, failures);
@@ -377,10 +380,10 @@ TEST_F(JpegRead, SurvivesDamagedFilesWhileQuantising) {
     REQUIRE_TESTDATA("jpg");
     DisplayDepthScope display(8);
     TempDir dir;
-    const auto copies = DamagedCopies(ReadBytes(TestDataDir("jpg") / "testorig.jpg"), 80);
+    const auto copies = DamagedCopies(ReadBytes(testsupport::TestData("jpg") / "testorig.jpg"), 80);
     for (size_t i = 0; i < copies.size(); ++i) {
         SCOPED_TRACE(testing::Message() << "copy " << i);
-        const fs::path file = dir.File("damaged.jpg");
+        const fs::path file = dir.path("damaged.jpg");
         WriteBytes(file, copies[i]);
         const ReadResult got = CallReadJpg(read_, file, {true, i % 2 == 0, uint16_t(i % 3), 0});
         if (got.code > 0) {

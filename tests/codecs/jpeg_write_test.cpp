@@ -104,7 +104,7 @@ class JpegWrite : public ::testing::Test {
     }
     // Writes the pattern with the settings and returns the file's bytes.
     std::string Encode(const WriteSettings& s) {
-        const fs::path file = dir_.File("out.jpg");
+        const fs::path file = dir_.path("out.jpg");
         EXPECT_EQ(Write(file, s), 0);
         return ReadBytes(file);
     }
@@ -120,7 +120,7 @@ class JpegWrite : public ::testing::Test {
 // The written file is a JPEG of the bitmap's size that decodes close to the bitmap, here and
 // in ImageMagick; rows are not flipped and channels not swapped.
 TEST_F(JpegWrite, RoundTripKeepsThePicture) {
-    const fs::path file = dir_.File("pattern.jpg");
+    const fs::path file = dir_.path("pattern.jpg");
     ASSERT_EQ(Write(file, {}), 0);
     const auto back = CallReadJpg(read_, file);
     ASSERT_GT(back.code, 0);
@@ -134,7 +134,7 @@ TEST_F(JpegWrite, RoundTripKeepsThePicture) {
     EXPECT_NEAR(back.picture.Rgb(90, 5)[0], TestPattern(90, 5)[0], 8);
     EXPECT_NEAR(back.picture.Rgb(5, 55)[1], TestPattern(5, 55)[1], 8);
 
-    if (HaveTool("convert")) {
+    if (oracle::ToolAvailable("convert")) {
         const auto magick = RunTool("convert " + Quote(file) + " -depth 8 rgb:-");
         ASSERT_EQ(magick.out.size(), original.size());
         EXPECT_GT(Psnr(std::vector<uint8_t>(magick.out.begin(), magick.out.end()), original), 30.0);
@@ -157,8 +157,8 @@ TEST_F(JpegWrite, QualitySetting) {
 // Optimised Huffman tables make the file no larger and leave the decoded pixels unchanged;
 // smoothing and the DCT method change what is written.
 TEST_F(JpegWrite, OptimizeSmoothingAndDctMethod) {
-    const fs::path plainFile = dir_.File("plain.jpg");
-    const fs::path optimisedFile = dir_.File("optimised.jpg");
+    const fs::path plainFile = dir_.path("plain.jpg");
+    const fs::path optimisedFile = dir_.path("optimised.jpg");
     ASSERT_EQ(Write(plainFile, {}), 0);
     ASSERT_EQ(Write(optimisedFile, {DCT_SLOW_INTEGER, 1, 0, 90}), 0);
     const std::string plain = ReadBytes(plainFile);
@@ -209,7 +209,7 @@ TEST_F(JpegWrite, IndexedAndDeviceBitmaps) {
         for (int x = 0; x < kSide; ++x)
             static_cast<uint8_t*>(bits)[(kSide - 1 - y) * kSide + x] =
                 static_cast<uint8_t>((y / 32) * 2 + x / 32);
-    const fs::path indexedFile = dir_.File("indexed.jpg");
+    const fs::path indexedFile = dir_.path("indexed.jpg");
     ASSERT_EQ(Write(indexedFile, {}, indexed.get()), 0);
     check(indexedFile);
 
@@ -226,7 +226,7 @@ TEST_F(JpegWrite, IndexedAndDeviceBitmaps) {
     }
     platform::SelectObject(dc, old);
     platform::DeleteDC(dc);
-    const fs::path deviceFile = dir_.File("device.jpg");
+    const fs::path deviceFile = dir_.path("device.jpg");
     ASSERT_EQ(Write(deviceFile, {}, device.get()), 0);
     check(deviceFile);
 }
@@ -235,9 +235,9 @@ TEST_F(JpegWrite, IndexedAndDeviceBitmaps) {
 TEST_F(JpegWrite, FailuresGiveSaveCodes) {
     const size_t memoryBefore = platform::CountHandles(platform::HandleKind::Memory);
     const size_t bitmapsBefore = platform::CountHandles(platform::HandleKind::Bitmap);
-    EXPECT_EQ(Write(dir_.File("no-such-dir") / "x.jpg", {}), decode::kCouldNotOpen);
+    EXPECT_EQ(Write(dir_.path("no-such-dir/x.jpg"), {}), decode::kCouldNotOpen);
 
-    const fs::path noBitmap = dir_.File("no-bitmap.jpg");
+    const fs::path noBitmap = dir_.path("no-bitmap.jpg");
     EXPECT_EQ(write_(noBitmap.c_str(), 0, 0, 0, 0, 0, 0, 90), decode::kNoBitmap);
     EXPECT_EQ(write_(noBitmap.c_str(), 0, 0, 0, 0, 0x7FFFF, 0, 90), decode::kNoBitmap);
     const HBRUSH brush = platform::CreateSolidBrush(RGB(1, 2, 3));

@@ -65,10 +65,10 @@ Ihdr ReadIhdr(const std::string& b) {
 // 8-bit indices over a grey ramp, palette files as 8-bit indices, colour files as 24 bits.
 TEST_F(PngRead, EveryPublicFileMatchesImageMagick) {
     REQUIRE_TESTDATA("png");
-    if (!HaveTool("convert") || !HaveTool("pngtopnm"))
+    if (!oracle::ToolAvailable("convert") || !oracle::ToolAvailable("pngtopnm"))
         GTEST_SKIP() << "ImageMagick or netpbm not installed";
     int matched = 0, refused = 0;
-    for (const auto& file : TestFiles("png")) {
+    for (const auto& file : testsupport::SampleFiles("png")) {
         if (file.extension() != ".png") continue;
         SCOPED_TRACE(file.filename().string());
         const ReadResult got = CallReadPng(read_, file);
@@ -123,7 +123,7 @@ TEST_F(PngRead, EveryPublicFileMatchesImageMagick) {
 TEST_F(PngRead, InterlacedEqualsNonInterlaced) {
     REQUIRE_TESTDATA("png");
     int pairs = 0;
-    for (const auto& file : TestFiles("png")) {
+    for (const auto& file : testsupport::SampleFiles("png")) {
         const std::string name = file.filename().string();
         if (name.size() < 5 || name.compare(0, 4, "basi") != 0) continue;
         const fs::path twin = file.parent_path() / ("basn" + name.substr(4));
@@ -144,7 +144,7 @@ TEST_F(PngRead, InterlacedEqualsNonInterlaced) {
 // away so that its colours are shown as stored.)
 TEST_F(PngRead, PaletteTransparencyBlendsEntriesWithWhite) {
     REQUIRE_TESTDATA("png");
-    std::string bytes = ReadBytes(TestDataDir("png") / "tbbn3p08.png");
+    std::string bytes = ReadBytes(testsupport::TestData("png") / "tbbn3p08.png");
     ASSERT_NE(bytes.find("gAMA"), std::string::npos);
     bytes.replace(bytes.find("gAMA"), 4, "gAMx");
     TempDir dir;
@@ -184,26 +184,29 @@ TEST_F(PngRead, PaletteTransparencyBlendsEntriesWithWhite) {
 TEST_F(PngRead, FailuresGiveLoaderCodesAndLeakNothing) {
     REQUIRE_TESTDATA("png");
     TempDir dir;
-    const std::string good = ReadBytes(TestDataDir("png") / "basn2c08.png");
+    const std::string good = ReadBytes(testsupport::TestData("png") / "basn2c08.png");
     ASSERT_GT(good.size(), 100u);
     const size_t idat = good.find("IDAT");
     ASSERT_NE(idat, std::string::npos);
     std::string badCrc = good;
     badCrc[idat + 10] ^= 0x55;
-    WriteBytes(dir.File("bad-crc.png"), badCrc);
-    WriteBytes(dir.File("cut.png"), good.substr(0, idat + 40));
-    WriteBytes(dir.File("signature-only.png"), good.substr(0, 8));
-    WriteBytes(dir.File("short.png"), good.substr(0, 5));
+    WriteBytes(dir.path("bad-crc.png"), badCrc);
+    WriteBytes(dir.path("cut.png"), good.substr(0, idat + 40));
+    WriteBytes(dir.path("signature-only.png"), good.substr(0, 8));
+    WriteBytes(dir.path("short.png"), good.substr(0, 5));
     const size_t memoryBefore = platform::CountHandles(platform::HandleKind::Memory);
 
-    EXPECT_EQ(CallReadPng(read_, dir.File("missing.png")).code, decode::kCouldNotOpen);
-    EXPECT_EQ(CallReadPng(read_, dir.File("bad-crc.png")).code, decode::kReadError);
-    EXPECT_EQ(CallReadPng(read_, dir.File("cut.png")).code, decode::kReadError);
-    EXPECT_EQ(CallReadPng(read_, dir.File("signature-only.png")).code, decode::kReadError);
-    EXPECT_EQ(CallReadPng(read_, dir.File("short.png")).code, decode::kBadHeader);
-    EXPECT_EQ(CallReadPng(read_, TestDataDir("jpg") / "testorig.jpg").code, decode::kBadHeader);
-    EXPECT_EQ(CallReadPng(read_, TestDataDir("png") / "xhdn0g08.png").code, decode::kBadHeader);
-    EXPECT_EQ(CallReadPng(read_, TestDataDir("png") / "xcsn0g01.png").code, decode::kReadError);
+    EXPECT_EQ(CallReadPng(read_, dir.path("missing.png")).code, decode::kCouldNotOpen);
+    EXPECT_EQ(CallReadPng(read_, dir.path("bad-crc.png")).code, decode::kReadError);
+    EXPECT_EQ(CallReadPng(read_, dir.path("cut.png")).code, decode::kReadError);
+    EXPECT_EQ(CallReadPng(read_, dir.path("signature-only.png")).code, decode::kReadError);
+    EXPECT_EQ(CallReadPng(read_, dir.path("short.png")).code, decode::kBadHeader);
+    EXPECT_EQ(CallReadPng(read_, testsupport::TestData("jpg") / "testorig.jpg").code,
+              decode::kBadHeader);
+    EXPECT_EQ(CallReadPng(read_, testsupport::TestData("png") / "xhdn0g08.png").code,
+              decode::kBadHeader);
+    EXPECT_EQ(CallReadPng(read_, testsupport::TestData("png") / "xcsn0g01.png").code,
+              decode::kReadError);
 
     BITMAPINFOHEADER header{};
     std::array<uint8_t, 768> palette{};
@@ -215,13 +218,13 @@ TEST_F(PngRead, FailuresGiveLoaderCodesAndLeakNothing) {
 TEST_F(PngRead, OversizedPicturesRefusedWithMemoryCode) {
     REQUIRE_TESTDATA("png");
     TempDir dir;
-    const std::string good = ReadBytes(TestDataDir("png") / "basn2c08.png");
+    const std::string good = ReadBytes(testsupport::TestData("png") / "basn2c08.png");
     auto withSize = [&](uint32_t width, uint32_t height) {
         std::string b = good;
         PutBe32(b, 16, width);
         PutBe32(b, 20, height);
         PutBe32(b, 29, Crc32(b, 12, 29));
-        const fs::path p = dir.File(std::to_string(width) + "x" + std::to_string(height) + ".png");
+        const fs::path p = dir.path(std::to_string(width) + "x" + std::to_string(height) + ".png");
         WriteBytes(p, b);
         return p;
     };
@@ -243,10 +246,10 @@ TEST_F(PngRead, SurvivesDamagedFiles) {
     int pictures = 0, failures = 0;
     for (const char* name : {"basn6a08.png", "basi2c16.png", "basn3p04.png", "tbbn3p08.png",
                              "basi0g01.png", "basn4a16.png"}) {
-        const auto copies = DamagedCopies(ReadBytes(TestDataDir("png") / name), 120);
+        const auto copies = DamagedCopies(ReadBytes(testsupport::TestData("png") / name), 120);
         for (size_t i = 0; i < copies.size(); ++i) {
             SCOPED_TRACE(testing::Message() << name << " copy " << i);
-            const fs::path file = dir.File("damaged.png");
+            const fs::path file = dir.path("damaged.png");
             WriteBytes(file, i % 2 ? FixPngCrcs(copies[i]) : copies[i]);
             const ReadResult got = CallReadPng(read_, file);
             TallyDamagedRead(got, pictures, failures);

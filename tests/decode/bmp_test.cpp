@@ -17,22 +17,21 @@
 #include "decode/loader_error.h"
 #include "decode/readers.h"
 #include "support/oracle.h"
+#include "support/picture.h"
 #include "support/testdata.h"
 
 namespace {
 
 using namespace decode;
 namespace fs = std::filesystem;
-using Rgb = std::array<uint8_t, 3>;
-using Bytes = std::vector<uint8_t>;
+using testsupport::Bytes;
+using testsupport::Rgb;
 
 void Put16(Bytes& v, uint32_t x) {
-    v.push_back(x & 0xFF);
-    v.push_back((x >> 8) & 0xFF);
+    testsupport::PutLe(v, x, 2);
 }
 void Put32(Bytes& v, uint32_t x) {
-    Put16(v, x & 0xFFFF);
-    Put16(v, x >> 16);
+    testsupport::PutLe(v, x, 4);
 }
 // Little-endian pixel words, rows padded to four bytes.
 Bytes Words16(std::initializer_list<uint16_t> values) {
@@ -458,8 +457,7 @@ TEST(BmpRle, DeltaMovesRightAndDownAndEndOfPictureStops) {
 const fs::path kTestData = testsupport::TestData();
 
 Bytes ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return testsupport::ReadBytes(p.string());
 }
 
 std::vector<fs::path> PublicBitmaps() {

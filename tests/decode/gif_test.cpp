@@ -17,6 +17,7 @@
 #include "decode/loader_error.h"
 #include "decode/readers.h"
 #include "support/oracle.h"
+#include "support/picture.h"
 #include "support/testdata.h"
 
 // Designated initializers below leave the other fields at their defaults on purpose.
@@ -789,8 +790,7 @@ std::filesystem::path SuiteFolder() {
 }
 
 Bytes LoadFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return testsupport::ReadBytes(p.string());
 }
 
 // Files where a difference from ImageMagick is what this reader is meant to do.

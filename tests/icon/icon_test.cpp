@@ -24,12 +24,10 @@ using platform::HICON;
 using testsupport::Bytes;
 
 void Put16(Bytes& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
+    testsupport::PutLe(out, v, 2);
 }
 void Put32(Bytes& out, uint32_t v) {
-    Put16(out, v);
-    Put16(out, v >> 16);
+    testsupport::PutLe(out, v, 4);
 }
 
 // A pixel of a hand-made image: colour, and whether the AND mask is set (transparent).

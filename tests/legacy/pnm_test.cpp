@@ -5,21 +5,22 @@
 
 #include <string>
 
-#include "fixtures.h"
+#include "decode/loader_error.h"
+#include "decode/readers.h"
+#include "support/bytes.h"
+#include "support/oracle.h"
+#include "support/picture.h"
+#include "support/testdata.h"
 
 namespace {
 
 using namespace decode;
-using namespace legacytest;
+using namespace testsupport;
 using testsupport::ComparePictures;
 using testsupport::RunReader;
 
 Bytes Text(const std::string& s) {
     return Bytes(s.begin(), s.end());
-}
-Bytes Concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 TEST(Pnm, HeaderFaults) {
@@ -64,7 +65,7 @@ TEST(Pnm, BitmapsPlainAndRaw) {
     const auto spaced =
         RunReader(ReadPnm, Text("P1\n10 2\n1 0 1 1 0 0 0 0 0 1\n0 1 0 0 0 0 0 0 1 0\n"));
     const auto packed = RunReader(ReadPnm, Text("P1 10 2 1011000001 0100000010"));
-    const auto raw = RunReader(ReadPnm, Concat(Text("P4\n10 2\n"), {0xB0, 0x40, 0x40, 0x80}));
+    const auto raw = RunReader(ReadPnm, Cat(Text("P4\n10 2\n"), {0xB0, 0x40, 0x40, 0x80}));
     for (const auto* run : {spaced.get(), packed.get(), raw.get()}) {
         ASSERT_EQ(run->rc, 0);
         EXPECT_EQ(run->img.header.biBitCount, 1);
@@ -93,12 +94,12 @@ TEST(Pnm, BitmapsPlainAndRaw) {
 TEST(Pnm, SamplesAndTheSeparatorAfterTheHeader) {
     // One white-space character, whatever it is, ends the header: after a carriage return the
     // line feed is the first data byte.
-    const auto crlf = RunReader(ReadPnm, Concat(Text("P5 3 1 255\r\n"), {7, 8}));
+    const auto crlf = RunReader(ReadPnm, Cat(Text("P5 3 1 255\r\n"), {7, 8}));
     ASSERT_EQ(crlf->rc, 0);
     EXPECT_EQ(crlf->index(0, 0), '\n');
     EXPECT_EQ(crlf->index(1, 0), 7);
     EXPECT_EQ(crlf->index(2, 0), 8);
-    const auto space = RunReader(ReadPnm, Concat(Text("P6 1 1 255 "), {10, 20, 30}));
+    const auto space = RunReader(ReadPnm, Cat(Text("P6 1 1 255 "), {10, 20, 30}));
     ASSERT_EQ(space->rc, 0);
     EXPECT_EQ(space->rgb(0, 0), (std::array<uint8_t, 3>{10, 20, 30}));
     EXPECT_EQ(space->img.row(0)[0], 30);  // stored blue, green, red
@@ -109,15 +110,15 @@ TEST(Pnm, SamplesAndTheSeparatorAfterTheHeader) {
     EXPECT_EQ(low->index(0, 0), 0);
     EXPECT_EQ(low->index(1, 0), 255);
     // Other maxvals are scaled to 0..255 (rounded); values above maxval count as maxval.
-    const auto fifteen = RunReader(ReadPnm, Concat(Text("P5 4 1 15\n"), {0, 8, 15, 200}));
+    const auto fifteen = RunReader(ReadPnm, Cat(Text("P5 4 1 15\n"), {0, 8, 15, 200}));
     ASSERT_EQ(fifteen->rc, 0);
     EXPECT_EQ(fifteen->index(0, 0), 0);
     EXPECT_EQ(fifteen->index(1, 0), 136);
     EXPECT_EQ(fifteen->index(2, 0), 255);
     EXPECT_EQ(fifteen->index(3, 0), 255);
     const auto wide = RunReader(
-        ReadPnm, Concat(Text("P6 2 1 65535\n"),
-                        {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x7F, 0x12, 0x34}));
+        ReadPnm, Cat(Text("P6 2 1 65535\n"),
+                     {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x7F, 0x12, 0x34}));
     ASSERT_EQ(wide->rc, 0);
     EXPECT_EQ(wide->rgb(0, 0), (std::array<uint8_t, 3>{255, 128, 0}));
     EXPECT_EQ(wide->rgb(1, 0), (std::array<uint8_t, 3>{1, 0, 18}));
@@ -149,22 +150,21 @@ TEST(Pnm, EveryPixmapWidthSwapsEveryPixel) {
 
 TEST(Pnm, ShortData) {
     // Binary data that ends early leaves the rest of a row as the row before it had it.
-    const auto raw = RunReader(ReadPnm, Concat(Text("P5 3 3 255\n"), {1, 2, 3, 4}));
+    const auto raw = RunReader(ReadPnm, Cat(Text("P5 3 3 255\n"), {1, 2, 3, 4}));
     ASSERT_EQ(raw->rc, 0);
     EXPECT_EQ(raw->index(0, 1), 4);
     EXPECT_EQ(raw->index(1, 1), 2);
     EXPECT_EQ(raw->index(2, 2), 3);
-    const auto rgb = RunReader(ReadPnm, Concat(Text("P6 2 2 255\n"), {1, 2, 3, 4, 5, 6, 7, 8}));
+    const auto rgb = RunReader(ReadPnm, Cat(Text("P6 2 2 255\n"), {1, 2, 3, 4, 5, 6, 7, 8}));
     ASSERT_EQ(rgb->rc, 0);
     EXPECT_EQ(rgb->rgb(1, 1), (std::array<uint8_t, 3>{4, 5, 6}));
-    EXPECT_EQ(RunReader(ReadPnm, Concat(Text("P5 3 3 255\n"), {}))->rc, 0);
+    EXPECT_EQ(RunReader(ReadPnm, Cat(Text("P5 3 3 255\n"), {}))->rc, 0);
 
     // The block is not cleared before binary rows are read, so every byte must come from the
     // rows: row padding is zero, and a first row the data ends in is blank past the data.
-    for (const Bytes& file : {Concat(Text("P5 3 3 255\n"), {1, 2, 3, 4, 5, 6, 7, 8, 9}),
-                              Concat(Text("P5 3 3 255\n"), {1}),
-                              Concat(Text("P6 1 2 255\n"), {1, 2, 3, 4}),
-                              Concat(Text("P4 9 2\n"), {0xFF, 0x80, 0x7F})}) {
+    for (const Bytes& file :
+         {Cat(Text("P5 3 3 255\n"), {1, 2, 3, 4, 5, 6, 7, 8, 9}), Cat(Text("P5 3 3 255\n"), {1}),
+          Cat(Text("P6 1 2 255\n"), {1, 2, 3, 4}), Cat(Text("P4 9 2\n"), {0xFF, 0x80, 0x7F})}) {
         const auto run = RunReader(ReadPnm, file);
         ASSERT_EQ(run->rc, 0);
         const int bits = run->img.header.biBitCount;
@@ -173,7 +173,7 @@ TEST(Pnm, ShortData) {
             for (size_t i = used; i < static_cast<size_t>(run->img.rowStride); ++i)
                 EXPECT_EQ(run->img.row(y)[i], 0) << "row " << y << " byte " << i;
     }
-    const auto first = RunReader(ReadPnm, Concat(Text("P5 3 2 255\n"), {9}));
+    const auto first = RunReader(ReadPnm, Cat(Text("P5 3 2 255\n"), {9}));
     EXPECT_EQ(first->index(0, 0), 9);
     EXPECT_EQ(first->index(1, 0), 0);
     EXPECT_EQ(first->index(2, 1), 0);
@@ -186,99 +186,25 @@ TEST(Pnm, ShortData) {
 // ---------------------------------------------------------------------------------------------
 // Oracles.
 
-struct Variant {
-    std::string name;
-    std::string command;  // writes the variant from src.ppm / src.pbm in the current folder
-};
-
-// The header with a comment line after every field.
-Bytes WithComments(const Bytes& file, int fields) {
-    Bytes out;
-    size_t i = 0;
-    int seen = 0;
-    while (i < file.size() && seen < fields) {
-        out.push_back(file[i]);
-        const bool space = file[i] == ' ' || file[i] == '\n';
-        if (space) {
-            ++seen;
-            if (seen < fields) {
-                const std::string c = "\n# comment " + std::to_string(seen) + "\n";
-                out.insert(out.end(), c.begin(), c.end());
-            }
-        }
-        ++i;
-    }
-    out.insert(out.end(), file.begin() + static_cast<long>(i), file.end());
-    return out;
-}
-
-TEST(Pnm, MatchesNetpbmAndImageMagick) {
-    if (!oracle::ToolAvailable("pamtopnm") || !oracle::ToolAvailable("convert"))
-        GTEST_SKIP() << "netpbm or ImageMagick is not installed";
-    testsupport::TempDir dir;
-    testsupport::WriteBytes(dir.path("src.ppm"), SourcePpm(37, 11, 200));
-    testsupport::WriteBytes(dir.path("src.pbm"), SourcePbm(19, 9));
-    const std::vector<Variant> variants = {
-        {"p6.ppm", "cp src.ppm p6.ppm"},
-        {"p3.ppm", "pnmtoplainpnm < src.ppm > p3.ppm"},
-        {"p5.pgm", "ppmtopgm < src.ppm > p5.pgm"},
-        {"p2.pgm", "ppmtopgm < src.ppm | pamtopnm -plain > p2.pgm"},
-        {"p4.pbm", "cp src.pbm p4.pbm"},
-        {"p1.pbm", "pnmtoplainpnm < src.pbm > p1.pbm"},
-        {"p6m15.ppm", "pamdepth 15 < src.ppm > p6m15.ppm"},
-        {"p6m1000.ppm", "pamdepth 1000 < src.ppm > p6m1000.ppm"},
-        {"p6m65535.pnm", "pamdepth 65535 < src.ppm > p6m65535.pnm"},
-        {"p5m7.pgm", "ppmtopgm < src.ppm | pamdepth 7 > p5m7.pgm"},
-        {"p5m4095.pgm", "ppmtopgm < src.ppm | pamdepth 4095 > p5m4095.pgm"},
-        {"p3m100.ppm", "pamdepth 100 < src.ppm | pamtopnm -plain > p3m100.ppm"},
-        {"p2m65535.pgm", "ppmtopgm < src.ppm | pamdepth 65535 | pamtopnm -plain > p2m65535.pgm"},
-        {"im6.ppm", "convert src.ppm im6.ppm"},
-        {"im3.ppm", "convert src.ppm -compress none im3.ppm"},
-        {"im5.pgm", "convert src.ppm -colorspace gray -depth 16 im5.pgm"},
-    };
-    int compared = 0;
-    for (const Variant& v : variants) {
-        SCOPED_TRACE(v.name);
-        ASSERT_TRUE(Shell("cd " + oracle::ShellQuote(dir.dir) + " && " + v.command));
-        const std::string path = dir.path(v.name);
-        const Bytes file = testsupport::ReadBytes(path);
-        ASSERT_GT(file.size(), 2u);
-        const int fields = file[1] == '1' || file[1] == '4' ? 3 : 4;
-        const std::string commented = dir.path("c_" + v.name);
-        testsupport::WriteBytes(commented, WithComments(file, fields));
-        for (const std::string& p : {path, commented}) {
-            const auto load = testsupport::LoadFile(p);
-            ASSERT_EQ(load.rc, 0) << p;
-            EXPECT_EQ(load.format, "pnm");
-            const auto netpbm = Oracle("pamtopnm < " + oracle::ShellQuote(p));
-            const auto magick = oracle::ImageMagickFrames(p);
-            ASSERT_FALSE(magick.empty());
-            EXPECT_EQ(ComparePictures(load.picture, netpbm, 1), "") << p << " vs netpbm";
-            EXPECT_EQ(ComparePictures(load.picture, magick.front(), 1), "") << p << " vs magick";
-            ++compared;
-        }
-    }
-    EXPECT_EQ(compared, 2 * static_cast<int>(variants.size()));
-}
-
 // Every public sample loads or fails with a loader code; what netpbm reads, we read alike.
 TEST(Pnm, PublicSamples) {
     int loaded = 0, compared = 0;
     for (const char* folder : {"pbm", "pgm", "pnm", "ppm"}) {
-        for (const auto& path : SampleFiles(folder)) {
+        for (const auto& path : SampleFiles(folder, std::string(".") + folder)) {
             SCOPED_TRACE(path.string());
             const auto load = testsupport::LoadFile(path.string());
             EXPECT_TRUE(IsLoaderCode(load.rc)) << load.rc;
             if (load.rc != 0) continue;
             ++loaded;
             if (!oracle::ToolAvailable("pamtopnm")) continue;
-            const auto netpbm = Oracle("pamtopnm < " + oracle::ShellQuote(path.string()));
+            const auto netpbm =
+                oracle::FirstPicture("pamtopnm < " + oracle::ShellQuote(path.string()));
             if (netpbm.width == 0) continue;  // netpbm refuses it too
             EXPECT_EQ(ComparePictures(load.picture, netpbm, 1), "");
             ++compared;
         }
     }
-    if (loaded == 0) GTEST_SKIP() << "no public test pictures at " << kTestData;
+    if (loaded == 0) GTEST_SKIP() << "no public test pictures at " << TestData();
     EXPECT_GT(compared, 0);
 }
 

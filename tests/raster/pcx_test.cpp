@@ -8,12 +8,15 @@
 
 #include "decode/loader_error.h"
 #include "decode/readers.h"
-#include "raster/raster_support.h"
+#include "support/bytes.h"
+#include "support/oracle.h"
+#include "support/picture.h"
+#include "support/testdata.h"
 
 namespace {
 
 using namespace decode;
-using namespace rastertest;
+using namespace testsupport;
 using testsupport::RunReader;
 
 // Run-length codes one scan line the way PCX writers do: repeats and bytes with both top bits
@@ -309,64 +312,11 @@ TEST(Pcx, FoundByContentUnderAnyName) {
     EXPECT_EQ(testsupport::LoadFile(dir.path("text.dat")).rc, kUnsupported);
 }
 
-struct Variant {
-    std::string name;
-    int colours;          // 2: black and white
-    std::string command;  // %s = source, %d = destination
-};
-
-// Every layout netpbm and ImageMagick write, at widths that do and do not fill the last byte.
-TEST(Pcx, MatchesNetpbmAndImageMagick) {
-    if (!oracle::ToolAvailable("ppmtopcx") || !oracle::ToolAvailable("convert"))
-        GTEST_SKIP() << "netpbm or ImageMagick is not installed";
-    const std::vector<Variant> variants = {
-        {"netpbm 1 bit", 2, "ppmtopcx %s > %d"},
-        {"netpbm 2 planes", 4, "ppmtopcx %s > %d"},
-        {"netpbm 2 bits packed", 4, "ppmtopcx -packed %s > %d"},
-        {"netpbm 3 planes", 8, "ppmtopcx -planes 3 %s > %d"},
-        {"netpbm 4 planes", 16, "ppmtopcx %s > %d"},
-        {"netpbm 4 bits packed", 16, "ppmtopcx -packed %s > %d"},
-        {"netpbm 8 bits", 200, "ppmtopcx %s > %d"},
-        {"netpbm 8 bits forced", 16, "ppmtopcx -8bit %s > %d"},
-        {"netpbm 24 bits", 1000, "ppmtopcx -24bit %s > %d"},
-        {"ImageMagick 24 bits", 1000, "convert %s pcx:%d"},
-        {"ImageMagick 8 bits", 100, "convert %s -type palette pcx:%d"},
-    };
-    testsupport::TempDir dir;
-    for (const Variant& v : variants)
-        // 3 x 2: the smallest picture that still shows every colour a layout needs (with
-        // fewer, the writers drop to one bit).
-        for (auto [w, h] : {std::pair{37, 11}, {64, 3}, {3, 2}}) {
-            SCOPED_TRACE(v.name + " " + std::to_string(w) + "x" + std::to_string(h));
-            const auto colours = v.colours == 2 ? Greys(2) : Colours(v.colours, w);
-            const auto source = MakePicture(w, h, colours, static_cast<uint32_t>(h));
-            const std::string src = dir.path("source.ppm"), dst = dir.path("picture.pcx");
-            if (v.colours == 2)
-                WritePbm(src, source);
-            else
-                WritePpm(src, source);
-            ASSERT_TRUE(oracle::RunCommand(Fill(v.command, src, dst) + " 2>/dev/null"));
-            const auto load = testsupport::LoadFile(dst);
-            ASSERT_EQ(load.rc, 0);
-            EXPECT_EQ(load.format, "pcx");
-            // A two-colour source drawn with fewer colours than a row needs still fits.
-            EXPECT_EQ(testsupport::ComparePictures(load.picture, source), "");
-            EXPECT_EQ(testsupport::ComparePictures(load.picture, NetpbmDecode("pcxtoppm", dst)),
-                      "");
-            const auto magick = ImageMagickUpright(dst);
-            if (v.colours == 2) {  // ImageMagick takes one-bit colours from the header
-                EXPECT_TRUE(SamePattern(load.picture, magick));
-            } else {
-                EXPECT_EQ(testsupport::ComparePictures(load.picture, magick), "");
-            }
-        }
-}
-
 // Every public sample loads or fails with a loader code; where ImageMagick reads it, the
 // pictures agree (one-bit files in their drawing only: see OneBitIsBlackAndWhite).
 TEST(Pcx, PublicSamples) {
     const auto files = SampleFiles("pcx");
-    if (files.empty()) GTEST_SKIP() << "no public test pictures at " << (kTestData / "pcx");
+    if (files.empty()) GTEST_SKIP() << "no public test pictures at " << TestData("pcx");
     const bool magick = oracle::ToolAvailable("convert");
     int compared = 0;
     for (const auto& file : files) {
@@ -379,7 +329,7 @@ TEST(Pcx, PublicSamples) {
             continue;
         }
         if (!magick) continue;
-        const auto want = ImageMagickUpright(file.string());
+        const auto want = oracle::ImageMagickUpright(file.string());
         if (want.rgb.empty()) continue;
         ++compared;
         if (load.pixelBits == 1) {

@@ -11,12 +11,15 @@
 
 #include "decode/loader_error.h"
 #include "decode/readers.h"
-#include "raster/raster_support.h"
+#include "support/bytes.h"
+#include "support/oracle.h"
+#include "support/picture.h"
+#include "support/testdata.h"
 
 namespace {
 
 using namespace decode;
-using namespace rastertest;
+using namespace testsupport;
 using testsupport::RunReader;
 
 // PC Paint run-length coding: runs of four or more, and every byte equal to the marker, go out
@@ -442,7 +445,7 @@ TEST(Cut, MatchesImageMagick) {
         ByteReader in(bytes);
         run->rc = ReadCut(run->img, in, LoadOptions{});
         ASSERT_EQ(run->rc, 0);
-        const auto grey = ImageMagickUpright(path);
+        const auto grey = oracle::ImageMagickUpright(path);
         ASSERT_EQ(grey.width, w);
         ASSERT_EQ(grey.height, h);
         for (int y = 0; y < h; ++y)
@@ -452,7 +455,7 @@ TEST(Cut, MatchesImageMagick) {
         testsupport::WriteBytes(dir.path("halo.pal"), HaloPalette(Colours(256, w)));
         const auto load = testsupport::LoadFile(path);
         ASSERT_EQ(load.rc, 0);
-        EXPECT_EQ(testsupport::ComparePictures(load.picture, ImageMagickUpright(path)), "");
+        EXPECT_EQ(testsupport::ComparePictures(load.picture, oracle::ImageMagickUpright(path)), "");
     }
 }
 

@@ -8,12 +8,15 @@
 
 #include "decode/loader_error.h"
 #include "decode/readers.h"
-#include "raster/raster_support.h"
+#include "support/bytes.h"
+#include "support/oracle.h"
+#include "support/picture.h"
+#include "support/testdata.h"
 
 namespace {
 
 using namespace decode;
-using namespace rastertest;
+using namespace testsupport;
 using testsupport::RunReader;
 
 // A Sun raster file, built field by field; `data` is the pixel data as it stands in the file.
@@ -207,69 +210,9 @@ TEST(Ras, ByteEncodedRows) {
             EXPECT_EQ(run->index(x, y), want[y][x]) << x << "," << y;
 }
 
-struct Variant {
-    std::string name;
-    int colours;  // 2: black and white
-    std::string command;
-};
-
-// 1, 8 and 24 bits, raw and byte-encoded. netpbm's one-bit writer is left out: the packaged
-// pnmtorast loses the set bits of a one-bit picture and crashes on some widths.
-TEST(Ras, MatchesNetpbmAndImageMagick) {
-    if (!oracle::ToolAvailable("pnmtorast") || !oracle::ToolAvailable("convert"))
-        GTEST_SKIP() << "netpbm or ImageMagick is not installed";
-    const std::vector<Variant> variants = {
-        {"netpbm 8 bits", 60, "pnmtorast -standard %s > %d"},
-        {"netpbm 8 bits encoded", 60, "pnmtorast -rle %s > %d"},
-        {"netpbm 24 bits", 1000, "pnmtorast -standard %s > %d"},
-        {"netpbm 24 bits encoded", 1000, "pnmtorast -rle %s > %d"},
-        {"ImageMagick 24 bits", 1000, "convert %s sun:%d"},
-        {"ImageMagick 8 bits", 60, "convert %s -type palette sun:%d"},
-        {"ImageMagick 1 bit", 2, "convert %s -monochrome sun:%d"},
-        {"ImageMagick 24 bits encoded", 1000, "convert %s -compress RLE sun:%d"},
-        {"ImageMagick 8 bits encoded", 60, "convert %s -type palette -compress RLE sun:%d"},
-    };
-    testsupport::TempDir dir;
-    for (const Variant& v : variants)
-        for (auto [w, h] : {std::pair{37, 11}, {64, 3}, {1, 1}}) {
-            SCOPED_TRACE(v.name + " " + std::to_string(w) + "x" + std::to_string(h));
-            const auto colours = v.colours == 2 ? Greys(2) : Colours(v.colours, w);
-            auto source = MakePicture(w, h, colours, static_cast<uint32_t>(h));
-            // Long runs, so the encoders make runs that cross rows.
-            for (size_t i = 0; i < source.rgb.size() / 3 / 2; ++i)
-                std::copy_n(colours[0].begin(), 3, source.rgb.begin() + 3 * i);
-            const std::string src = dir.path(v.colours == 2 ? "source.pbm" : "source.ppm");
-            const std::string dst = dir.path("picture.ras");
-            if (v.colours == 2)
-                WritePbm(src, source);
-            else
-                WritePpm(src, source);
-            ASSERT_TRUE(oracle::RunCommand(Fill(v.command, src, dst) + " 2>/dev/null"));
-            const auto load = testsupport::LoadFile(dst);
-            ASSERT_EQ(load.rc, 0);
-            EXPECT_EQ(load.format, "ras");
-            EXPECT_EQ(testsupport::ComparePictures(load.picture, source), "");
-            EXPECT_EQ(testsupport::ComparePictures(load.picture, NetpbmDecode("rasttopnm", dst)),
-                      "");
-            auto magick = ImageMagickUpright(dst);
-            auto ours = load.picture;
-            // ImageMagick 6 ends its decode of netpbm's byte-encoded files a few bytes early
-            // (the last row's final pixels come back white); the source and rasttopnm agree
-            // with this reader there, so that row is left out of this comparison.
-            if (v.name.find("netpbm") == 0 && v.name.find("encoded") != std::string::npos) {
-                for (auto* p : {&magick, &ours})
-                    if (p->height > 1) {
-                        p->height -= 1;
-                        p->rgb.resize(static_cast<size_t>(p->width) * p->height * 3);
-                    }
-            }
-            EXPECT_EQ(testsupport::ComparePictures(ours, magick), "");
-        }
-}
-
 TEST(Ras, PublicSamples) {
     const auto files = SampleFiles("ras");
-    if (files.empty()) GTEST_SKIP() << "no public test pictures at " << (kTestData / "ras");
+    if (files.empty()) GTEST_SKIP() << "no public test pictures at " << TestData("ras");
     const bool magick = oracle::ToolAvailable("convert");
     int compared = 0;
     for (const auto& file : files) {
@@ -282,7 +225,7 @@ TEST(Ras, PublicSamples) {
             continue;
         }
         if (!magick) continue;
-        const auto want = ImageMagickUpright("sun:" + file.string());
+        const auto want = oracle::ImageMagickUpright(file.string(), "sun:");
         if (want.rgb.empty()) continue;
         ++compared;
         EXPECT_EQ(testsupport::ComparePictures(run->picture(), want), "");

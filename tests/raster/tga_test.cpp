@@ -8,12 +8,15 @@
 
 #include "decode/loader_error.h"
 #include "decode/readers.h"
-#include "raster/raster_support.h"
+#include "support/bytes.h"
+#include "support/oracle.h"
+#include "support/picture.h"
+#include "support/testdata.h"
 
 namespace {
 
 using namespace decode;
-using namespace rastertest;
+using namespace testsupport;
 using testsupport::RunReader;
 
 constexpr uint8_t kTopDown = 0x20;
@@ -333,87 +336,11 @@ TEST(Tga, RunLengthPackets) {
     EXPECT_EQ(run->rgb(3, 0), (Rgb{200, 100, 0}));
 }
 
-struct Variant {
-    std::string name;
-    int colours;  // 0: grey levels
-    std::string command;
-    // ImageMagick 6 writes the top row first even when the descriptor says the file is
-    // bottom-up (without -orient TopLeft): the file, read as it stands, is upside down.
-    bool upsideDown = false;
-};
-
-oracle::RgbImage FlipRows(const oracle::RgbImage& p) {
-    oracle::RgbImage out = p;
-    const size_t row = static_cast<size_t>(p.width) * 3;
-    for (int y = 0; y < p.height; ++y)
-        std::copy_n(p.rgb.begin() + static_cast<std::ptrdiff_t>(row * (p.height - 1 - y)), row,
-                    out.rgb.begin() + static_cast<std::ptrdiff_t>(row * y));
-    return out;
-}
-
-// Uncompressed and run-length, true-colour, colour-mapped and grey, bottom-up and top-down.
-TEST(Tga, MatchesNetpbmAndImageMagick) {
-    if (!oracle::ToolAvailable("pamtotga") || !oracle::ToolAvailable("convert"))
-        GTEST_SKIP() << "netpbm or ImageMagick is not installed";
-    const std::vector<Variant> variants = {
-        {"netpbm true colour run-length", 1000, "pamtotga -rgb %s > %d"},
-        {"netpbm true colour raw", 1000, "pamtotga -rgb -norle %s > %d"},
-        {"netpbm colour-mapped run-length", 60, "pamtotga -cmap %s > %d"},
-        {"netpbm colour-mapped raw", 60, "pamtotga -cmap -norle %s > %d"},
-        {"netpbm 16-bit map", 60, "pamtotga -cmap16 -norle %s > %d"},
-        {"netpbm grey run-length", 0, "pamtotga %s > %d"},
-        {"netpbm grey raw", 0, "pamtotga -norle %s > %d"},
-        {"ImageMagick raw bottom-up", 1000, "convert %s -compress none tga:%d", true},
-        {"ImageMagick run-length bottom-up", 1000, "convert %s -compress RLE tga:%d", true},
-        {"ImageMagick raw top-down", 1000, "convert %s -orient TopLeft -compress none tga:%d"},
-        {"ImageMagick run-length top-down", 1000,
-         "convert %s -orient TopLeft -compress RLE tga:%d"},
-        {"ImageMagick colour-mapped", 60, "convert %s -type palette -compress none tga:%d", true},
-        {"ImageMagick colour-mapped run-length", 60,
-         "convert %s -type palette -compress RLE tga:%d", true},
-        {"ImageMagick grey", 0, "convert %s -type grayscale -compress none tga:%d", true},
-        {"ImageMagick grey run-length", 0, "convert %s -type grayscale -compress RLE tga:%d", true},
-    };
-    testsupport::TempDir dir;
-    for (const Variant& v : variants)
-        for (auto [w, h] : {std::pair{37, 11}, {130, 4}, {1, 1}}) {
-            SCOPED_TRACE(v.name + " " + std::to_string(w) + "x" + std::to_string(h));
-            const auto colours = v.colours ? Colours(v.colours, w) : Greys(256);
-            auto source = MakePicture(w, h, colours, static_cast<uint32_t>(h));
-            // Long runs, so run-length writers make run packets that cross rows.
-            for (size_t i = 0; i < source.rgb.size() / 3 / 2; ++i)
-                std::copy_n(colours[0].begin(), 3, source.rgb.begin() + 3 * i);
-            const std::string src = dir.path(v.colours ? "source.ppm" : "source.pgm");
-            const std::string dst = dir.path("picture.tga");
-            if (v.colours)
-                WritePpm(src, source);
-            else
-                WritePgm(src, source);
-            ASSERT_TRUE(oracle::RunCommand(Fill(v.command, src, dst) + " 2>/dev/null"));
-            const auto load = testsupport::LoadFile(dst);
-            ASSERT_EQ(load.rc, 0);
-            EXPECT_EQ(load.format, "tga");
-            // 16-bit colour maps keep 5 bits a channel, which this reader widens by 8 and the
-            // oracles by 255 / 31: levels come back to within 7 of the oracles' and within 12
-            // of the source (the writer rounds).
-            const bool fiveBit = v.name.find("16-bit") != std::string::npos;
-            const int tolerance = fiveBit ? 7 : 0;
-            EXPECT_EQ(testsupport::ComparePictures(
-                          load.picture, v.upsideDown ? FlipRows(source) : source, fiveBit ? 12 : 0),
-                      "");
-            EXPECT_EQ(testsupport::ComparePictures(load.picture, NetpbmDecode("tgatoppm", dst),
-                                                   tolerance),
-                      "");
-            EXPECT_EQ(
-                testsupport::ComparePictures(load.picture, ImageMagickUpright(dst), tolerance), "");
-        }
-}
-
 // Every public sample loads or fails with a loader code; where ImageMagick reads it, the
 // pictures agree, except where ImageMagick's 16-bit decode differs (below).
 TEST(Tga, PublicSamples) {
     const auto files = SampleFiles("tga");
-    if (files.empty()) GTEST_SKIP() << "no public test pictures at " << (kTestData / "tga");
+    if (files.empty()) GTEST_SKIP() << "no public test pictures at " << TestData("tga");
     const bool magick = oracle::ToolAvailable("convert");
     int compared = 0;
     for (const auto& file : files) {
@@ -427,7 +354,7 @@ TEST(Tga, PublicSamples) {
             continue;
         }
         if (!magick) continue;
-        const auto want = ImageMagickUpright(file.string());
+        const auto want = oracle::ImageMagickUpright(file.string());
         if (want.rgb.empty()) continue;
         ++compared;
         // Grey with alpha: ImageMagick 6 misreads the grey byte; compared below instead.
@@ -445,10 +372,10 @@ TEST(Tga, PublicSamples) {
 
     // The grey-with-alpha samples show the same grey levels as their grey-only twins.
     for (const std::string order : {"bl_raw", "bl_rle", "tl_raw", "tl_rle"}) {
-        const auto grey = testsupport::LoadFile(
-            (kTestData / "tga" / ("pil_200x32_l_" + order + ".tga")).string());
-        const auto withAlpha = testsupport::LoadFile(
-            (kTestData / "tga" / ("pil_200x32_la_" + order + ".tga")).string());
+        const auto grey =
+            testsupport::LoadFile((TestData("tga") / ("pil_200x32_l_" + order + ".tga")).string());
+        const auto withAlpha =
+            testsupport::LoadFile((TestData("tga") / ("pil_200x32_la_" + order + ".tga")).string());
         ASSERT_EQ(grey.rc, 0);
         ASSERT_EQ(withAlpha.rc, 0);
         EXPECT_EQ(testsupport::ComparePictures(withAlpha.picture, grey.picture), "") << order;

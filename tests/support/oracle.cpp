@@ -213,4 +213,14 @@ std::vector<RgbImage> ImageMagickFrames(const std::string& path, int frame) {
     return RunPnmCommand("convert " + ShellQuote(source) + " +repage -depth 8 pam:-");
 }
 
+RgbImage FirstPicture(const std::string& command) {
+    auto pictures = RunPnmCommand(command);
+    return pictures.empty() ? RgbImage{} : std::move(pictures.front());
+}
+
+RgbImage ImageMagickUpright(const std::string& path, const std::string& prefix) {
+    return FirstPicture("convert " + prefix + ShellQuote(path + "[0]") +
+                        " -auto-orient +repage -depth 8 pam:-");
+}
+
 }  // namespace oracle

@@ -40,6 +40,13 @@ std::vector<RgbImage> RunPnmCommand(const std::string& command);
 // frame ("file[frame]") when not negative.
 std::vector<RgbImage> ImageMagickFrames(const std::string& path, int frame = -1);
 
+// The first picture a PNM-writing command gives; an empty picture when it gives none.
+RgbImage FirstPicture(const std::string& command);
+
+// ImageMagick's decode of a file's first frame with its orientation applied; empty when it
+// cannot read it. `prefix` names the format when the extension does not ("sun:").
+RgbImage ImageMagickUpright(const std::string& path, const std::string& prefix = {});
+
 // True when a program of that name is on the PATH.
 bool ToolAvailable(const std::string& name);
 

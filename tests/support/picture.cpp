@@ -5,10 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 
 #include "decode/loader.h"
+#include "decode/loader_error.h"
 #include "platform/gdi/gdi.h"
+#include "support/testdata.h"
 
 namespace testsupport {
 
@@ -91,6 +94,10 @@ FileLoad LoadFile(const std::string& path, const decode::LoadOptions& options) {
     return out;
 }
 
+bool IsLoaderCode(int32_t rc) {
+    return rc == 0 || (rc <= decode::kCouldNotOpen && rc >= decode::kNoDicomModule);
+}
+
 std::string ComparePictures(const oracle::RgbImage& got, const oracle::RgbImage& want,
                             int tolerance) {
     std::ostringstream s;
@@ -140,15 +147,108 @@ oracle::RgbImage TestPattern(int width, int height, uint32_t variant) {
     return p;
 }
 
-bool WritePpm(const std::string& path, const oracle::RgbImage& picture) {
-    const std::string header =
-        "P6\n" + std::to_string(picture.width) + " " + std::to_string(picture.height) + "\n255\n";
-    Bytes bytes(header.begin(), header.end());
-    bytes.insert(bytes.end(), picture.rgb.begin(), picture.rgb.end());
+oracle::RgbImage MakePicture(int width, int height, const std::vector<Rgb>& colours,
+                             uint32_t salt) {
+    oracle::RgbImage p;
+    p.width = width;
+    p.height = height;
+    uint32_t state = salt * 2654435761u + 1;
+    const size_t n = static_cast<size_t>(width) * height;
+    for (size_t i = 0; i < n; ++i) {
+        state = state * 1664525u + 1013904223u;
+        // The first pixels walk the list so that every colour is used.
+        const size_t pick = i < colours.size() ? i : (state >> 8) % colours.size();
+        p.rgb.insert(p.rgb.end(), colours[pick].begin(), colours[pick].end());
+    }
+    return p;
+}
+
+std::vector<Rgb> Colours(int count, uint32_t salt) {
+    std::vector<Rgb> out;
+    uint32_t state = salt + 7;
+    while (static_cast<int>(out.size()) < count) {
+        state = state * 1103515245u + 12345u;
+        const Rgb c = {static_cast<uint8_t>(state >> 24), static_cast<uint8_t>(state >> 16),
+                       static_cast<uint8_t>(state >> 8)};
+        if (std::find(out.begin(), out.end(), c) == out.end()) out.push_back(c);
+    }
+    return out;
+}
+
+std::vector<Rgb> Greys(int count) {
+    std::vector<Rgb> out;
+    for (int i = 0; i < count; ++i) {
+        const auto g = static_cast<uint8_t>(count > 1 ? i * 255 / (count - 1) : 0);
+        out.push_back({g, g, g});
+    }
+    return out;
+}
+
+oracle::RgbImage FlipRows(const oracle::RgbImage& p) {
+    oracle::RgbImage out = p;
+    const size_t row = static_cast<size_t>(p.width) * 3;
+    for (int y = 0; y < p.height; ++y)
+        std::copy_n(p.rgb.begin() + static_cast<std::ptrdiff_t>(row * (p.height - 1 - y)), row,
+                    out.rgb.begin() + static_cast<std::ptrdiff_t>(row * y));
+    return out;
+}
+
+bool SamePattern(const oracle::RgbImage& a, const oracle::RgbImage& b) {
+    if (a.width != b.width || a.height != b.height || a.rgb.size() != b.rgb.size()) return false;
+    std::map<Rgb, Rgb> forward, backward;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const uint8_t *pa = a.pixel(x, y), *pb = b.pixel(x, y);
+            const Rgb ca = {pa[0], pa[1], pa[2]}, cb = {pb[0], pb[1], pb[2]};
+            if (forward.emplace(ca, cb).first->second != cb) return false;
+            if (backward.emplace(cb, ca).first->second != ca) return false;
+        }
+    return true;
+}
+
+namespace {
+bool WritePnm(const std::string& path, const std::string& magic, const oracle::RgbImage& p,
+              const Bytes& body) {
     std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
+    f << magic << "\n" << p.width << " " << p.height << "\n";
+    if (magic != "P4") f << "255\n";
+    f.write(reinterpret_cast<const char*>(body.data()), static_cast<std::streamsize>(body.size()));
     return static_cast<bool>(f);
+}
+}  // namespace
+
+bool WritePpm(const std::string& path, const oracle::RgbImage& p) {
+    return WritePnm(path, "P6", p, p.rgb);
+}
+
+bool WritePgm(const std::string& path, const oracle::RgbImage& p) {
+    Bytes body;
+    for (size_t i = 0; i < p.rgb.size(); i += 3)
+        body.push_back(p.rgb[i]);
+    return WritePnm(path, "P5", p, body);
+}
+
+bool WritePbm(const std::string& path, const oracle::RgbImage& p) {
+    Bytes body;
+    const size_t rowBytes = (static_cast<size_t>(p.width) + 7) / 8;
+    for (int y = 0; y < p.height; ++y) {
+        Bytes row(rowBytes, 0);
+        for (int x = 0; x < p.width; ++x)
+            if (p.pixel(x, y)[0] < 128) row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        Append(body, row);
+    }
+    return WritePnm(path, "P4", p, body);
+}
+
+std::vector<std::filesystem::path> SampleFiles(const std::string& folder,
+                                               const std::string& extension) {
+    std::vector<std::filesystem::path> out;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(TestData(folder), ec))
+        if (e.is_regular_file() && (extension.empty() || e.path().extension() == extension))
+            out.push_back(e.path());
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 Bytes ReadBytes(const std::string& path) {

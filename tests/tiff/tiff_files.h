@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/env_override.h"
 #include "support/picture.h"
 #include "support/testdata.h"
 
@@ -15,7 +16,8 @@ namespace tiff_test {
 using testsupport::Bytes;
 
 // The modules are found where the build puts them, also when the test runs outside ctest.
-inline const bool kCodecPathSet = setenv("LUMORA_CODEC_PATH", testsupport::CodecDir().c_str(), 0) == 0;
+inline const bool kCodecPathSet =
+    setenv("LUMORA_CODEC_PATH", testsupport::CodecDir().c_str(), 0) == 0;
 
 enum Type : uint16_t { kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kRational = 5 };
 
@@ -175,26 +177,6 @@ inline oracle::RgbImage MagickSrgb(const std::string& path, int frame = 0) {
     return frames.empty() ? oracle::RgbImage{} : frames[0];
 }
 
-// The environment variable set for the life of the object, restored afterwards.
-class EnvOverride {
-  public:
-    EnvOverride(const char* name, const std::string& value) : name_(name) {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~EnvOverride() {
-        if (had_)
-            setenv(name_, old_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    bool had_ = false;
-    std::string old_;
-};
+using testsupport::EnvOverride;
 
 }  // namespace tiff_test
