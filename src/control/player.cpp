@@ -195,7 +195,7 @@ void PlayAnimation(PlayerBlock& block, platform::OleControl::WindowMutex& window
             // Never block for good on the lock: the host may hold it while it stops us.
             std::unique_lock lock(window, std::defer_lock);
             while (!lock.try_lock())
-                if (WaitUnlessStopped(block, Clock::now() + std::chrono::milliseconds(2))) return;
+                if (WaitUnlessStopped(block, Clock::now() + std::chrono::milliseconds(5))) return;
             const CanvasView view = ViewOf(block);
             const FrameEntry& frame = block.frames[static_cast<size_t>(i)];
             if (first)
