@@ -71,6 +71,13 @@ std::chrono::milliseconds FrameDelay(const FrameEntry& frame) {
     return std::chrono::milliseconds(std::max(frame.delay, kMinimumFrameDelay));
 }
 
+// Sleeps until the time or until the running flag clears, whichever comes first; true when
+// the player is to stop.
+bool WaitUnlessStopped(PlayerBlock& block, std::chrono::steady_clock::time_point until) {
+    std::unique_lock wait(block.waitMutex);
+    return block.wake.wait_until(wait, until, [&] { return block.running.load() == 0; });
+}
+
 CanvasView ViewOf(const PlayerBlock& block) {
     CanvasView view;
     view.composeDC = block.surface.dc;
@@ -187,8 +194,8 @@ void PlayAnimation(PlayerBlock& block, platform::OleControl::WindowMutex& window
         {
             // Never block for good on the lock: the host may hold it while it stops us.
             std::unique_lock lock(window, std::defer_lock);
-            while (!lock.try_lock_for(std::chrono::milliseconds(5)))
-                if (block.running.load() == 0) return;
+            while (!lock.try_lock())
+                if (WaitUnlessStopped(block, Clock::now() + std::chrono::milliseconds(5))) return;
             const CanvasView view = ViewOf(block);
             const FrameEntry& frame = block.frames[static_cast<size_t>(i)];
             if (first)
@@ -199,10 +206,9 @@ void PlayAnimation(PlayerBlock& block, platform::OleControl::WindowMutex& window
                             block.surface.restore);
             if (block.frameShown) block.frameShown(static_cast<int16_t>(i));
         }
-        const Clock::time_point until =
-            Clock::now() + FrameDelay(block.frames[static_cast<size_t>(i)]);
-        std::unique_lock wait(block.waitMutex);
-        if (block.wake.wait_until(wait, until, [&] { return block.running.load() == 0; })) return;
+        if (WaitUnlessStopped(block,
+                              Clock::now() + FrameDelay(block.frames[static_cast<size_t>(i)])))
+            return;
         i = (i + 1) % count;
     }
 }

@@ -94,7 +94,7 @@ class OleControl {
     void GetClientSize(int* width, int* height) const;
     // Held by every host-side use of the window surface and by a worker thread that draws on
     // it, so the two never touch its pixels at once. Recursive: a paint may load.
-    using WindowMutex = std::recursive_timed_mutex;
+    using WindowMutex = std::recursive_mutex;
     WindowMutex& WindowLock() const { return windowMutex_; }
     // Renders into a DC the host owns.
     void DrawInto(HDC dc, const RECT& bounds);
