@@ -164,7 +164,8 @@ int main(int argc, char** argv) {
     bench::TakeOwnOptions(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    std::string dir = (std::filesystem::temp_directory_path() / "lumora_bench_draw_XXXXXX").string();
+    std::string dir =
+        (std::filesystem::temp_directory_path() / "lumora_bench_draw_XXXXXX").string();
     if (!mkdtemp(dir.data())) return 1;
 
     const std::vector<Segment> segments = MakeSegments(10000);
@@ -203,7 +204,8 @@ int main(int argc, char** argv) {
                          canvas.ctrl.SetFillStyle(0);
                          canvas.ctrl.SetFillColor(0x30C060);
                          for (const Oval& o : ovals) {
-                             const float aspect = static_cast<float>(o.ry) / static_cast<float>(o.rx);
+                             const float aspect =
+                                 static_cast<float>(o.ry) / static_cast<float>(o.rx);
                              canvas.ctrl.Circle(Variant::I2(0), static_cast<float>(o.cx),
                                                 static_cast<float>(o.cy), static_cast<float>(o.rx),
                                                 Variant::I4(0x204080), Variant::R4(0),
@@ -251,7 +253,8 @@ int main(int argc, char** argv) {
     const size_t stride24 = (kStretchSource * 3 + 3) & ~size_t{3};
     for (int y = 0; y < kStretchSource; ++y)
         for (int x = 0; x < kStretchSource; ++x) {
-            const uint8_t* px = &sourceRgb[stride24 * static_cast<size_t>(y) + 3 * static_cast<size_t>(x)];
+            const uint8_t* px =
+                &sourceRgb[stride24 * static_cast<size_t>(y) + 3 * static_cast<size_t>(x)];
             source32[static_cast<size_t>(y) * kStretchSource + static_cast<size_t>(x)] =
                 uint32_t{px[2]} << 16 | uint32_t{px[1]} << 8 | px[0];
         }
@@ -277,9 +280,9 @@ int main(int argc, char** argv) {
         reinterpret_cast<uint32_t*>(sourceRgb.data()), static_cast<int>(stride24));
     const size_t targetStride = (kStretchTarget * 3 + 3) & ~size_t{3};
     std::vector<uint32_t> target24(targetStride * kStretchTarget / 4);
-    pixman_image_t* pixTarget = pixman_image_create_bits(PIXMAN_b8g8r8, kStretchTarget,
-                                                         kStretchTarget, target24.data(),
-                                                         static_cast<int>(targetStride));
+    pixman_image_t* pixTarget =
+        pixman_image_create_bits(PIXMAN_b8g8r8, kStretchTarget, kStretchTarget, target24.data(),
+                                 static_cast<int>(targetStride));
     pixman_transform_t half;
     pixman_transform_init_scale(&half, pixman_double_to_fixed(0.5), pixman_double_to_fixed(0.5));
     pixman_image_set_transform(pixSource, &half);

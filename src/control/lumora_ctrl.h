@@ -422,7 +422,9 @@ class CLumoraCtrl : public platform::OleControl {
     // (layout and resizes apply the current mode again this way).
     void ApplyScaleMode(int16_t mode);
     // Moves the scale to a new one; CurrentX/CurrentY keep their pixel.
-    void MoveScale(const DrawingState& next, int width, int height);
+    void MoveScale(const DrawingState& next);
+    // ScaleLeft, ScaleTop, ScaleWidth or ScaleHeight: the scale becomes a user scale.
+    void SetUserScale(float DrawingState::*field, float value);
     // The tab positions TextOut and TextWidth use, settling TabStops(0) when NumTabs is 0.
     int TabStopsInUse(HDC dc);
     // The target size text measures against; 481 for an empty bitmap target.

@@ -38,6 +38,12 @@ HBRUSH FillBrush(int16_t fillStyle, COLORREF color) {
     }
 }
 
+// 380 for a value outside [low, high], else stored.
+void StoreInRange(const CLumoraCtrl& control, int16_t& field, int16_t value, int low, int high) {
+    if (value < low || value > high) control.ThrowError(CTL_E_INVALIDPROPERTYVALUE);
+    field = value;
+}
+
 int32_t Clamp32(int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
                                                     std::numeric_limits<int32_t>::max()));
@@ -49,8 +55,7 @@ int32_t Clamp32(int64_t v) {
 // --------------------------------------------------------------------
 
 void CLumoraCtrl::SetDrawWidth(int16_t value) {
-    if (value < 1) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
-    drawing_.drawWidth = value;
+    StoreInRange(*this, drawing_.drawWidth, value, 1, INT16_MAX);
     SetModifiedFlag();
 }
 
@@ -60,20 +65,17 @@ void CLumoraCtrl::SetFillColor(OLE_COLOR value) {
 }
 
 void CLumoraCtrl::SetFillStyle(int16_t value) {
-    if (value < 0 || value > 7) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
-    drawing_.fillStyle = value;
+    StoreInRange(*this, drawing_.fillStyle, value, 0, 7);
     SetModifiedFlag();
 }
 
 void CLumoraCtrl::SetDrawMode(int16_t value) {
-    if (value < 1 || value > 16) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
-    drawing_.drawMode = value;
+    StoreInRange(*this, drawing_.drawMode, value, 1, 16);
     SetModifiedFlag();
 }
 
 void CLumoraCtrl::SetDrawStyle(int16_t value) {
-    if (value < 0 || value > 6) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
-    drawing_.drawStyle = value;
+    StoreInRange(*this, drawing_.drawStyle, value, 0, 6);
     SetModifiedFlag();
 }
 

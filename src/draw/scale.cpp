@@ -118,7 +118,8 @@ std::pair<int, int> CLumoraCtrl::TargetExtent() const {
     return {view_.clientWidth, view_.clientHeight};
 }
 
-void CLumoraCtrl::MoveScale(const DrawingState& next, int width, int height) {
+void CLumoraCtrl::MoveScale(const DrawingState& next) {
+    const auto [width, height] = TargetExtent();
     const HDC dc = view_.controlDC;
     const DrawingState& s = drawing_;
     // The position's exact pixel under the old scale, then its coordinate under the new one.
@@ -150,7 +151,7 @@ void CLumoraCtrl::ApplyScaleMode(int16_t mode) {
     next.scaleTop = 0.0f;
     next.scaleWidth = static_cast<float>(ConvertUnitsX(w, kPixels, mode, dc, w, w));
     next.scaleHeight = static_cast<float>(ConvertUnitsY(h, kPixels, mode, dc, h, h));
-    MoveScale(next, w, h);
+    MoveScale(next);
 }
 
 // ---- Properties ---------------------------------------------------------------------------------
@@ -161,42 +162,30 @@ void CLumoraCtrl::SetScaleMode(int16_t value) {
     SetModifiedFlag();
 }
 
+void CLumoraCtrl::SetUserScale(float DrawingState::*field, float value) {
+    DrawingState next = drawing_;
+    next.*field = value;
+    next.scaleMode = kUserUnit;
+    MoveScale(next);
+    SetModifiedFlag();
+}
+
 void CLumoraCtrl::SetScaleWidth(float value) {
     if (value == 0.0f) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
-    DrawingState next = drawing_;
-    next.scaleWidth = value;
-    next.scaleMode = kUserUnit;
-    const auto [w, h] = TargetExtent();
-    MoveScale(next, w, h);
-    SetModifiedFlag();
+    SetUserScale(&DrawingState::scaleWidth, value);
 }
 
 void CLumoraCtrl::SetScaleHeight(float value) {
     if (value == 0.0f) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
-    DrawingState next = drawing_;
-    next.scaleHeight = value;
-    next.scaleMode = kUserUnit;
-    const auto [w, h] = TargetExtent();
-    MoveScale(next, w, h);
-    SetModifiedFlag();
+    SetUserScale(&DrawingState::scaleHeight, value);
 }
 
 void CLumoraCtrl::SetScaleLeft(float value) {
-    DrawingState next = drawing_;
-    next.scaleLeft = value;
-    next.scaleMode = kUserUnit;
-    const auto [w, h] = TargetExtent();
-    MoveScale(next, w, h);
-    SetModifiedFlag();
+    SetUserScale(&DrawingState::scaleLeft, value);
 }
 
 void CLumoraCtrl::SetScaleTop(float value) {
-    DrawingState next = drawing_;
-    next.scaleTop = value;
-    next.scaleMode = kUserUnit;
-    const auto [w, h] = TargetExtent();
-    MoveScale(next, w, h);
-    SetModifiedFlag();
+    SetUserScale(&DrawingState::scaleTop, value);
 }
 
 float CLumoraCtrl::GetCurrentX() const {
@@ -251,8 +240,7 @@ void CLumoraCtrl::Scale(const Variant&, const Variant& x1, const Variant& y1, co
     next.scaleWidth = w;
     next.scaleHeight = h;
     next.scaleMode = kUserUnit;
-    const auto [tw, th] = TargetExtent();
-    MoveScale(next, tw, th);
+    MoveScale(next);
     SetModifiedFlag();
 }
 

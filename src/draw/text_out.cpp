@@ -46,35 +46,20 @@ std::vector<TextLine> SplitLines(std::string_view rest) {
     return lines;
 }
 
-// The control's font selected into a DC for one scope.
-class ControlFont {
-  public:
-    ControlFont(HDC dc, const platform::FontDesc& desc) : dc_(dc) {
-        platform::LOGFONT lf{};
-        const int dpi = std::max(platform::GetDeviceCaps(dc, LOGPIXELSY), 1);
-        lf.lfHeight = -static_cast<int32_t>(std::lround(desc.SizePoints() * dpi / 72.0));
-        lf.lfWeight = desc.weight;
-        lf.lfItalic = desc.italic;
-        lf.lfUnderline = desc.underline;
-        lf.lfStrikeOut = desc.strikethrough;
-        lf.lfCharSet = static_cast<uint8_t>(desc.charset);
-        const size_t n = std::min(desc.name.size(), sizeof lf.lfFaceName - 1);
-        std::memcpy(lf.lfFaceName, desc.name.data(), n);
-        font_ = platform::CreateFontIndirect(&lf);
-        displaced_ = font_ ? platform::SelectObject(dc, font_) : 0;
-    }
-    ~ControlFont() {
-        if (displaced_) platform::SelectObject(dc_, displaced_);
-        if (font_) platform::DeleteObject(font_);
-    }
-    ControlFont(const ControlFont&) = delete;
-    ControlFont& operator=(const ControlFont&) = delete;
-
-  private:
-    HDC dc_;
-    platform::HFONT font_ = 0;
-    HGDIOBJ displaced_ = 0;
-};
+// The control's font at the DC's resolution.
+platform::HFONT CreateControlFont(HDC dc, const platform::FontDesc& desc) {
+    platform::LOGFONT lf{};
+    const int dpi = std::max(platform::GetDeviceCaps(dc, LOGPIXELSY), 1);
+    lf.lfHeight = -static_cast<int32_t>(std::lround(desc.SizePoints() * dpi / 72.0));
+    lf.lfWeight = desc.weight;
+    lf.lfItalic = desc.italic;
+    lf.lfUnderline = desc.underline;
+    lf.lfStrikeOut = desc.strikethrough;
+    lf.lfCharSet = static_cast<uint8_t>(desc.charset);
+    const size_t n = std::min(desc.name.size(), sizeof lf.lfFaceName - 1);
+    std::memcpy(lf.lfFaceName, desc.name.data(), n);
+    return platform::CreateFontIndirect(&lf);
+}
 
 int Width(uint32_t extent) {
     return static_cast<int>(extent & 0xFFFF);
@@ -131,7 +116,7 @@ float CLumoraCtrl::TextHeight(const std::string& text) {
     const int height = TextTarget().second;
     const HDC dc = view_.controlDC;
     if (!HasWindow() || !dc) return 0.0f;
-    ControlFont font(dc, InternalGetFont().Desc());
+    ScopedObject font(dc, CreateControlFont(dc, InternalGetFont().Desc()));
     const int lineHeight = Height(platform::GetTabbedTextExtent(dc, "gM", 2, 0, nullptr));
     int total = 0;
     for (const TextLine& line : SplitLines(text))
@@ -144,7 +129,7 @@ float CLumoraCtrl::TextWidth(const std::string& text) {
     const int width = TextTarget().first;
     const HDC dc = view_.controlDC;
     if (!HasWindow() || !dc) return 0.0f;
-    ControlFont font(dc, InternalGetFont().Desc());
+    ScopedObject font(dc, CreateControlFont(dc, InternalGetFont().Desc()));
     const int tabs = TabStopsInUse(dc);
     int widest = 0;
     for (const TextLine& line : SplitLines(text)) {
@@ -164,7 +149,7 @@ void CLumoraCtrl::TextOut(const std::string& text) {
         dc, drawing_.fontTransparent ? platform::TRANSPARENT : platform::OPAQUE);
     const COLORREF oldColour = platform::SetTextColor(dc, TranslateColor(GetForeColor()));
     {
-        ControlFont font(dc, InternalGetFont().Desc());
+        ScopedObject font(dc, CreateControlFont(dc, InternalGetFont().Desc()));
         const ScaleFrame frame = surface.Frame();
         const int x0 = frame.PixelX(drawing_.currentX);
         const int y0 = frame.PixelY(drawing_.currentY);

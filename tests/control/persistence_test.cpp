@@ -85,7 +85,7 @@ TEST(ControlPersistence, RoundTripThroughTextKeepsEveryPersistedValue) {
         {"ScaleTop", Variant::R4(3.5f)},
         {"ScaleHeight", Variant::R4(-100.0f)},
         {"ScaleWidth", Variant::R4(1.0f / 3.0f)},
-        {"ScaleMode", Variant::I2(6)},
+        {"ScaleMode", Variant::I2(0)},  // a physical mode would measure the four above again
         {"FontTransparent", Variant::Bool(false)},
         {"ImageSource", Variant::I2(0)},
         {"DrawTo", Variant::I2(1)},

@@ -1,6 +1,9 @@
 // PaintPicture: placement, stretching, mirroring, clipping with the unclipped factors, raster
 // operations; Cls.
+#include <cstring>
+
 #include "draw/draw_fixture.h"
+#include "platform/metafile/metafile.h"
 #include "platform/ole/picture.h"
 
 namespace draw_test {
@@ -126,6 +129,36 @@ TEST(PaintPicture, ClsClearsTheWindowAtTheNextPaintAndSendsThePositionHome) {
     EXPECT_EQ(s.Pixel(3, 5), kWhite);
     EXPECT_EQ(s.Float("CurrentX"), 0.0f);
     EXPECT_EQ(s.Float("CurrentY"), 0.0f);
+}
+
+// An 8 x 8 opaque red icon as stored in an icon file (XOR rows, then an all-zero AND mask).
+std::shared_ptr<platform::Dispatch> RedIcon() {
+    std::vector<uint8_t> data(40 + 8 * 8 * 4 + 8 * 4, 0);
+    const int32_t header[] = {40, 8, 16};
+    std::memcpy(data.data(), header, sizeof header);
+    data[12] = 1;   // planes
+    data[14] = 32;  // bits
+    for (size_t i = 0; i < 64; ++i)
+        data[40 + 4 * i + 2] = 0xFF;
+    const platform::HICON icon = platform::CreateIconFromResource(
+        data.data(), static_cast<uint32_t>(data.size()), true, 0x00030000);
+    platform::PictureHolder holder;
+    holder.CreateFromIcon(icon, 8, 8, true);
+    return holder.GetPictureDispatch();
+}
+
+TEST(PaintPicture, IconsAreScaledAndClippedToTheDestination) {
+    Surface s;
+    // Source from (4, 0), 4 x 8, drawn 8 x 8: the clip keeps the destination, and the whole
+    // icon, twice as wide, is shifted so that its column 4 lands on x = 10.
+    s.Call("PaintPicture",
+           {Variant::Object(RedIcon()), F(10), F(10), F(8), F(8), F(4), F(0), F(4), F(8)});
+    const RECT ink = s.Bounds(0xFFFFFF, 64, 48);
+    EXPECT_EQ(ink.left, 10);
+    EXPECT_EQ(ink.right, 17);
+    EXPECT_EQ(ink.top, 10);
+    EXPECT_EQ(ink.bottom, 17);
+    EXPECT_EQ(s.Pixel(12, 12), 0x0000FFu);
 }
 
 }  // namespace
