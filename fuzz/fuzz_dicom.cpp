@@ -2,8 +2,6 @@
 // to a temporary file whose name "ReadDCM" gets. The first image is read, and the second too
 // when the file says it has more. The first and last byte of a returned block are read, so a
 // block smaller than its header promises shows up under AddressSanitizer.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,21 +9,11 @@
 #include <string>
 
 #include "decode/codec_contract.h"
+#include "module_input.h"
 #include "platform/os/global_memory.h"
 #include "platform/os/module.h"
 
 namespace {
-
-// One file per process, rewritten for every input.
-const std::string& InputPath() {
-    static const std::string path = [] {
-        setenv("LUMORA_CODEC_PATH", LUMORA_CODEC_DIR, 1);
-        const char* tmp = std::getenv("TMPDIR");
-        return std::string(tmp ? tmp : "/tmp") + "/lm_fuzz_dicom_" + std::to_string(getpid()) +
-               ".dcm";
-    }();
-    return path;
-}
 
 ReadDCMProc Reader() {
     static const platform::Module module("LMDCM32.DLL");
@@ -57,11 +45,7 @@ int32_t ReadImage(const std::string& path, int32_t number) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string& path = InputPath();
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    const std::string& path = fuzz::WriteModuleInput("dicom", ".dcm", data, size);
     if (ReadImage(path, 1) > 1) ReadImage(path, 2);
     std::remove(path.c_str());
     return 0;

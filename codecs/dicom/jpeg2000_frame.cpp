@@ -18,7 +18,7 @@ namespace lmdcm {
 namespace {
 
 // OpenJPEG keeps every component as 32-bit values while it decodes: a frame whose components
-// would take more than this is refused before decoding starts.
+// would take more than this, or whose codestream is longer, is refused before decoding starts.
 constexpr uint64_t kMaxComponentBytes = uint64_t{1} << 30;
 
 struct CodecDeleter {
@@ -215,6 +215,7 @@ int32_t DecodeJpeg2000Frame(DcmDataset& data, E_TransferSyntax syntax, int64_t f
     std::vector<Uint8> bytes;
     for (DcmPixelItem* fragment : fragments) {
         const Uint32 length = fragment->getLength();
+        if (bytes.size() + length > kMaxComponentBytes) return decode::kNoMemory;
         const size_t at = bytes.size();
         bytes.resize(at + length);
         if (length && fragment->getPartialValue(bytes.data() + at, 0, length).bad())

@@ -124,8 +124,9 @@ double FileGamma(png_structp png, png_infop info) {
     return std::abs(gamma * kDisplayGamma - 1) > 0.05 ? gamma : 0;
 }
 
-// Palette entries, gamma-corrected (libpng corrects a palette only on the way to RGB rows), with
-// their tRNS alpha composited onto white; entries beyond the palette stay black.
+// Palette entries, gamma-corrected here for every depth alike (libpng leaves the palette of an
+// 8-bit indexed read uncorrected), with their tRNS alpha composited onto white; entries beyond
+// the palette stay black.
 void BuildPalette(png_structp png, png_infop info, double fileGamma,
                   std::array<uint8_t, 768>& out) {
     out.fill(0);

@@ -59,7 +59,8 @@ void OnMessage(j_common_ptr, int) {}
 struct Chunk {
     const std::vector<uint8_t>* tables;
     const std::vector<uint8_t>* data;
-    uint32_t x0, y0, width, height;  // where it goes in the picture, and the picture's size
+    uint32_t x0, y0, width, height;    // where it goes in the picture, and the picture's size
+    uint32_t chunkWidth, chunkHeight;  // the strip's or tile's size, which the stream must not pass
     std::vector<JSAMPLE>* row;
 };
 
@@ -75,7 +76,7 @@ bool DecodeChunk(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Chun
     cinfo.jpeg_color_space = JCS_YCbCr;
     cinfo.out_color_space = JCS_YCbCr;  // upsampled, not converted
     jpeg_start_decompress(&cinfo);
-    if (cinfo.output_components != 3 || cinfo.output_width > (1u << 16)) return false;
+    if (cinfo.output_components != 3) return false;
     c.row->resize(size_t{cinfo.output_width} * 3);
     JSAMPROW rows[1] = {c.row->data()};
     while (cinfo.output_scanline < cinfo.output_height) {
@@ -156,8 +157,9 @@ int32_t DecodeYCbCr(TIFF* tif, uint32_t width, uint32_t height, uint8_t* pixels,
                   : TIFFReadRawStrip(tif, c, data.data(), static_cast<tmsize_t>(data.size()));
         if (got <= 0) continue;
         data.resize(static_cast<size_t>(got));
-        const Chunk chunk{&tables, &data, (c % across) * cw, static_cast<uint32_t>(y0), width,
-                          height,  &row};
+        const Chunk chunk{
+            &tables, &data, (c % across) * cw, static_cast<uint32_t>(y0), width, height, cw,
+            ch,      &row};
         if (DecodeChunk(cinfo, errors, chunk, convert, pixels, stride)) ++decoded;
         jpeg_abort_decompress(&cinfo);
     }

@@ -48,19 +48,13 @@ const GammaCase kCases[] = {
     {"alpha_linear", "pnmtopng -alpha m.pgm s.ppm", 1.0, false, 24},
 };
 
-class PngGamma : public ::testing::TestWithParam<GammaCase> {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(codec_.loaded()) << platform::ModulePath("LMPNG32.DLL");
-        read_ = codec_.Entry<ReadPNGProc>("ReadPNG");
-        ASSERT_NE(read_, nullptr);
-    }
-    Codec codec_{"LMPNG32.DLL"};
-    ReadPNGProc read_ = nullptr;
-};
+class PngGamma : public ::testing::TestWithParam<GammaCase> {};
 
 TEST_P(PngGamma, CorrectedForTheDisplay) {
     const GammaCase& c = GetParam();
+    const Codec codec("LMPNG32.DLL");
+    const auto read = codec.Entry<ReadPNGProc>("ReadPNG");
+    ASSERT_NE(read, nullptr) << platform::ModulePath("LMPNG32.DLL");
     if (!HaveTool("pnmtopng") || !HaveTool("convert")) GTEST_SKIP() << "netpbm or ImageMagick";
     TempDir dir;
     const std::string d = Quote(dir.path());
@@ -75,8 +69,8 @@ TEST_P(PngGamma, CorrectedForTheDisplay) {
     if (c.gamma) png = InsertChunk(png, "gAMA", GammaChunk(c.gamma));
     WriteBytes(dir.File("t.png"), FixPngCrcs(png));
 
-    const ReadResult plain = CallReadPng(read_, dir.File("plain.png"));
-    const ReadResult got = CallReadPng(read_, dir.File("t.png"));
+    const ReadResult plain = CallReadPng(read, dir.File("plain.png"));
+    const ReadResult got = CallReadPng(read, dir.File("t.png"));
     ASSERT_GT(got.code, 0);
     EXPECT_EQ(got.picture.bitCount, c.bitCount);
     const double viewing = PngViewingGamma(ReadBytes(dir.File("t.png")));
