@@ -141,7 +141,7 @@ class DicomJpeg2000 : public DicomModule, public ::testing::WithParamInterface<J
 
 TEST_P(DicomJpeg2000, FramesMatchOpjDecompress) {
     const Jpeg2000Case& c = GetParam();
-    if (!HaveTool("opj_compress") || !HaveTool("opj_decompress"))
+    if (!oracle::ToolAvailable("opj_compress") || !oracle::ToolAvailable("opj_decompress"))
         GTEST_SKIP() << "OpenJPEG's tools are not installed";
     TempDir dir;
     const int width = 45, height = 23;
@@ -149,23 +149,23 @@ TEST_P(DicomJpeg2000, FramesMatchOpjDecompress) {
     std::vector<oracle::RgbImage> wanted;
     for (int f = 0; f < c.frames; ++f) {
         const std::string n = std::to_string(f);
-        const fs::path ppm = dir.File(n + ".ppm"), src = dir.File(n + (c.colour ? ".ppm" : ".pgm"));
+        const fs::path ppm = fs::path(dir.path(n + ".ppm")), src = fs::path(dir.path(n + (c.colour ? ".ppm" : ".pgm")));
         ASSERT_TRUE(
             testsupport::WritePpm(ppm.string(), testsupport::TestPattern(width, height, f)));
         if (!c.colour) {
             ASSERT_EQ(RunTool("ppmtopgm " + Quote(ppm) + " > " + Quote(src)).status, 0);
         }
-        const fs::path j2k = dir.File(n + ".j2k");
+        const fs::path j2k = fs::path(dir.path(n + ".j2k"));
         ASSERT_EQ(RunTool(std::string("opj_compress -n 3 ") + c.compressOptions + " -i " +
                           Quote(src) + " -o " + Quote(j2k))
                       .status,
                   0);
         codestreams.push_back(ReadBytes(j2k));
-        const fs::path back = dir.File(n + "_back" + (c.colour ? ".ppm" : ".pgm"));
+        const fs::path back = fs::path(dir.path(n + "_back" + (c.colour ? ".ppm" : ".pgm")));
         ASSERT_EQ(RunTool("opj_decompress -i " + Quote(j2k) + " -o " + Quote(back)).status, 0);
         wanted.push_back(oracle::RunPnmCommand("cat " + Quote(back)).at(0));
     }
-    const fs::path file = dir.File("t.dcm");
+    const fs::path file = fs::path(dir.path("t.dcm"));
     WriteBytes(file, Jpeg2000File(
                          c.syntax, c.colour ? 3 : 1,
                          c.colour ? (c.compressOptions[0] ? "YBR_ICT" : "YBR_RCT") : "MONOCHROME2",
@@ -187,15 +187,15 @@ INSTANTIATE_TEST_SUITE_P(Syntaxes, DicomJpeg2000, ::testing::ValuesIn(kCases),
 // A codestream that disagrees with the data set (size, samples), one that is not a codestream,
 // and one cut short: refused with a loader code, or (cut short) shown as far as it goes.
 TEST_F(DicomModule, DamagedJpeg2000) {
-    if (!HaveTool("opj_compress")) GTEST_SKIP() << "OpenJPEG's tools are not installed";
+    if (!oracle::ToolAvailable("opj_compress")) GTEST_SKIP() << "OpenJPEG's tools are not installed";
     TempDir dir;
     ASSERT_TRUE(
-        testsupport::WritePpm(dir.File("s.ppm").string(), testsupport::TestPattern(32, 16)));
-    ASSERT_EQ(RunTool("opj_compress -n 3 -i " + Quote(dir.File("s.ppm")) + " -o " +
-                      Quote(dir.File("s.j2k")))
+        testsupport::WritePpm(fs::path(dir.path("s.ppm")).string(), testsupport::TestPattern(32, 16)));
+    ASSERT_EQ(RunTool("opj_compress -n 3 -i " + Quote(fs::path(dir.path("s.ppm"))) + " -o " +
+                      Quote(fs::path(dir.path("s.j2k"))))
                   .status,
               0);
-    const std::string stream = ReadBytes(dir.File("s.j2k"));
+    const std::string stream = ReadBytes(fs::path(dir.path("s.j2k")));
     const std::string lossless = "1.2.840.10008.1.2.4.90";
     const struct {
         std::string file;
@@ -211,8 +211,8 @@ TEST_F(DicomModule, DamagedJpeg2000) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
-        WriteBytes(dir.File("d.dcm"), row.file);
-        const ReadResult got = Read(dir.File("d.dcm"));
+        WriteBytes(fs::path(dir.path("d.dcm")), row.file);
+        const ReadResult got = Read(fs::path(dir.path("d.dcm")));
         EXPECT_TRUE(got.blockLargeEnough);
         if (row.code != 0) {
             EXPECT_EQ(got.code, row.code);
@@ -225,11 +225,11 @@ TEST_F(DicomModule, DamagedJpeg2000) {
 // The public JPEG 2000 samples equal dcmj2pnm's rendering of GDCM's decompressed copy.
 TEST_F(DicomModule, PublicJpeg2000MatchesGdcmAndDcmtk) {
     REQUIRE_TESTDATA("dcm");
-    if (!HaveTool("gdcmconv") || !HaveTool("dcmj2pnm")) GTEST_SKIP() << "GDCM or DCMTK missing";
+    if (!oracle::ToolAvailable("gdcmconv") || !oracle::ToolAvailable("dcmj2pnm")) GTEST_SKIP() << "GDCM or DCMTK missing";
     TempDir dir;
     for (const char* name : {"JPEG2000.dcm", "MR_small_jp2klossless.dcm", "US1_J2KI.dcm"}) {
         SCOPED_TRACE(name);
-        const fs::path file = TestDataDir("dcm") / name, raw = dir.File(name);
+        const fs::path file = testsupport::TestData("dcm") / name, raw = fs::path(dir.path(name));
         ASSERT_EQ(RunTool("gdcmconv --raw " + Quote(file) + " " + Quote(raw)).status, 0);
         const ReadResult got = Read(file);
         ASSERT_GT(got.code, 0);
@@ -242,26 +242,26 @@ TEST_F(DicomModule, PublicJpeg2000MatchesGdcmAndDcmtk) {
 // Data sets without preamble and meta header, as dcmconv writes them in each encoding, read
 // as dcmj2pnm reads them.
 TEST_F(DicomModule, BareDataSetsMatchDcmtk) {
-    if (!HaveTool("img2dcm") || !HaveTool("dcmconv") || !HaveTool("convert"))
+    if (!oracle::ToolAvailable("img2dcm") || !oracle::ToolAvailable("dcmconv") || !oracle::ToolAvailable("convert"))
         GTEST_SKIP() << "DCMTK or ImageMagick missing";
     TempDir dir;
     ASSERT_TRUE(
-        testsupport::WritePpm(dir.File("s.ppm").string(), testsupport::TestPattern(33, 20)));
+        testsupport::WritePpm(fs::path(dir.path("s.ppm")).string(), testsupport::TestPattern(33, 20)));
     ASSERT_EQ(
-        RunTool("convert " + Quote(dir.File("s.ppm")) + " BMP3:" + Quote(dir.File("s.bmp"))).status,
+        RunTool("convert " + Quote(fs::path(dir.path("s.ppm"))) + " BMP3:" + Quote(fs::path(dir.path("s.bmp")))).status,
         0);
     ASSERT_EQ(
-        RunTool("img2dcm -i BMP " + Quote(dir.File("s.bmp")) + " " + Quote(dir.File("colour.dcm")))
+        RunTool("img2dcm -i BMP " + Quote(fs::path(dir.path("s.bmp"))) + " " + Quote(fs::path(dir.path("colour.dcm"))))
             .status,
         0);
-    std::vector<fs::path> sources = {dir.File("colour.dcm")};
+    std::vector<fs::path> sources = {fs::path(dir.path("colour.dcm"))};
     for (const char* name : {"CT_small.dcm", "MR_small.dcm"})
-        if (fs::exists(TestDataDir("dcm") / name)) sources.push_back(TestDataDir("dcm") / name);
+        if (fs::exists(testsupport::TestData("dcm") / name)) sources.push_back(testsupport::TestData("dcm") / name);
     int compared = 0;
     for (const fs::path& source : sources) {
         for (const char* encoding : {"+ti", "+te", "+tb"}) {
             SCOPED_TRACE(source.filename().string() + " " + encoding);
-            const fs::path bare = dir.File("bare.dcm");
+            const fs::path bare = fs::path(dir.path("bare.dcm"));
             ASSERT_EQ(RunTool(std::string("dcmconv -F ") + encoding + " " + Quote(source) + " " +
                               Quote(bare))
                           .status,

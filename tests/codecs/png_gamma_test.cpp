@@ -55,32 +55,32 @@ TEST_P(PngGamma, CorrectedForTheDisplay) {
     const Codec codec("LMPNG32.DLL");
     const auto read = codec.Entry<ReadPNGProc>("ReadPNG");
     ASSERT_NE(read, nullptr) << platform::ModulePath("LMPNG32.DLL");
-    if (!HaveTool("pnmtopng") || !HaveTool("convert")) GTEST_SKIP() << "netpbm or ImageMagick";
+    if (!oracle::ToolAvailable("pnmtopng") || !oracle::ToolAvailable("convert")) GTEST_SKIP() << "netpbm or ImageMagick";
     TempDir dir;
-    const std::string d = Quote(dir.path());
+    const std::string d = Quote(dir.dir);
     ASSERT_TRUE(
-        testsupport::WritePpm(dir.File("s.ppm").string(), testsupport::TestPattern(40, 12)));
+        testsupport::WritePpm(fs::path(dir.path("s.ppm")).string(), testsupport::TestPattern(40, 12)));
     ASSERT_EQ(
         RunTool("cd " + d + " && pgmramp -lr 40 12 > m.pgm && " + c.writer + " > plain.png").status,
         0);
-    std::string png = ReadBytes(dir.File("plain.png"));
+    std::string png = ReadBytes(fs::path(dir.path("plain.png")));
     ASSERT_EQ(png.find("gAMA"), std::string::npos);
     if (c.srgb) png = InsertChunk(png, "sRGB", std::string(1, '\0'));
     if (c.gamma) png = InsertChunk(png, "gAMA", GammaChunk(c.gamma));
-    WriteBytes(dir.File("t.png"), FixPngCrcs(png));
+    WriteBytes(fs::path(dir.path("t.png")), FixPngCrcs(png));
 
-    const ReadResult plain = CallReadPng(read, dir.File("plain.png"));
-    const ReadResult got = CallReadPng(read, dir.File("t.png"));
+    const ReadResult plain = CallReadPng(read, fs::path(dir.path("plain.png")));
+    const ReadResult got = CallReadPng(read, fs::path(dir.path("t.png")));
     ASSERT_GT(got.code, 0);
     EXPECT_EQ(got.picture.bitCount, c.bitCount);
-    const double viewing = PngViewingGamma(ReadBytes(dir.File("t.png")));
+    const double viewing = PngViewingGamma(ReadBytes(fs::path(dir.path("t.png"))));
     if (viewing == 0) {
         EXPECT_EQ(got.picture.rows, plain.picture.rows);
         EXPECT_EQ(got.picture.palette, plain.picture.palette);
         return;
     }
     EXPECT_NE(got.picture.ToRgb(), plain.picture.ToRgb());
-    const auto magick = RunTool("convert " + Quote(dir.File("t.png")) +
+    const auto magick = RunTool("convert " + Quote(fs::path(dir.path("t.png"))) +
                                 " -set colorspace sRGB -gamma " + std::to_string(viewing) +
                                 " -background white -alpha remove -alpha off -depth 8 rgb:-");
     ASSERT_EQ(magick.status, 0);

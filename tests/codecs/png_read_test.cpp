@@ -148,7 +148,7 @@ TEST_F(PngRead, PaletteTransparencyBlendsEntriesWithWhite) {
     ASSERT_NE(bytes.find("gAMA"), std::string::npos);
     bytes.replace(bytes.find("gAMA"), 4, "gAMx");
     TempDir dir;
-    const fs::path file = dir.File("t.png");
+    const fs::path file = fs::path(dir.path("t.png"));
     WriteBytes(file, FixPngCrcs(bytes));
     const size_t plte = bytes.find("PLTE");
     const size_t trns = bytes.find("tRNS");

@@ -7,11 +7,20 @@
 #include <cstring>
 #include <string>
 
-#include "fixtures.h"
+#include "support/oracle.h"
+#include "support/picture.h"
+#include "support/testdata.h"
 
 namespace {
 
-using namespace legacytest;
+using testsupport::Bytes;
+
+const std::filesystem::path kTestData = testsupport::TestData();
+
+bool Shell(const std::string& command) {
+    return oracle::RunCommand("( " + command + " ) >/dev/null").has_value();
+}
+oracle::RgbImage Oracle(const std::string& command) { return oracle::FirstPicture(command); }
 using testsupport::ComparePictures;
 
 uint32_t Be32At(const Bytes& b, size_t at) {
