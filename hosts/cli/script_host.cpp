@@ -11,6 +11,7 @@
 #include "decode/loader.h"
 #include "decode/loader_error.h"
 #include "image_output.h"
+#include "page_statements.h"
 #include "platform/ole/control_error.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/packed_dib.h"
@@ -129,6 +130,11 @@ void ScriptSite::OnEvent(DISPID dispid, std::string_view name, const std::vector
     for (const Variant& arg : args)
         line += " " + FormatValue(arg);
     std::printf("%s\n", line.c_str());
+}
+
+void ScriptSite::ShowDialog(const DialogContent& dialog) {
+    HeadlessSite::ShowDialog(dialog);
+    std::printf("Dialog %s: %s\n", dialog.kind.c_str(), dialog.title.c_str());
 }
 
 ScriptHost::ScriptHost(int width, int height, bool echoEvents)
@@ -257,6 +263,10 @@ bool ScriptHost::HostValue(const std::string& name, const std::vector<Argument>&
         const std::vector<Variant> a = args();
         CheckCount(a, 0, 1);
         result = LoadPicture(a.empty() || IsMissing(a[0]) ? "" : TextArgument(a, 0));
+    } else if (Is(name, "PageValue")) {
+        result = PageValue(control_, args());
+    } else if (Is(name, "PageText")) {
+        result = PageText(control_, args());
     } else if (Is(name, "VarType")) {
         const std::vector<Variant> a = args();
         CheckCount(a, 1, 1);
@@ -302,7 +312,8 @@ bool ScriptHost::HostStatement(const Statement& st) {
     }
     const auto is = [&](std::string_view host) { return Is(name, host); };
     if (!(is("Resize") || is("Paint") || is("SaveView") || is("SaveBitmap") || is("MouseMove") ||
-          is("Click") || is("Sleep") || is("DesignMode") || is("OpenFileAnswer")))
+          is("Click") || is("Sleep") || is("DesignMode") || is("OpenFileAnswer") ||
+          is("ApplyPage")))
         return false;
     const std::vector<Variant> a = EvaluateArguments(st.args);
     if (is("Resize")) {
@@ -354,6 +365,8 @@ bool ScriptHost::HostStatement(const Statement& st) {
     } else if (is("DesignMode")) {
         CheckCount(a, 1, 1);
         site_.SetAmbientUserMode(!Convert(a[0], VT_BOOL).AsBool());
+    } else if (is("ApplyPage")) {
+        ApplyPage(control_, a);
     } else if (is("OpenFileAnswer")) {
         CheckCount(a, 0, 1);
         const std::string answer = a.empty() ? "" : TextArgument(a, 0);

@@ -20,6 +20,8 @@ class ScriptSite : public platform::HeadlessSite {
         : HeadlessSite(control, width, height), echoEvents_(echoEvents) {}
     void OnEvent(platform::DISPID dispid, std::string_view name,
                  const std::vector<platform::Variant>& args) override;
+    // The dialog's one line, since nobody can look at it.
+    void ShowDialog(const platform::DialogContent& dialog) override;
 
   private:
     bool echoEvents_;

@@ -148,6 +148,11 @@ Variant CallResetStock(CLumoraCtrl& c, std::span<const Variant>) {
     return {};
 }
 
+Variant CallAboutBox(CLumoraCtrl& c, std::span<const Variant>) {
+    c.AboutBox();
+    return {};
+}
+
 // ---- Arguments --------------------------------------------------------------------------------
 
 constexpr ParamInfo kLineParams[] = {{"Flag", kVariant}, {"X1", kFloat}, {"Y1", kFloat},
@@ -310,7 +315,7 @@ const MemberInfo kMembers[] = {
     Prop("Font", DISPID_FONT, kFont, Get<&C::GetFont>, Put<&C::SetFont>),
     Prop("Appearance", DISPID_APPEARANCE, Enum("enumAppearance"), Get<&C::GetAppearance>,
          Put<&C::SetAppearance>),
-    Method("AboutBox", DISPID_ABOUTBOX, kVoid, {}, Unsupported),
+    Method("AboutBox", DISPID_ABOUTBOX, kVoid, {}, CallAboutBox),
 };
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {

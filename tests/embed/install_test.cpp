@@ -3,41 +3,23 @@
 // JPEG through the codec module found beside the installed library.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 
 #include <unistd.h>
 
 #include "lumora/version.h"
+#include "shell.h"
 #include "support/testdata.h"
 
 namespace fs = std::filesystem;
+using embed_test::Quote;
+using embed_test::Result;
+using embed_test::Shell;
 
 namespace {
-
-struct Result {
-    int status = -1;
-    std::string output;
-};
-
-Result Shell(const std::string& command) {
-    Result result;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
-    if (!pipe) return result;
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0)
-        result.output.append(buffer.data(), n);
-    result.status = pclose(pipe.release());
-    return result;
-}
-
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
 
 bool FileMentions(const fs::path& file, const std::string& text) {
     std::ifstream in(file, std::ios::binary);
