@@ -14,11 +14,15 @@
 
 namespace platform {
 
-std::string LibraryDirectory() {
+std::string LibraryPath() {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&LibraryDirectory), &info) == 0 || !info.dli_fname)
-        return {};
-    std::string path = info.dli_fname;
+    if (dladdr(reinterpret_cast<void*>(&LibraryPath), &info) == 0 || !info.dli_fname) return {};
+    return info.dli_fname;
+}
+
+std::string LibraryDirectory() {
+    const std::string path = LibraryPath();
+    if (path.empty()) return {};
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return path.substr(0, slash);

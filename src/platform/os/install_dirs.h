@@ -7,6 +7,9 @@
 
 namespace platform {
 
+// The loaded liblumora's own file; empty if unknown.
+std::string LibraryPath();
+
 // The folder holding the loaded liblumora, without a trailing slash; empty if unknown.
 std::string LibraryDirectory();
 
