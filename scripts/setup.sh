@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ccache pkg-config
   libjpeg62-turbo-dev libpng-dev libtiff-dev libfreetype-dev libdcmtk-dev
+  qt6-base-dev qt6-declarative-dev qt6-tools-dev  # LumoraWidget, lumora-viewer, Designer plugin
 )
 if [ "${1:-}" = "--test" ]; then
   packages+=(
@@ -17,6 +18,7 @@ if [ "${1:-}" = "--test" ]; then
     libjpeg-turbo-progs imagemagick netpbm ghostscript libstb-dev libgif-dev
     libtiff-tools dcmtk
     time  # GNU time: peak memory of whole processes in the benchmarks
+    xvfb xauth  # the viewer's screenshot test
   )
 elif [ $# -gt 0 ]; then
   echo "usage: scripts/setup.sh [--test]" >&2
