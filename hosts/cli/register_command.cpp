@@ -27,8 +27,7 @@ int RegisterCommand(const char* verb, int argc, char** argv) {
     if (hr == 0) return 0;
     const bool typeLib = hr == control::kSelfRegTypeLibError;
     std::fprintf(stderr, "Error 0x%08X: %s self-registration failed (%s)\n",
-                 static_cast<unsigned>(hr), typeLib ? "type library" : "class",
-                 registry.c_str());
+                 static_cast<unsigned>(hr), typeLib ? "type library" : "class", registry.c_str());
     return 1;
 }
 

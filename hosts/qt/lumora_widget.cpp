@@ -2,8 +2,8 @@
 
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QMetaMethod>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -78,8 +78,8 @@ QVariant LumoraWidget::invoke(const QString& name, uint16_t flags, const QVarian
         lastError_ = QStringLiteral("Error %1: %2")
                          .arg(e.number())
                          .arg(QString::fromStdString(e.description()));
-        emit const_cast<LumoraWidget*>(this)->errorRaised(
-            e.number(), QString::fromStdString(e.description()));
+        emit const_cast<LumoraWidget*>(this)->errorRaised(e.number(),
+                                                          QString::fromStdString(e.description()));
         return {};
     }
 }
@@ -109,7 +109,8 @@ QImage LumoraWidget::surface() {
     control_.PaintWindow();
     const HDC dc = control_.GetDC();
     if (!dc) return {};
-    const std::vector<uint8_t> dib = platform::PackBitmap(platform::GetCurrentObject(dc, OBJ_BITMAP));
+    const std::vector<uint8_t> dib =
+        platform::PackBitmap(platform::GetCurrentObject(dc, OBJ_BITMAP));
     // A packed DIB is a BMP file without its 14-byte file header.
     QByteArray file(14, '\0');
     file[0] = 'B';
@@ -167,7 +168,9 @@ void LumoraWidget::mouseMoveEvent(QMouseEvent* event) {
     control_.MouseMove(ButtonState(event->buttons()), ShiftState(event->modifiers()), p.x(), p.y());
 }
 
-void LumoraWidget::mouseDoubleClickEvent(QMouseEvent*) { control_.DblClick(); }
+void LumoraWidget::mouseDoubleClickEvent(QMouseEvent*) {
+    control_.DblClick();
+}
 
 void LumoraWidget::keyPressEvent(QKeyEvent* event) {
     int16_t key = static_cast<int16_t>(event->key() & 0x7FFF);
@@ -175,8 +178,9 @@ void LumoraWidget::keyPressEvent(QKeyEvent* event) {
     control_.FireEvent(platform::DISPID_KEYDOWN,
                        {platform::Variant::I2(key), platform::Variant::I2(shift)});
     if (!event->text().isEmpty() && event->text().at(0).unicode() < 128)
-        control_.FireEvent(platform::DISPID_KEYPRESS,
-                           {platform::Variant::I2(static_cast<int16_t>(event->text().at(0).unicode()))});
+        control_.FireEvent(
+            platform::DISPID_KEYPRESS,
+            {platform::Variant::I2(static_cast<int16_t>(event->text().at(0).unicode()))});
 }
 
 void LumoraWidget::keyReleaseEvent(QKeyEvent* event) {
@@ -185,7 +189,9 @@ void LumoraWidget::keyReleaseEvent(QKeyEvent* event) {
                         platform::Variant::I2(ShiftState(event->modifiers()))});
 }
 
-void LumoraWidget::OnInvalidate(const RECT*, bool) { update(); }
+void LumoraWidget::OnInvalidate(const RECT*, bool) {
+    update();
+}
 
 void LumoraWidget::OnEvent(platform::DISPID, std::string_view name,
                            const std::vector<platform::Variant>& args) {
@@ -197,7 +203,8 @@ void LumoraWidget::OnEvent(platform::DISPID, std::string_view name,
     const QMetaObject* meta = metaObject();
     for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
         const QMetaMethod method = meta->method(i);
-        if (method.methodType() != QMetaMethod::Signal || method.name() != QByteArray(name.data(), static_cast<qsizetype>(name.size())) ||
+        if (method.methodType() != QMetaMethod::Signal ||
+            method.name() != QByteArray(name.data(), static_cast<qsizetype>(name.size())) ||
             method.parameterCount() != values.size())
             continue;
         QGenericArgument a[4];
@@ -208,7 +215,9 @@ void LumoraWidget::OnEvent(platform::DISPID, std::string_view name,
     }
 }
 
-void LumoraWidget::OnCursorChanged(std::string_view cursor) { setCursor(CursorShapeFor(cursor)); }
+void LumoraWidget::OnCursorChanged(std::string_view cursor) {
+    setCursor(CursorShapeFor(cursor));
+}
 
 void LumoraWidget::OnScrollBarChanged(int bar, const platform::ScrollBarState& state) {
     QScrollBar* target = bar == platform::SB_HORZ ? horizontal_ : vertical_;
@@ -228,8 +237,9 @@ void LumoraWidget::OnExtentChanged(int width, int height) {
 std::optional<std::string> LumoraWidget::GetOpenFileName(std::string_view filter,
                                                          std::string_view title) {
     // The control's filter is "Name|*.a;*.b|..."; Qt wants "Name (*.a *.b);;...".
-    const QStringList parts = QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size()))
-                                  .split('|', Qt::SkipEmptyParts);
+    const QStringList parts =
+        QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size()))
+            .split('|', Qt::SkipEmptyParts);
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
         filters << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";

@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
             if (m.put) {
                 accessors << "    void set_" << name << "(const " << type << "& value);\n";
                 code << "void LumoraWidget::set_" << name << "(const " << type
-                     << "& value) {\n    setMember(\"" << name << "\", QVariant::fromValue(value));\n}\n";
+                     << "& value) {\n    setMember(\"" << name
+                     << "\", QVariant::fromValue(value));\n}\n";
             }
         } else if (m.kind == MemberKind::IndexedProperty) {
             const std::size_t n = m.params.size();

@@ -71,8 +71,8 @@ PropertyPageDialog::PropertyPageDialog(LumoraWidget& widget, QWidget* parent)
         auto* tab = new QWidget;
         auto* column = new QVBoxLayout(tab);
         for (const control::PageGroup& group : info.groups) {
-            auto* box = new QGroupBox(QString::fromUtf8(group.caption.data(),
-                                                        static_cast<qsizetype>(group.caption.size())));
+            auto* box = new QGroupBox(QString::fromUtf8(
+                group.caption.data(), static_cast<qsizetype>(group.caption.size())));
             auto* form = new QFormLayout(box);
             for (const control::PageField& field : group.fields)
                 form->addRow(QString::fromUtf8(field.label.data(),
@@ -84,8 +84,8 @@ PropertyPageDialog::PropertyPageDialog(LumoraWidget& widget, QWidget* parent)
                                             static_cast<qsizetype>(info.caption.size())));
         pages_.push_back(std::move(page));
     }
-    auto* buttons =
-        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                                         QDialogButtonBox::Apply);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         if (apply()) accept();
     });

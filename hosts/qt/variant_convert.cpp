@@ -77,13 +77,13 @@ struct CursorName {
 };
 
 constexpr CursorName kCursors[] = {
-    {"arrow", Qt::ArrowCursor},       {"cross", Qt::CrossCursor},
-    {"ibeam", Qt::IBeamCursor},       {"sizeall", Qt::SizeAllCursor},
+    {"arrow", Qt::ArrowCursor},        {"cross", Qt::CrossCursor},
+    {"ibeam", Qt::IBeamCursor},        {"sizeall", Qt::SizeAllCursor},
     {"sizenesw", Qt::SizeBDiagCursor}, {"sizens", Qt::SizeVerCursor},
     {"sizenwse", Qt::SizeFDiagCursor}, {"sizewe", Qt::SizeHorCursor},
-    {"uparrow", Qt::UpArrowCursor},   {"wait", Qt::WaitCursor},
-    {"no", Qt::ForbiddenCursor},      {"appstarting", Qt::BusyCursor},
-    {"help", Qt::WhatsThisCursor},    {"none", Qt::BlankCursor},
+    {"uparrow", Qt::UpArrowCursor},    {"wait", Qt::WaitCursor},
+    {"no", Qt::ForbiddenCursor},       {"appstarting", Qt::BusyCursor},
+    {"help", Qt::WhatsThisCursor},     {"none", Qt::BlankCursor},
 };
 
 }  // namespace

@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
     }
     ViewerWindow window;
     if (!file.isEmpty() && !window.open(file))
-        std::fprintf(stderr, "lumora-viewer: %s\n", window.widget().lastError().toUtf8().constData());
+        std::fprintf(stderr, "lumora-viewer: %s\n",
+                     window.widget().lastError().toUtf8().constData());
     if (!script.isEmpty() && !RunScript(window.widget(), script)) return 1;
     window.show();
     if (screenshot.isEmpty()) return app.exec();

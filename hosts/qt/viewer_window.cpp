@@ -27,7 +27,8 @@ ViewerWindow::ViewerWindow() : widget_(new LumoraWidget(this)) {
         set("AutoSize", 0);
         set("Zoom", 1.0);
     });
-    view->addAction(tr("&Thumbnail"), [this] { set("Thumbnail", widget_->get_Thumbnail() ? 0 : 96); });
+    view->addAction(tr("&Thumbnail"),
+                    [this] { set("Thumbnail", widget_->get_Thumbnail() ? 0 : 96); });
 
     QMenu* image = menuBar()->addMenu(tr("&Image"));
     image->addAction(tr("Rotate &left"), [this] { call("Rotate", {1}); });

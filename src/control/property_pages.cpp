@@ -17,7 +17,6 @@ using platform::Variant;
 
 namespace {
 
-using Entries = std::string_view[];
 
 constexpr std::string_view kAutoSize[] = {"0 - Off", "1 - Fit to Bitmap", "2 - Fit Horizontal",
                                           "3 - Fit Vertical", "4 - Fit to Control"};
@@ -30,20 +29,31 @@ constexpr std::string_view kJPEGDither[] = {"0 - None", "1 - Ordered", "2 - Floy
 constexpr std::string_view kDrawTo[] = {"0 - Control", "1 - Bitmap"};
 constexpr std::string_view kImageSource[] = {"0 - Original", "1 - As Shown"};
 // Entry 0 stands in for the missing R2 code 0, so the index equals the value.
-constexpr std::string_view kDrawMode[] = {
-    "Invalid",          "1 - Blackness",    "2 - Not Merge Pen", "3 - Mask Not Pen",
-    "4 - Not Copy Pen", "5 - Mask Pen Not", "6 - Invert",        "7 - Xor Pen",
-    "8 - Not Mask Pen", "9 - Maskr Pen",    "10 - Not Xor Pen",  "11 - Nop",
-    "12 - Merge Not Pen", "13 - Copy Pen",  "14 - Merge Pen Not", "15 - Merge Pen",
-    "16 - Whiteness"};
-constexpr std::string_view kDrawStyle[] = {"0 - Solid",       "1 - Dash",        "2 - Dot",
+constexpr std::string_view kDrawMode[] = {"Invalid",
+                                          "1 - Blackness",
+                                          "2 - Not Merge Pen",
+                                          "3 - Mask Not Pen",
+                                          "4 - Not Copy Pen",
+                                          "5 - Mask Pen Not",
+                                          "6 - Invert",
+                                          "7 - Xor Pen",
+                                          "8 - Not Mask Pen",
+                                          "9 - Maskr Pen",
+                                          "10 - Not Xor Pen",
+                                          "11 - Nop",
+                                          "12 - Merge Not Pen",
+                                          "13 - Copy Pen",
+                                          "14 - Merge Pen Not",
+                                          "15 - Merge Pen",
+                                          "16 - Whiteness"};
+constexpr std::string_view kDrawStyle[] = {"0 - Solid",       "1 - Dash",         "2 - Dot",
                                            "3 - Dash-Dot",    "4 - Dash-Dot-Dot", "5 - Transparent",
                                            "6 - Inside Solid"};
 constexpr std::string_view kFillStyle[] = {
     "0 - Solid",           "1 - Transparent",       "2 - Horizontal Line", "3 - Vertical Line",
     "4 - Upward Diagonal", "5 - Downward Diagonal", "6 - Cross",           "7 - Diagonal Cross"};
-constexpr std::string_view kScaleMode[] = {"0 - User",      "1 - Twip",      "2 - Point",
-                                           "3 - Pixel",     "4 - Character", "5 - Inch",
+constexpr std::string_view kScaleMode[] = {"0 - User",      "1 - Twip",       "2 - Point",
+                                           "3 - Pixel",     "4 - Character",  "5 - Inch",
                                            "6 - Milimeter", "7 - Centimeter", "8 - HiMetric"};
 
 constexpr PageField Combo(std::string_view property, std::string_view label,
@@ -64,44 +74,35 @@ constexpr PageField kAppearanceFields[] = {
     Field("Zoom", FieldKind::FloatEdit),
 };
 constexpr PageField kJpegFields[] = {
-    Combo("DCTMethod", "DCTMethod", kDCTMethod),
-    Combo("JPEGDither", "JPEGDither", kJPEGDither),
-    Field("JPGQuality", FieldKind::IntEdit),
-    Field("JPGSmoothing", FieldKind::IntEdit),
-    Field("JPGOptimize", FieldKind::Check),
-    Field("FancyUpsampling", FieldKind::Check),
+    Combo("DCTMethod", "DCTMethod", kDCTMethod), Combo("JPEGDither", "JPEGDither", kJPEGDither),
+    Field("JPGQuality", FieldKind::IntEdit),     Field("JPGSmoothing", FieldKind::IntEdit),
+    Field("JPGOptimize", FieldKind::Check),      Field("FancyUpsampling", FieldKind::Check),
     Field("TwoPassQuantize", FieldKind::Check),
 };
 constexpr PageGroup kGeneralGroups[] = {{"Appearance Options", kAppearanceFields},
                                         {"JPG Options", kJpegFields}};
 constexpr std::string_view kGeneralOrder[] = {
-    "Appearance", "BorderStyle", "AutoSize",   "DCTMethod",    "Dither",    "FancyUpsampling",
-    "JPEGDither", "JPGOptimize", "PrintZoom",  "JPGQuality",   "JPGSmoothing", "Thumbnail",
-    "TwoPassQuantize", "Zoom"};
+    "Appearance",      "BorderStyle", "AutoSize",        "DCTMethod", "Dither",
+    "FancyUpsampling", "JPEGDither",  "JPGOptimize",     "PrintZoom", "JPGQuality",
+    "JPGSmoothing",    "Thumbnail",   "TwoPassQuantize", "Zoom"};
 
 constexpr PageField kDrawingFields[] = {
-    Combo("DrawTo", "DrawTo", kDrawTo),
-    Combo("ImageSource", "ImageSource", kImageSource),
-    Combo("DrawMode", "DrawMode", kDrawMode),
-    Combo("DrawStyle", "DrawStyle", kDrawStyle),
-    Combo("FillStyle", "FillStyle", kFillStyle),
-    Field("DrawWidth", FieldKind::IntEdit),
-    Field("AutoRefresh", FieldKind::Check),
-    Field("FontTransparent", FieldKind::Check),
+    Combo("DrawTo", "DrawTo", kDrawTo),          Combo("ImageSource", "ImageSource", kImageSource),
+    Combo("DrawMode", "DrawMode", kDrawMode),    Combo("DrawStyle", "DrawStyle", kDrawStyle),
+    Combo("FillStyle", "FillStyle", kFillStyle), Field("DrawWidth", FieldKind::IntEdit),
+    Field("AutoRefresh", FieldKind::Check),      Field("FontTransparent", FieldKind::Check),
 };
 constexpr PageField kScaleFields[] = {
-    Combo("ScaleMode", "ScaleMode", kScaleMode),
-    Field("ScaleTop", FieldKind::FloatEdit),
-    Field("ScaleLeft", FieldKind::FloatEdit),
-    Field("ScaleWidth", FieldKind::FloatEdit),
+    Combo("ScaleMode", "ScaleMode", kScaleMode), Field("ScaleTop", FieldKind::FloatEdit),
+    Field("ScaleLeft", FieldKind::FloatEdit),    Field("ScaleWidth", FieldKind::FloatEdit),
     Field("ScaleHeight", FieldKind::FloatEdit),
 };
 constexpr PageGroup kGraphicsGroups[] = {{"Drawing Options", kDrawingFields},
                                          {"Scale Options", kScaleFields}};
 constexpr std::string_view kGraphicsOrder[] = {
-    "DrawTo",   "ImageSource", "DrawMode",   "DrawStyle",   "FillStyle",       "DrawWidth",
-    "ScaleMode", "ScaleTop",   "ScaleLeft",  "ScaleWidth",  "ScaleHeight",     "FontTransparent",
-    "AutoRefresh"};
+    "DrawTo",      "ImageSource",     "DrawMode",   "DrawStyle", "FillStyle",
+    "DrawWidth",   "ScaleMode",       "ScaleTop",   "ScaleLeft", "ScaleWidth",
+    "ScaleHeight", "FontTransparent", "AutoRefresh"};
 
 constexpr PageInfo kPages[] = {
     {"CSecProp", "Lumora32.CSecProp", "General", 211, kGeneralGroups, kGeneralOrder},
@@ -118,7 +119,9 @@ bool SameName(std::string_view a, std::string_view b) {
     });
 }
 
-[[noreturn]] void NoSuchField() { platform::ThrowError(platform::CTL_E_ILLEGALFUNCTIONCALL); }
+[[noreturn]] void NoSuchField() {
+    platform::ThrowError(platform::CTL_E_ILLEGALFUNCTIONCALL);
+}
 
 // The field's value from a property value, as the dialog exchange would show it.
 double FieldValue(const PageField& field, const Variant& value) {
@@ -162,7 +165,9 @@ std::string FormatNumber(double value) {
 
 }  // namespace
 
-std::span<const PageInfo> OwnPropertyPages() { return kPages; }
+std::span<const PageInfo> OwnPropertyPages() {
+    return kPages;
+}
 
 const PageInfo* FindPropertyPage(std::string_view name) {
     for (const PageInfo& page : kPages)
@@ -177,7 +182,9 @@ const PageField* FindPageField(const PageInfo& page, std::string_view property) 
     return nullptr;
 }
 
-std::span<const std::string_view> PropertyPageList() { return kPageList; }
+std::span<const std::string_view> PropertyPageList() {
+    return kPageList;
+}
 
 PropertyPage::PropertyPage(CLumoraCtrl& control, const PageInfo& info)
     : control_(control), info_(info) {
@@ -204,14 +211,17 @@ const PropertyPage::Slot& PropertyPage::SlotFor(std::string_view property) const
     return const_cast<PropertyPage*>(this)->SlotFor(property);
 }
 
-double PropertyPage::Value(std::string_view property) const { return SlotFor(property).value; }
+double PropertyPage::Value(std::string_view property) const {
+    return SlotFor(property).value;
+}
 
 std::string PropertyPage::Text(std::string_view property) const {
     const Slot& slot = SlotFor(property);
     switch (slot.field->kind) {
         case FieldKind::Combo:
-            return slot.value < 0 ? std::string()
-                                  : std::string(slot.field->entries[static_cast<size_t>(slot.value)]);
+            return slot.value < 0
+                       ? std::string()
+                       : std::string(slot.field->entries[static_cast<size_t>(slot.value)]);
         case FieldKind::Check:
             return slot.value != 0 ? "True" : "False";
         case FieldKind::IntEdit:
@@ -227,7 +237,9 @@ void PropertyPage::SetValue(std::string_view property, double value) {
     slot.changed = true;
 }
 
-bool PropertyPage::Changed(std::string_view property) const { return SlotFor(property).changed; }
+bool PropertyPage::Changed(std::string_view property) const {
+    return SlotFor(property).changed;
+}
 
 void PropertyPage::Apply() {
     for (Slot& slot : slots_) {
@@ -238,7 +250,9 @@ void PropertyPage::Apply() {
 }
 
 platform::DialogContent AboutBoxContent() {
-    return {"About", "About Lumora Control", "LumoraCtrl",
+    return {"About",
+            "About Lumora Control",
+            "LumoraCtrl",
             {"Lumora Control, Version " LUMORA_VERSION_STRING}};
 }
 

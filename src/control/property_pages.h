@@ -22,7 +22,7 @@ struct PageField {
     FieldKind kind;
     std::string_view label;
     std::span<const std::string_view> entries = {};  // combo entries; the index is the value
-    double initial = 0;                               // before the first read; -1: no selection
+    double initial = 0;                              // before the first read; -1: no selection
 };
 
 struct PageGroup {

@@ -18,20 +18,20 @@
 namespace control {
 
 // Fixed for good: hosts find the classes by these.
-const LumoraGuid kClsidLumoraCtrl = {0xA21877C0, 0x49AD, 0x4ADF,
-                                     {0x95, 0x7C, 0x05, 0x67, 0x0E, 0xC9, 0x86, 0x52}};
-const LumoraGuid kClsidSecProp = {0x2B502C53, 0x8D44, 0x4C1C,
-                                  {0xBA, 0xB1, 0x03, 0xC6, 0x8E, 0x01, 0x97, 0xCD}};
-const LumoraGuid kClsidGraphProp = {0x1E51288B, 0xDC5E, 0x4E35,
-                                    {0x97, 0xFF, 0x90, 0x16, 0x97, 0x93, 0x90, 0xF2}};
-const LumoraGuid kIidDLumora = {0x38404B96, 0x667A, 0x48D4,
-                                {0xA1, 0xF8, 0x5B, 0x95, 0x65, 0x43, 0xDD, 0x52}};
-const LumoraGuid kIidDLumoraEvents = {0x025CC653, 0x6046, 0x4CF5,
-                                      {0x94, 0x63, 0xEE, 0xBD, 0x06, 0xBE, 0x98, 0x3A}};
-const LumoraGuid kLibidLumoraLib = {0x79315959, 0xCB59, 0x4DFA,
-                                    {0xB9, 0x2F, 0x65, 0x7A, 0x48, 0x9D, 0xFF, 0xDF}};
-const LumoraGuid kIidClassFactory = {0x00000001, 0x0000, 0x0000,
-                                     {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const LumoraGuid kClsidLumoraCtrl = {
+    0xA21877C0, 0x49AD, 0x4ADF, {0x95, 0x7C, 0x05, 0x67, 0x0E, 0xC9, 0x86, 0x52}};
+const LumoraGuid kClsidSecProp = {
+    0x2B502C53, 0x8D44, 0x4C1C, {0xBA, 0xB1, 0x03, 0xC6, 0x8E, 0x01, 0x97, 0xCD}};
+const LumoraGuid kClsidGraphProp = {
+    0x1E51288B, 0xDC5E, 0x4E35, {0x97, 0xFF, 0x90, 0x16, 0x97, 0x93, 0x90, 0xF2}};
+const LumoraGuid kIidDLumora = {
+    0x38404B96, 0x667A, 0x48D4, {0xA1, 0xF8, 0x5B, 0x95, 0x65, 0x43, 0xDD, 0x52}};
+const LumoraGuid kIidDLumoraEvents = {
+    0x025CC653, 0x6046, 0x4CF5, {0x94, 0x63, 0xEE, 0xBD, 0x06, 0xBE, 0x98, 0x3A}};
+const LumoraGuid kLibidLumoraLib = {
+    0x79315959, 0xCB59, 0x4DFA, {0xB9, 0x2F, 0x65, 0x7A, 0x48, 0x9D, 0xFF, 0xDF}};
+const LumoraGuid kIidClassFactory = {
+    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 namespace {
 
@@ -40,8 +40,7 @@ namespace {
 constexpr uint32_t kControlMiscStatus = 0x30191;
 
 constexpr ClassRegistration kClasses[] = {
-    {"LUMORA.LumoraCtrl.1", "CLumoraCtrl", "Lumora Control", &kClsidLumoraCtrl,
-     kControlMiscStatus},
+    {"LUMORA.LumoraCtrl.1", "CLumoraCtrl", "Lumora Control", &kClsidLumoraCtrl, kControlMiscStatus},
     {"Lumora32.CSecProp", "CSecProp", "General", &kClsidSecProp, 0},
     {"Lumora32.CGraphProp", "CGraphProp", "Graphics", &kClsidGraphProp, 0},
 };
@@ -109,8 +108,7 @@ Section ClassSection(const ClassRegistration& c) {
     Section s{std::string(c.progId),
               {"CLSID=" + GuidText(*c.clsid), "Class=" + std::string(c.className),
                "TypeName=" + std::string(c.typeName), "Module=" + platform::LibraryPath(),
-               "ThreadingModel=Apartment", "TypeLib=" + GuidText(kLibidLumoraLib),
-               "Version=2.0"}};
+               "ThreadingModel=Apartment", "TypeLib=" + GuidText(kLibidLumoraLib), "Version=2.0"}};
     if (c.miscStatus) {
         s.lines.push_back("MiscStatus=" + Hex(c.miscStatus));
         s.lines.push_back("ToolboxBitmap=1");
@@ -119,10 +117,10 @@ Section ClassSection(const ClassRegistration& c) {
 }
 
 Section TypeLibSection() {
-    return {TypeLibraryEntry(),
-            {"LIBID=" + GuidText(kLibidLumoraLib), "Version=2.0",
-             "Module=" + platform::LibraryPath(), "_DLumora=" + GuidText(kIidDLumora),
-             "_DLumoraEvents=" + GuidText(kIidDLumoraEvents)}};
+    return {
+        TypeLibraryEntry(),
+        {"LIBID=" + GuidText(kLibidLumoraLib), "Version=2.0", "Module=" + platform::LibraryPath(),
+         "_DLumora=" + GuidText(kIidDLumora), "_DLumoraEvents=" + GuidText(kIidDLumoraEvents)}};
 }
 
 // ---- Class factories --------------------------------------------------------------------------
@@ -166,9 +164,13 @@ std::string GuidText(const LumoraGuid& g) {
     return buffer;
 }
 
-std::span<const ClassRegistration> RegisteredClasses() { return kClasses; }
+std::span<const ClassRegistration> RegisteredClasses() {
+    return kClasses;
+}
 
-std::string TypeLibraryEntry() { return "LumoraLib 2.0"; }
+std::string TypeLibraryEntry() {
+    return "LumoraLib 2.0";
+}
 
 std::filesystem::path DefaultRegistryPath() {
     if (const char* file = std::getenv("LUMORA_REGISTRY"); file && *file) return file;
@@ -221,7 +223,9 @@ std::vector<std::string> RegisteredEntries(const std::filesystem::path& registry
 
 extern "C" {
 
-int32_t DllRegisterServer(void) { return control::RegisterServer(control::DefaultRegistryPath()); }
+int32_t DllRegisterServer(void) {
+    return control::RegisterServer(control::DefaultRegistryPath());
+}
 
 int32_t DllUnregisterServer(void) {
     return control::UnregisterServer(control::DefaultRegistryPath());
@@ -239,5 +243,7 @@ int32_t DllGetClassObject(const LumoraGuid* clsid, const LumoraGuid* riid, void*
     return control::kClassNotAvailable;
 }
 
-int32_t DllCanUnloadNow(void) { return control::liveObjects.load() == 0 ? 0 : 1; }
+int32_t DllCanUnloadNow(void) {
+    return control::liveObjects.load() == 0 ? 0 : 1;
+}
 }

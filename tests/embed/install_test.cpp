@@ -33,7 +33,7 @@ class InstallTest : public ::testing::Test {
         root_ = fs::temp_directory_path() / ("lumora-install-" + std::to_string(::getpid()));
         fs::remove_all(root_);
         installed_ = Shell("cmake --install " + Quote(testsupport::BinaryDir()) + " --prefix " +
-                         Quote(root_ / "prefix"));
+                           Quote(root_ / "prefix"));
     }
     static void TearDownTestSuite() { fs::remove_all(root_); }
 
@@ -41,7 +41,7 @@ class InstallTest : public ::testing::Test {
     // The consumer sees only the installed tree: the build's codec path is not handed on.
     static Result RunConsumer(const fs::path& program, const std::string& environment = {}) {
         return Shell("env -u LUMORA_CODEC_PATH " + environment + " " + Quote(program) + " " +
-                   Quote(testsupport::SourceDir() / "samples/photo.jpg"));
+                     Quote(testsupport::SourceDir() / "samples/photo.jpg"));
     }
 
     static inline fs::path root_;
@@ -56,7 +56,8 @@ TEST_F(InstallTest, LaysOutTheTreeWithoutBuildPaths) {
                              "lib/lumora/codecs/lmtiff32.so", "lib/lumora/codecs/lmdcm32.so",
                              "share/lumora/fonts/DejaVuSans.ttf"})
         EXPECT_TRUE(fs::exists(Prefix() / file)) << file;
-    const Result soname = Shell("objdump -p " + Quote(Prefix() / "lib/liblumora.so") + " | grep SONAME");
+    const Result soname =
+        Shell("objdump -p " + Quote(Prefix() / "lib/liblumora.so") + " | grep SONAME");
     EXPECT_NE(soname.output.find("liblumora.so.2"), std::string::npos) << soname.output;
     for (const auto& entry : fs::recursive_directory_iterator(Prefix())) {
         if (!entry.is_regular_file()) continue;
@@ -70,16 +71,16 @@ TEST_F(InstallTest, ConsumerBuildsThroughCMakeAndPkgConfig) {
     const fs::path source = testsupport::SourceDir() / "tests/embed/consumer";
     const fs::path build = root_ / "consumer-cmake";
     const Result configured = Shell("cmake -S " + Quote(source) + " -B " + Quote(build) +
-                                  " -DCMAKE_PREFIX_PATH=" + Quote(Prefix()));
+                                    " -DCMAKE_PREFIX_PATH=" + Quote(Prefix()));
     ASSERT_EQ(configured.status, 0) << configured.output;
     const Result built = Shell("cmake --build " + Quote(build));
     ASSERT_EQ(built.status, 0) << built.output;
 
     const fs::path pkgProgram = root_ / "consumer-pkgconfig";
-    const Result compiled = Shell("c++ " + Quote(source / "main.cpp") + " -o " + Quote(pkgProgram) +
-                                " $(PKG_CONFIG_PATH=" + Quote(Prefix() / "lib/pkgconfig") +
-                                " pkg-config --cflags --libs lumora) -Wl,-rpath," +
-                                Quote(Prefix() / "lib"));
+    const Result compiled =
+        Shell("c++ " + Quote(source / "main.cpp") + " -o " + Quote(pkgProgram) +
+              " $(PKG_CONFIG_PATH=" + Quote(Prefix() / "lib/pkgconfig") +
+              " pkg-config --cflags --libs lumora) -Wl,-rpath," + Quote(Prefix() / "lib"));
     ASSERT_EQ(compiled.status, 0) << compiled.output;
 
     for (const fs::path& program : {build / "consumer", pkgProgram}) {

@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 
+#include "control/control_fixture.h"
 #include "control/dispatch.h"
 #include "control/property_pages.h"
-#include "control/control_fixture.h"
 #include "lumora/version.h"
 
 namespace {

@@ -88,7 +88,8 @@ TEST(Registration, ClassFactoriesMakeObjectsAndTrackThem) {
     EXPECT_EQ(DllGetClassObject(&control::kClsidLumoraCtrl, &control::kIidClassFactory, nullptr),
               static_cast<int32_t>(0x80004003u));
 
-    ASSERT_EQ(DllGetClassObject(&control::kClsidLumoraCtrl, &control::kIidClassFactory, &object), 0);
+    ASSERT_EQ(DllGetClassObject(&control::kClsidLumoraCtrl, &control::kIidClassFactory, &object),
+              0);
     const auto* factory = static_cast<const LumoraClassFactory*>(object);
     EXPECT_STREQ(factory->progId, "LUMORA.LumoraCtrl.1");
     EXPECT_EQ(DllCanUnloadNow(), 0);

@@ -19,8 +19,8 @@ TEST(ScriptPages, StatementsReadApplyAndShowTheAboutBox) {
                              "ApplyPage \"General\", \"JPGQuality\", 101\n"
                              "Print JPGQuality\n"
                              "AboutBox\n";
-    const auto result = embed_test::Shell(
-        embed_test::Quote(testsupport::BinaryDir() / "lumora") + " run " + embed_test::Quote(script));
+    const auto result = embed_test::Shell(embed_test::Quote(testsupport::BinaryDir() / "lumora") +
+                                          " run " + embed_test::Quote(script));
     std::filesystem::remove(script);
     EXPECT_EQ(result.output,
               "4\t4\n7 - Xor Pen\nFalse\nError 380: Invalid property value\n0\n"

@@ -26,6 +26,8 @@ inline Result Shell(const std::string& command) {
     return result;
 }
 
-inline std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+inline std::string Quote(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
 
 }  // namespace embed_test

@@ -23,20 +23,25 @@ using embed_test::Shell;
 
 namespace {
 
-std::string Viewer() { return Quote(testsupport::BinaryDir() / "lumora-viewer"); }
-std::string Photo() { return Quote(testsupport::SourceDir() / "samples/photo.jpg"); }
+std::string Viewer() {
+    return Quote(testsupport::BinaryDir() / "lumora-viewer");
+}
+std::string Photo() {
+    return Quote(testsupport::SourceDir() / "samples/photo.jpg");
+}
 
 TEST(Viewer, ScriptDrivesTheWidget) {
     const fs::path dir = fs::temp_directory_path() / ("lumora-viewer-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    std::ofstream(dir / "s.js") << "print(lumora.bmpw + 'x' + lumora.bmph);\n"
-                                   "lumora.Zoom = 2; print(lumora.Zoom);\n"
-                                   "lumora.AutoSize = 5; print(lumora.lastError);\n"
-                                   "lumora.AboutBox === undefined ? print('none') : print('method');\n";
+    std::ofstream(dir / "s.js")
+        << "print(lumora.bmpw + 'x' + lumora.bmph);\n"
+           "lumora.Zoom = 2; print(lumora.Zoom);\n"
+           "lumora.AutoSize = 5; print(lumora.lastError);\n"
+           "lumora.AboutBox === undefined ? print('none') : print('method');\n";
     // Qt's own notes on standard error are not the script's output.
-    const auto result = Shell("{ QT_QPA_PLATFORM=offscreen " + Viewer() + " " + Photo() +
-                              " --script " + Quote(dir / "s.js") + " --screenshot " +
-                              Quote(dir / "shot.png") + " 2>/dev/null; }");
+    const auto result =
+        Shell("{ QT_QPA_PLATFORM=offscreen " + Viewer() + " " + Photo() + " --script " +
+              Quote(dir / "s.js") + " --screenshot " + Quote(dir / "shot.png") + " 2>/dev/null; }");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.output, "96x64\n2\nError 380: Invalid property value\nmethod\n");
     EXPECT_FALSE(QImage(QString::fromStdString((dir / "shot.png").string())).isNull());
@@ -79,7 +84,8 @@ TEST(Viewer, WindowShowsThePictureOnAnXServer) {
     const int display = 90 + getpid() % 9;
     Xvfb server(display);
     ASSERT_TRUE(server.ready()) << "Xvfb did not start on :" << display;
-    const fs::path shot = fs::temp_directory_path() / ("lumora-xvfb-" + std::to_string(getpid()) + ".png");
+    const fs::path shot =
+        fs::temp_directory_path() / ("lumora-xvfb-" + std::to_string(getpid()) + ".png");
     const auto result = Shell("env -u QT_QPA_PLATFORM DISPLAY=:" + std::to_string(display) + " " +
                               Viewer() + " " + Photo() + " --screenshot " + Quote(shot));
     ASSERT_EQ(result.status, 0) << result.output;

@@ -8,8 +8,8 @@
 #include <QScrollBar>
 
 #include <cstdlib>
-#include <utility>
 #include <string>
+#include <utility>
 
 #include "control/dispatch.h"
 #include "control/type_library.h"
@@ -18,7 +18,8 @@
 
 namespace {
 
-const QString kPhoto = QString::fromStdString((testsupport::SourceDir() / "samples/photo.jpg").string());
+const QString kPhoto =
+    QString::fromStdString((testsupport::SourceDir() / "samples/photo.jpg").string());
 
 int MethodIndex(const QMetaObject* meta, std::string_view name, int parameters,
                 QMetaMethod::MethodType type) {
@@ -60,9 +61,8 @@ TEST(LumoraWidget, PropertiesGoThroughTheSetters) {
     EXPECT_TRUE(w.setProperty("Zoom", 2.5));
     EXPECT_EQ(w.get_Zoom(), 2.5);
     int raised = 0;
-    QObject::connect(&w, &LumoraWidget::errorRaised, [&](int number, const QString&) {
-        raised = number;
-    });
+    QObject::connect(&w, &LumoraWidget::errorRaised,
+                     [&](int number, const QString&) { raised = number; });
     w.setProperty("JPGQuality", 101);
     EXPECT_EQ(raised, 380);
     EXPECT_EQ(w.lastError(), "Error 380: Invalid property value");
@@ -85,10 +85,11 @@ TEST(LumoraWidget, EventsArriveAsSignals) {
     QVariantList down;
     QObject::connect(&w, &LumoraWidget::Paint, [&] { ++paints; });
     QObject::connect(&w, &LumoraWidget::Click, [&] { ++clicks; });
-    QObject::connect(&w, &LumoraWidget::MouseDown,
-                     [&](const QVariant& b, const QVariant& s, const QVariant& x, const QVariant& y) {
-                         down = {b, s, x, y};
-                     });
+    QObject::connect(
+        &w, &LumoraWidget::MouseDown,
+        [&](const QVariant& b, const QVariant& s, const QVariant& x, const QVariant& y) {
+            down = {b, s, x, y};
+        });
     w.surface();
     EXPECT_EQ(paints, 1);
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 20), QPointF(10, 20), Qt::LeftButton,
@@ -126,12 +127,11 @@ TEST(LumoraWidget, CursorAndScrollBarsFollowTheControl) {
     LumoraWidget w;
     w.resize(100, 80);
     // The cursor the control asks its site for becomes the widget's.
-    for (const auto& [name, shape] :
-         {std::pair{platform::cursor::kCross, Qt::CrossCursor},
-          std::pair{platform::cursor::kIBeam, Qt::IBeamCursor},
-          std::pair{platform::cursor::kWait, Qt::WaitCursor},
-          std::pair{platform::cursor::kSizeNS, Qt::SizeVerCursor},
-          std::pair{platform::cursor::kArrow, Qt::ArrowCursor}}) {
+    for (const auto& [name, shape] : {std::pair{platform::cursor::kCross, Qt::CrossCursor},
+                                      std::pair{platform::cursor::kIBeam, Qt::IBeamCursor},
+                                      std::pair{platform::cursor::kWait, Qt::WaitCursor},
+                                      std::pair{platform::cursor::kSizeNS, Qt::SizeVerCursor},
+                                      std::pair{platform::cursor::kArrow, Qt::ArrowCursor}}) {
         w.OnCursorChanged(name);
         EXPECT_EQ(w.cursor().shape(), shape) << name;
     }

@@ -33,6 +33,8 @@ std::string CodecDirectory() {
     return LibraryDirectory() + "/" LUMORA_CODEC_SUBDIR;
 }
 
-std::string FontDirectory() { return LibraryDirectory() + "/" LUMORA_FONT_SUBDIR; }
+std::string FontDirectory() {
+    return LibraryDirectory() + "/" LUMORA_FONT_SUBDIR;
+}
 
 }  // namespace platform
