@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: set up, build, then show every picture in samples/ in a 320 x 240 control and
 # write the window as out/<name>.png, one line per picture with its size and bit count (or, for
-# icons and metafiles, what the control drew them with).
+# icons and metafiles, what the control drew them with). With a display, the viewer then shows
+# the photo sample for a moment and saves its window as out/viewer.png; without one (as in CI)
+# the headless pictures above are the whole demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -21,4 +23,13 @@ for f in samples/*; do
     echo "$name: ${line#Error * } -> $out"
   fi
 done
+if [ -n "${DISPLAY:-}" ] && [ -x build/lumora-viewer ]; then
+  if ./build/lumora-viewer samples/photo.jpg --screenshot out/viewer.png; then
+    echo "viewer: samples/photo.jpg -> out/viewer.png"
+  else
+    status=1
+  fi
+else
+  echo "viewer: no display (or no Qt 6); the pictures above come from lumora show"
+fi
 exit $status

@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ccache pkg-config
   libjpeg62-turbo-dev libpng-dev libtiff-dev libfreetype-dev libdcmtk-dev libopenjp2-7-dev
+  qt6-base-dev qt6-declarative-dev qt6-tools-dev  # LumoraWidget, lumora-viewer, Designer plugin
 )
 if [ "${1:-}" = "--test" ]; then
   packages+=(
@@ -18,6 +19,7 @@ if [ "${1:-}" = "--test" ]; then
     libtiff-tools dcmtk libopenjp2-tools libgdcm-tools
     libcairo2-dev libpixman-1-dev  # the peers of the drawing benchmark
     time  # GNU time: peak memory of whole processes in the benchmarks
+    xvfb xauth  # the viewer's screenshot test
   )
 elif [ $# -gt 0 ]; then
   echo "usage: scripts/setup.sh [--test]" >&2

@@ -13,6 +13,7 @@
 #include "decode/loader_error.h"
 #include "decode/readers.h"
 #include "image_output.h"
+#include "page_statements.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/packed_dib.h"
 #include "platform/gdi/page_dc.h"
@@ -190,6 +191,11 @@ void ScriptSite::DeletePage(int32_t handle) {
     DeletePageDC(page);
 }
 
+void ScriptSite::ShowDialog(const DialogContent& dialog) {
+    HeadlessSite::ShowDialog(dialog);
+    std::printf("Dialog %s: %s\n", dialog.kind.c_str(), dialog.title.c_str());
+}
+
 ScriptHost::ScriptHost(int width, int height, bool echoEvents)
     : site_(control_, width, height, echoEvents) {
     control_.InitNew();
@@ -353,6 +359,10 @@ bool ScriptHost::HostValue(const std::string& name, const std::vector<Argument>&
         const int code = IntArgument(a, 0);
         if (code < 0 || code > 255) ThrowError(CTL_E_ILLEGALFUNCTIONCALL);
         result = Variant::Bstr(std::string(1, static_cast<char>(code)));
+    } else if (Is(name, "PageValue")) {
+        result = PageValue(control_, args());
+    } else if (Is(name, "PageText")) {
+        result = PageText(control_, args());
     } else if (Is(name, "VarType")) {
         const std::vector<Variant> a = args();
         CheckCount(a, 1, 1);
@@ -395,7 +405,7 @@ bool ScriptHost::HostStatement(const Statement& st) {
     if (!(is("Resize") || is("Paint") || is("SaveView") || is("SaveBitmap") || is("MouseMove") ||
           is("Click") || is("Sleep") || is("DesignMode") || is("OpenFileAnswer") ||
           is("MouseDown") || is("MouseUp") || is("DblClick") || is("KeyDown") || is("KeyUp") ||
-          is("KeyPress") || is("SavePage") || is("DeletePage")))
+          is("KeyPress") || is("SavePage") || is("DeletePage") || is("ApplyPage")))
         return false;
     const std::vector<Variant> a = EvaluateArguments(st.args);
     if (is("Resize")) {
@@ -463,6 +473,8 @@ bool ScriptHost::HostStatement(const Statement& st) {
     } else if (is("DesignMode")) {
         CheckCount(a, 1, 1);
         site_.SetAmbientUserMode(!Convert(a[0], VT_BOOL).AsBool());
+    } else if (is("ApplyPage")) {
+        ApplyPage(control_, a);
     } else if (is("OpenFileAnswer")) {
         CheckCount(a, 0, 1);
         const std::string answer = a.empty() ? "" : TextArgument(a, 0);

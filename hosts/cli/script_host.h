@@ -31,6 +31,9 @@ class ScriptSite : public platform::HeadlessSite {
     // The page behind a number; error 5 when it is not one of this site's pages.
     HDC Page(int32_t handle) const;
 
+    // The dialog's one line, since nobody can look at it.
+    void ShowDialog(const platform::DialogContent& dialog) override;
+
   private:
     bool echoEvents_;
     std::set<HDC> pages_;

@@ -239,6 +239,11 @@ Variant CallScale(CLumoraCtrl& c, std::span<const Variant> a) {
     return {};
 }
 
+Variant CallAboutBox(CLumoraCtrl& c, std::span<const Variant>) {
+    c.AboutBox();
+    return {};
+}
+
 // ---- Arguments --------------------------------------------------------------------------------
 
 constexpr ParamInfo kLineParams[] = {{"Flag", kVariant}, {"X1", kFloat}, {"Y1", kFloat},
@@ -401,7 +406,7 @@ const MemberInfo kMembers[] = {
     Prop("Font", DISPID_FONT, kFont, Get<&C::GetFont>, Put<&C::SetFont>),
     Prop("Appearance", DISPID_APPEARANCE, Enum("enumAppearance"), Get<&C::GetAppearance>,
          Put<&C::SetAppearance>),
-    Method("AboutBox", DISPID_ABOUTBOX, kVoid, {}, Unsupported),
+    Method("AboutBox", DISPID_ABOUTBOX, kVoid, {}, CallAboutBox),
 };
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {

@@ -360,6 +360,8 @@ class CLumoraCtrl : public platform::OleControl {
     // ---- Stock methods ------------------------------------------------------------------------
     void Refresh();
     void ResetStock() { ResetStockProps(); }
+    // Shows the About box through the site, modally.
+    void AboutBox();
 
     // ---- State shared with the other subsystems -----------------------------------------------
     const ImageState& Image() const { return image_; }

@@ -16,6 +16,7 @@
 #include "platform/gdi/gdi_draw.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/gdi_text.h"
+#include "platform/os/install_dirs.h"
 
 namespace platform {
 
@@ -42,7 +43,7 @@ class FaceHolder {
         if (const char* env = std::getenv("LUMORA_FONT_PATH"); env && *env)
             path = env;
         else
-            path = std::string(LUMORA_FONT_DIR) + "/DejaVuSans.ttf";
+            path = FontDirectory() + "/DejaVuSans.ttf";
         if (FT_New_Face(library_, path.c_str(), 0, &face_) != 0) face_ = nullptr;
     }
     ~FaceHolder() {

@@ -37,6 +37,15 @@ struct ScrollBarState {
     bool operator==(const ScrollBarState&) const = default;
 };
 
+// A modal dialog the control asks its host to show (the About box): title, the icon's resource
+// name and the lines of text, shown above an OK button.
+struct DialogContent {
+    std::string kind;  // "About"
+    std::string title;
+    std::string icon;
+    std::vector<std::string> lines;
+};
+
 class ControlSite {
   public:
     virtual ~ControlSite() = default;
@@ -54,6 +63,8 @@ class ControlSite {
     // The open-file dialog: the chosen path, or nothing when the user cancels.
     virtual std::optional<std::string> GetOpenFileName(std::string_view filter,
                                                        std::string_view title) = 0;
+    // Shows the dialog and returns when it is closed. A host without dialogs shows nothing.
+    virtual void ShowDialog(const DialogContent& /*dialog*/) {}
 };
 
 }  // namespace platform

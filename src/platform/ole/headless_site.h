@@ -60,6 +60,9 @@ class HeadlessSite : public ControlSite {
     void OnExtentChanged(int width, int height) override;
     std::optional<std::string> GetOpenFileName(std::string_view filter,
                                                std::string_view title) override;
+    // Nobody is there to close it: the dialog is recorded and counts as closed at once.
+    void ShowDialog(const DialogContent& dialog) override { dialogs_.push_back(dialog); }
+    const std::vector<DialogContent>& Dialogs() const { return dialogs_; }
 
   private:
     OleControl& control_;
@@ -67,6 +70,7 @@ class HeadlessSite : public ControlSite {
     std::optional<std::string> openFileAnswer_;
     std::vector<std::string> openFileRequests_;
     std::vector<std::string> events_;
+    std::vector<DialogContent> dialogs_;
     std::string cursor_;
     std::vector<std::string> cursorLog_;
     std::array<ScrollBarState, 2> bars_{};

@@ -1,14 +1,11 @@
 #include "platform/os/module.h"
 
+#include "platform/os/install_dirs.h"
+
 #include <dlfcn.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
-
-#ifndef LUMORA_CODEC_DIR
-#define LUMORA_CODEC_DIR "."
-#endif
 
 namespace platform {
 
@@ -18,8 +15,7 @@ std::string ModulePath(const std::string& moduleName) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (file.size() >= 4 && file.compare(file.size() - 4, 4, ".dll") == 0)
         file.replace(file.size() - 4, 4, ".so");
-    const char* dir = std::getenv("LUMORA_CODEC_PATH");
-    std::string base = dir ? dir : LUMORA_CODEC_DIR;
+    std::string base = CodecDirectory();
     if (!base.empty() && base.back() != '/') base += '/';
     return base + file;
 }

@@ -6,7 +6,7 @@
 namespace platform {
 
 // The file a module name stands for: lower case, ".dll" replaced by ".so", looked up in
-// LUMORA_CODEC_PATH when it is set, else in the directory the build configured.
+// LUMORA_CODEC_PATH when it is set, else in lumora/codecs beside the library.
 std::string ModulePath(const std::string& moduleName);
 
 // An open module, closed when it goes out of scope.

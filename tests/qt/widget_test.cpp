@@ -1,0 +1,153 @@
+// LumoraWidget as a Qt program uses it: a Qt member for every dispatch member, properties that
+// go through the setters, signals for events, painting, cursors and scroll bars.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMetaMethod>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#include "control/dispatch.h"
+#include "control/type_library.h"
+#include "lumora_widget.h"
+#include "support/testdata.h"
+
+namespace {
+
+const QString kPhoto =
+    QString::fromStdString((testsupport::SourceDir() / "samples/photo.jpg").string());
+
+int MethodIndex(const QMetaObject* meta, std::string_view name, int parameters,
+                QMetaMethod::MethodType type) {
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+        const QMetaMethod m = meta->method(i);
+        if (m.methodType() == type && m.name() == QByteArray(name.data(), qsizetype(name.size())) &&
+            m.parameterCount() == parameters)
+            return i;
+    }
+    return -1;
+}
+
+TEST(LumoraWidget, EveryDispatchMemberHasAQtCounterpart) {
+    const QMetaObject* meta = &LumoraWidget::staticMetaObject;
+    for (const control::MemberInfo& m : control::DispatchMembers()) {
+        const std::string name(m.name);
+        SCOPED_TRACE(name);
+        const int n = static_cast<int>(m.params.size());
+        if (m.kind == control::MemberKind::Property) {
+            const int index = meta->indexOfProperty(name.c_str());
+            ASSERT_GE(index, 0) << "no Q_PROPERTY";
+            EXPECT_EQ(meta->property(index).isWritable(), m.put != nullptr);
+        } else if (m.kind == control::MemberKind::IndexedProperty) {
+            EXPECT_GE(MethodIndex(meta, m.name, n, QMetaMethod::Method), 0);
+            EXPECT_GE(MethodIndex(meta, "set" + name, n + 1, QMetaMethod::Method), 0);
+        } else {
+            EXPECT_GE(MethodIndex(meta, m.name, n, QMetaMethod::Method), 0) << "no invokable";
+        }
+    }
+    for (const control::EventInfo& e : control::EventMembers())
+        EXPECT_GE(MethodIndex(meta, e.name, static_cast<int>(e.params.size()), QMetaMethod::Signal),
+                  0)
+            << "no signal " << e.name;
+}
+
+TEST(LumoraWidget, PropertiesGoThroughTheSetters) {
+    LumoraWidget w;
+    EXPECT_EQ(w.property("Zoom").toDouble(), 1.0);
+    EXPECT_TRUE(w.setProperty("Zoom", 2.5));
+    EXPECT_EQ(w.get_Zoom(), 2.5);
+    int raised = 0;
+    QObject::connect(&w, &LumoraWidget::errorRaised,
+                     [&](int number, const QString&) { raised = number; });
+    w.setProperty("JPGQuality", 101);
+    EXPECT_EQ(raised, 380);
+    EXPECT_EQ(w.lastError(), "Error 380: Invalid property value");
+    EXPECT_EQ(w.get_JPGQuality(), 0);
+    EXPECT_TRUE(w.setMember("FileName", kPhoto)) << w.lastError().toStdString();
+    EXPECT_EQ(w.getMember("bmpw").toInt(), 96);
+    QVariant width;
+    QMetaObject::invokeMethod(&w, "ScaleX", Q_RETURN_ARG(QVariant, width), Q_ARG(QVariant, 1),
+                              Q_ARG(QVariant, QVariant()), Q_ARG(QVariant, QVariant()));
+    // Members whose implementation is missing answer 438 instead of failing silently.
+    if (!width.isValid()) {
+        EXPECT_TRUE(w.lastError().startsWith("Error 438")) << w.lastError().toStdString();
+    }
+}
+
+TEST(LumoraWidget, EventsArriveAsSignals) {
+    LumoraWidget w;
+    w.resize(120, 90);
+    int paints = 0, clicks = 0;
+    QVariantList down;
+    QObject::connect(&w, &LumoraWidget::Paint, [&] { ++paints; });
+    QObject::connect(&w, &LumoraWidget::Click, [&] { ++clicks; });
+    QObject::connect(
+        &w, &LumoraWidget::MouseDown,
+        [&](const QVariant& b, const QVariant& s, const QVariant& x, const QVariant& y) {
+            down = {b, s, x, y};
+        });
+    w.surface();
+    EXPECT_EQ(paints, 1);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 20), QPointF(10, 20), Qt::LeftButton,
+                      Qt::LeftButton, Qt::ShiftModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(10, 20), QPointF(10, 20),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &press);
+    QApplication::sendEvent(&w, &release);
+    ASSERT_EQ(down.size(), 4);
+    EXPECT_EQ(down[0].toInt(), 1);
+    EXPECT_EQ(down[1].toInt(), 1);
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST(LumoraWidget, PaintsThePictureAsQtDecodesIt) {
+    LumoraWidget w;
+    w.resize(96, 64);
+    w.setMember("BorderStyle", 0);
+    w.setMember("Appearance", 0);
+    ASSERT_TRUE(w.setMember("FileName", kPhoto)) << w.lastError().toStdString();
+    const QImage shown = w.surface();
+    const QImage expected(kPhoto);
+    ASSERT_FALSE(shown.isNull());
+    ASSERT_EQ(expected.size(), QSize(96, 64));
+    for (const QPoint p : {QPoint(2, 2), QPoint(48, 32), QPoint(10, 60), QPoint(90, 20)}) {
+        const QColor a = shown.pixelColor(p), b = expected.pixelColor(p);
+        EXPECT_LE(std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                      std::abs(a.blue() - b.blue()),
+                  24)
+            << p.x() << "," << p.y();
+    }
+}
+
+TEST(LumoraWidget, CursorAndScrollBarsFollowTheControl) {
+    LumoraWidget w;
+    w.resize(100, 80);
+    // The cursor the control asks its site for becomes the widget's.
+    for (const auto& [name, shape] : {std::pair{platform::cursor::kCross, Qt::CrossCursor},
+                                      std::pair{platform::cursor::kIBeam, Qt::IBeamCursor},
+                                      std::pair{platform::cursor::kWait, Qt::WaitCursor},
+                                      std::pair{platform::cursor::kSizeNS, Qt::SizeVerCursor},
+                                      std::pair{platform::cursor::kArrow, Qt::ArrowCursor}}) {
+        w.OnCursorChanged(name);
+        EXPECT_EQ(w.cursor().shape(), shape) << name;
+    }
+    ASSERT_TRUE(w.setMember("FileName", kPhoto));
+    w.setMember("Zoom", 4.0);
+    QScrollBar* horizontal = nullptr;
+    for (QScrollBar* bar : w.findChildren<QScrollBar*>())
+        if (bar->orientation() == Qt::Horizontal) horizontal = bar;
+    ASSERT_NE(horizontal, nullptr);
+    ASSERT_TRUE(horizontal->isVisibleTo(&w));
+    EXPECT_EQ(horizontal->maximum(), w.getMember("HorzRange").toInt());
+    const int range = horizontal->maximum(), half = range / 2;
+    horizontal->setValue(half);
+    // The view offset is the bar position stretched by the control's own scroll factor.
+    EXPECT_NEAR(w.getMember("HorzPos").toInt(), half * (range + 21.0) / range, 1.0);
+    EXPECT_EQ(horizontal->value(), half);
+}
+
+}  // namespace
