@@ -111,10 +111,6 @@ Variant Put(CLumoraCtrl& c, std::span<const Variant> args) {
     return {};
 }
 
-Variant Unsupported(CLumoraCtrl&, std::span<const Variant>) {
-    MemberNotSupported();
-}
-
 Variant GetTabStops(CLumoraCtrl& c, std::span<const Variant> args) {
     return Variant::I2(c.GetTabStops(args[0].AsI2()));
 }
