@@ -255,7 +255,12 @@ void LumoraWidget::ShowDialog(const platform::DialogContent& dialog) {
         lines << QString::fromStdString(line);
     QMessageBox box(QMessageBox::Information, QString::fromStdString(dialog.title),
                     lines.join('\n'), QMessageBox::Ok, this);
+    if (dialog.icon == "LumoraCtrl") box.setIconPixmap(controlIcon().pixmap(32));
     box.exec();
+}
+
+QIcon LumoraWidget::controlIcon() {
+    return QIcon(QStringLiteral(":/lumora/lumora.png"));
 }
 
 void LumoraWidget::showPropertyPages() {

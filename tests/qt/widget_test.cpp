@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <cstdlib>
 #include <string>
@@ -174,6 +176,24 @@ TEST(LumoraWidget, PrintsOnARasterPage) {
             }
         }
     }
+}
+
+TEST(LumoraWidget, AboutBoxShowsTheControlsIcon) {
+    LumoraWidget w;
+    QString text;
+    QImage icon;
+    // The box is modal: read and close it from inside its own event loop.
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        text = box->text();
+        icon = box->iconPixmap().toImage();
+        box->accept();
+    });
+    w.callMethod("AboutBox");
+    EXPECT_TRUE(text.startsWith("Lumora Control, Version ")) << text.toStdString();
+    EXPECT_EQ(icon, LumoraWidget::controlIcon().pixmap(32).toImage());
+    EXPECT_FALSE(icon.isNull());
 }
 
 TEST(LumoraWidget, CursorAndScrollBarsFollowTheControl) {
