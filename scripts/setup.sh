@@ -20,6 +20,7 @@ if [ "${1:-}" = "--test" ]; then
     libcairo2-dev libpixman-1-dev  # the peers of the drawing benchmark
     time  # GNU time: peak memory of whole processes in the benchmarks
     xvfb xauth  # the viewer's screenshot test
+    poppler-utils  # pdftoppm: the viewer's printed PDF rendered back to pixels
   )
 elif [ $# -gt 0 ]; then
   echo "usage: scripts/setup.sh [--test]" >&2

@@ -19,7 +19,7 @@ class LumoraDesignerPlugin : public QObject, public QDesignerCustomWidgetInterfa
         return QStringLiteral("Lumora Control, version " LUMORA_VERSION_STRING);
     }
     QString includeFile() const override { return QStringLiteral("lumora/lumora_widget.h"); }
-    QIcon icon() const override { return {}; }
+    QIcon icon() const override { return LumoraWidget::controlIcon(); }
     bool isContainer() const override { return false; }
     QWidget* createWidget(QWidget* parent) override { return new LumoraWidget(parent); }
     bool isInitialized() const override { return initialized_; }

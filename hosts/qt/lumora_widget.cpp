@@ -8,11 +8,10 @@
 #include <QPainter>
 #include <QStyle>
 
-#include <cstring>
-
+#include "bitmap_image.h"
 #include "control/dispatch.h"
 #include "platform/gdi/gdi.h"
-#include "platform/gdi/packed_dib.h"
+#include "platform/gdi/page_dc.h"
 #include "platform/ole/control_error.h"
 #include "platform/ole/ole_control.h"
 #include "property_page_dialog.h"
@@ -109,29 +108,29 @@ QImage LumoraWidget::surface() {
     control_.PaintWindow();
     const HDC dc = control_.GetDC();
     if (!dc) return {};
-    const std::vector<uint8_t> dib =
-        platform::PackBitmap(platform::GetCurrentObject(dc, OBJ_BITMAP));
-    // A packed DIB is a BMP file without its 14-byte file header.
-    QByteArray file(14, '\0');
-    file[0] = 'B';
-    file[1] = 'M';
-    const uint32_t size = static_cast<uint32_t>(dib.size() + 14);
-    std::memcpy(file.data() + 2, &size, 4);
-    uint32_t headerSize = 0;
-    if (dib.size() >= 4) std::memcpy(&headerSize, dib.data(), 4);
-    uint32_t colours = 0, bitCount = 0;
-    if (dib.size() >= 36) {
-        bitCount = static_cast<uint32_t>(dib[14] | dib[15] << 8);
-        std::memcpy(&colours, dib.data() + 32, 4);
+    return BitmapImage(platform::GetCurrentObject(dc, OBJ_BITMAP));
+}
+
+QImage LumoraWidget::printPage(QSize pixels, int dpiX, int dpiY) {
+    // The page lives for this call only, whatever the control makes of it.
+    struct Page {
+        explicit Page(HDC page) : dc(page) {}
+        Page(const Page&) = delete;
+        ~Page() {
+            if (dc) platform::DeletePageDC(dc);
+        }
+        HDC dc;
+    } page(platform::CreatePageDC(pixels.width(), pixels.height(), dpiX, dpiY));
+    if (!page.dc) {
+        lastError_ = tr("No page of %1 x %2 pixels at %3 x %4 dpi")
+                         .arg(pixels.width())
+                         .arg(pixels.height())
+                         .arg(dpiX)
+                         .arg(dpiY);
+        return {};
     }
-    if (colours == 0 && bitCount <= 8) colours = 1u << bitCount;
-    uint32_t compression = 0;
-    if (dib.size() >= 20) std::memcpy(&compression, dib.data() + 16, 4);
-    const uint32_t masks = compression == 3 && headerSize == 40 ? 12 : 0;
-    const uint32_t offset = 14 + headerSize + masks + colours * 4;
-    std::memcpy(file.data() + 10, &offset, 4);
-    file.append(reinterpret_cast<const char*>(dib.data()), static_cast<qsizetype>(dib.size()));
-    return QImage::fromData(file, "BMP");
+    if (!setMember(QStringLiteral("PrintHDC"), static_cast<int>(page.dc))) return {};
+    return BitmapImage(platform::GetCurrentObject(page.dc, OBJ_BITMAP));
 }
 
 void LumoraWidget::paintEvent(QPaintEvent*) {
@@ -256,7 +255,12 @@ void LumoraWidget::ShowDialog(const platform::DialogContent& dialog) {
         lines << QString::fromStdString(line);
     QMessageBox box(QMessageBox::Information, QString::fromStdString(dialog.title),
                     lines.join('\n'), QMessageBox::Ok, this);
+    if (dialog.icon == "LumoraCtrl") box.setIconPixmap(controlIcon().pixmap(32));
     box.exec();
+}
+
+QIcon LumoraWidget::controlIcon() {
+    return QIcon(QStringLiteral(":/lumora/lumora.png"));
 }
 
 void LumoraWidget::showPropertyPages() {

@@ -1,7 +1,8 @@
-// lumora-viewer [FILE] [--script FILE.js] [--screenshot OUT.png]
+// lumora-viewer [FILE] [--script FILE.js] [--screenshot OUT.png] [--print-pdf OUT.pdf]
 // A small picture viewer on LumoraWidget. --script runs JavaScript with the widget as the global
 // `lumora` (its properties and methods are the control's) and `print(...)` writing a line;
-// --screenshot saves the window once shown and quits, so scripts and tests end by themselves.
+// --screenshot saves the window once shown and quits, so scripts and tests end by themselves;
+// --print-pdf prints the picture into a PDF file instead of showing the window.
 #include <QApplication>
 #include <QFile>
 #include <QJSEngine>
@@ -11,6 +12,7 @@
 #include <cstdio>
 
 #include "lumora_widget.h"
+#include "pdf_printer.h"
 #include "viewer_window.h"
 
 namespace {
@@ -51,26 +53,39 @@ bool RunScript(LumoraWidget& widget, const QString& path) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QString file, script, screenshot;
+    QString file, script, screenshot, pdf;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == "--script" && i + 1 < args.size())
             script = args[++i];
         else if (args[i] == "--screenshot" && i + 1 < args.size())
             screenshot = args[++i];
+        else if (args[i] == "--print-pdf" && i + 1 < args.size())
+            pdf = args[++i];
         else if (!args[i].startsWith("--") && file.isEmpty())
             file = args[i];
         else {
-            std::fputs("usage: lumora-viewer [FILE] [--script FILE.js] [--screenshot OUT.png]\n",
-                       stderr);
+            std::fputs(
+                "usage: lumora-viewer [FILE] [--script FILE.js] [--screenshot OUT.png] "
+                "[--print-pdf OUT.pdf]\n",
+                stderr);
             return 2;
         }
     }
     ViewerWindow window;
-    if (!file.isEmpty() && !window.open(file))
+    const bool opened = file.isEmpty() || window.open(file);
+    if (!opened)
         std::fprintf(stderr, "lumora-viewer: %s\n",
                      window.widget().lastError().toUtf8().constData());
     if (!script.isEmpty() && !RunScript(window.widget(), script)) return 1;
+    if (!pdf.isEmpty()) {
+        // A picture that did not load is not printed as a blank page.
+        if (!opened) return 1;
+        QString error;
+        if (PrintToPdf(window.widget(), pdf, ViewerWindow::kPrintDpi, &error)) return 0;
+        std::fprintf(stderr, "lumora-viewer: %s\n", error.toUtf8().constData());
+        return 1;
+    }
     window.show();
     if (screenshot.isEmpty()) return app.exec();
     int status = 0;

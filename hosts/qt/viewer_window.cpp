@@ -5,6 +5,7 @@
 #include <QStatusBar>
 
 #include "lumora_widget.h"
+#include "pdf_printer.h"
 
 ViewerWindow::ViewerWindow() : widget_(new LumoraWidget(this)) {
     setCentralWidget(widget_);
@@ -15,6 +16,7 @@ ViewerWindow::ViewerWindow() : widget_(new LumoraWidget(this)) {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     file->addAction(tr("&Open..."), QKeySequence::Open, [this] { set("LMOpenPicture", 1); });
     file->addAction(tr("Save as &JPEG..."), [this] { saveJpeg(); });
+    file->addAction(tr("&Print to PDF..."), [this] { printToPdf(); });
     file->addAction(tr("&Quit"), QKeySequence::Quit, this, &QWidget::close);
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
@@ -63,4 +65,12 @@ void ViewerWindow::saveJpeg() {
     const QString file = QFileDialog::getSaveFileName(this, tr("Save as JPEG"), {},
                                                       tr("JPEG pictures (*.jpg *.jpeg)"));
     if (!file.isEmpty()) call("JPGSaveName", {file});
+}
+
+void ViewerWindow::printToPdf() {
+    const QString file =
+        QFileDialog::getSaveFileName(this, tr("Print to PDF"), {}, tr("PDF documents (*.pdf)"));
+    QString error;
+    if (!file.isEmpty() && !PrintToPdf(*widget_, file, kPrintDpi, &error))
+        statusBar()->showMessage(error);
 }

@@ -8,6 +8,9 @@ class LumoraWidget;
 class ViewerWindow : public QMainWindow {
     Q_OBJECT
   public:
+    // Fine enough for photographs on paper, small enough to keep a page in memory.
+    static constexpr int kPrintDpi = 150;
+
     ViewerWindow();
     LumoraWidget& widget() { return *widget_; }
     // Loads a file; false (with the error in the status bar) when the control refuses it.
@@ -17,6 +20,7 @@ class ViewerWindow : public QMainWindow {
     void call(const QString& method, const QVariantList& args = {});
     void set(const QString& property, const QVariant& value);
     void saveJpeg();
+    void printToPdf();
 
     LumoraWidget* widget_;
 };

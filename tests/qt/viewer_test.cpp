@@ -30,6 +30,22 @@ std::string Photo() {
     return Quote(testsupport::SourceDir() / "samples/photo.jpg");
 }
 
+// Pixels of the photo's and the sunset's colours: orange sky, green ground, white sun.
+struct SunsetColours {
+    int orange = 0, green = 0, white = 0;
+};
+SunsetColours CountSunsetColours(const QImage& image) {
+    SunsetColours n;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            n.orange += c.red() > 200 && c.green() > 100 && c.green() < 170 && c.blue() < 60;
+            n.green += c.green() > 70 && c.red() < 60 && c.blue() < 60;
+            n.white += c.red() > 245 && c.green() > 245 && c.blue() > 245;
+        }
+    return n;
+}
+
 TEST(Viewer, ScriptDrivesTheWidget) {
     const fs::path dir = fs::temp_directory_path() / ("lumora-viewer-" + std::to_string(getpid()));
     fs::create_directories(dir);
@@ -93,17 +109,37 @@ TEST(Viewer, WindowShowsThePictureOnAnXServer) {
     fs::remove(shot);
     ASSERT_FALSE(window.isNull());
     // The sample is an orange-to-blue sky over green ground with a white sun: all must show.
-    int orange = 0, green = 0, white = 0;
-    for (int y = 0; y < window.height(); ++y)
-        for (int x = 0; x < window.width(); ++x) {
-            const QColor c = window.pixelColor(x, y);
-            orange += c.red() > 200 && c.green() > 100 && c.green() < 170 && c.blue() < 60;
-            green += c.green() > 70 && c.red() < 60 && c.blue() < 60;
-            white += c.red() > 245 && c.green() > 245 && c.blue() > 245;
-        }
-    EXPECT_GT(orange, 20);
-    EXPECT_GT(green, 200);
-    EXPECT_GT(white, 500);
+    const SunsetColours colours = CountSunsetColours(window);
+    EXPECT_GT(colours.orange, 20);
+    EXPECT_GT(colours.green, 200);
+    EXPECT_GT(colours.white, 500);
+}
+
+TEST(Viewer, PrintsThePictureToPdf) {
+    if (Shell("command -v pdftoppm").status != 0) GTEST_SKIP() << "pdftoppm is not installed";
+    const fs::path dir = fs::temp_directory_path() / ("lumora-pdf-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string sunset = Quote(testsupport::SourceDir() / "samples/sunset.bmp");
+    const auto printed = Shell("QT_QPA_PLATFORM=offscreen " + Viewer() + " " + sunset +
+                               " --print-pdf " + Quote(dir / "x.pdf"));
+    ASSERT_EQ(printed.status, 0) << printed.output;
+    ASSERT_TRUE(fs::exists(dir / "x.pdf"));
+    // Rendered back at the printing resolution, the 96 x 64 picture is 96 x 64 pixels of it.
+    const auto rendered =
+        Shell("pdftoppm -r 150 -png -singlefile " + Quote(dir / "x.pdf") + " " + Quote(dir / "p"));
+    ASSERT_EQ(rendered.status, 0) << rendered.output;
+    const QImage page(QString::fromStdString((dir / "p.png").string()));
+    ASSERT_FALSE(page.isNull());
+    EXPECT_GT(page.width(), 1200);  // a sheet of paper, A4 or Letter by the locale
+    const SunsetColours colours = CountSunsetColours(page);
+    EXPECT_GT(colours.orange, 50);
+    EXPECT_GT(colours.green, 600);
+    // A picture that cannot be opened leaves no PDF behind.
+    const auto missing = Shell("QT_QPA_PLATFORM=offscreen " + Viewer() + " " +
+                               Quote(dir / "none.bmp") + " --print-pdf " + Quote(dir / "y.pdf"));
+    EXPECT_NE(missing.status, 0);
+    EXPECT_FALSE(fs::exists(dir / "y.pdf"));
+    fs::remove_all(dir);
 }
 
 }  // namespace

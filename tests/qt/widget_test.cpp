@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <cstdlib>
 #include <string>
@@ -121,6 +123,77 @@ TEST(LumoraWidget, PaintsThePictureAsQtDecodesIt) {
                   24)
             << p.x() << "," << p.y();
     }
+}
+
+// The rectangle of a page's pixels that are not paper white.
+QRect InkBounds(const QImage& page) {
+    QRect ink;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (page.pixel(x, y) != qRgb(255, 255, 255)) ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
+TEST(LumoraWidget, PrintsOnARasterPage) {
+    const QString sunset =
+        QString::fromStdString((testsupport::SourceDir() / "samples/sunset.bmp").string());
+    const QImage expected(sunset);
+    ASSERT_EQ(expected.size(), QSize(96, 64));
+    struct Row {
+        QSize page;
+        int dpiX, dpiY;
+        QRect ink;  // null: no page
+        int scaleX, scaleY;
+    };
+    // At PrintX 30, PrintY 20 and PrintZoom 2; unequal resolutions shrink the finer axis.
+    for (const Row& row :
+         std::initializer_list<Row>{{{400, 300}, 150, 150, {30, 20, 192, 128}, 2, 2},
+                                    {{400, 300}, 75, 150, {30, 20, 96, 128}, 1, 2},
+                                    {{400, 300}, 150, 75, {30, 20, 192, 64}, 2, 1},
+                                    {{100, 60}, 150, 150, {30, 20, 70, 40}, 2, 2},
+                                    {{0, 300}, 150, 150, {}, 0, 0},
+                                    {{400, 300}, 150, 0, {}, 0, 0}}) {
+        SCOPED_TRACE(row.page.width() * 1000 + row.dpiY);
+        LumoraWidget w;
+        ASSERT_TRUE(w.setMember("FileName", sunset));
+        w.setMember("PrintX", 30);
+        w.setMember("PrintY", 20);
+        w.setMember("PrintZoom", 2.0);
+        const QImage page = w.printPage(row.page, row.dpiX, row.dpiY);
+        if (row.ink.isNull()) {
+            EXPECT_TRUE(page.isNull());
+            EXPECT_FALSE(w.lastError().isEmpty());
+            continue;
+        }
+        ASSERT_EQ(page.size(), row.page);
+        EXPECT_EQ(InkBounds(page), row.ink);
+        // Pixel for pixel the picture as Qt reads it, where the page has room for it.
+        for (const QPoint p : {QPoint(5, 3), QPoint(48, 20), QPoint(30, 60), QPoint(20, 8)}) {
+            const QPoint at(30 + p.x() * row.scaleX, 20 + p.y() * row.scaleY);
+            if (page.rect().contains(at)) {
+                EXPECT_EQ(QColor(page.pixel(at)), QColor(expected.pixel(p)))
+                    << p.x() << "," << p.y();
+            }
+        }
+    }
+}
+
+TEST(LumoraWidget, AboutBoxShowsTheControlsIcon) {
+    LumoraWidget w;
+    QString text;
+    QImage icon;
+    // The box is modal: read and close it from inside its own event loop.
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        text = box->text();
+        icon = box->iconPixmap().toImage();
+        box->accept();
+    });
+    w.callMethod("AboutBox");
+    EXPECT_TRUE(text.startsWith("Lumora Control, Version ")) << text.toStdString();
+    EXPECT_EQ(icon, LumoraWidget::controlIcon().pixmap(32).toImage());
+    EXPECT_FALSE(icon.isNull());
 }
 
 TEST(LumoraWidget, CursorAndScrollBarsFollowTheControl) {
