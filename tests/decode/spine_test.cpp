@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <vector>
 
 #include "decode/build_dib.h"
@@ -14,12 +14,14 @@
 #include "platform/gdi/gdi.h"
 #include "platform/os/global_memory.h"
 #include "platform/os/handles.h"
+#include "support/env_override.h"
 #include "support/oracle.h"
 #include "support/picture.h"
 #include "support/testdata.h"
 
 namespace fs = std::filesystem;
 using namespace decode;
+using testsupport::Bytes;
 
 namespace {
 
@@ -47,19 +49,6 @@ class DisplayDepth : public ::testing::Test {
   protected:
     void TearDown() override { platform::SetDisplayDepth(32); }
 };
-
-fs::path TempDir() {
-    fs::path dir = fs::temp_directory_path() / ("lumora_spine_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir;
-}
-
-fs::path WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-    fs::path p = TempDir() / name;
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return p;
-}
 
 // The classic smallest GIF: 1 x 1, a two-colour table, pixel index 0.
 const std::vector<uint8_t> kTinyGif = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01,
@@ -398,107 +387,57 @@ TEST(LoaderDispatch, ExtensionRules) {
     EXPECT_EQ(DispatchExtension("a.gi"), "gi");
 }
 
-class Loader : public ::testing::Test {
-  protected:
-    HBITMAP Load(const fs::path& p) {
-        img = DecodedImage{};
-        return LoadImageFile(img, p.string(), dc, LoadOptions{});
-    }
-    void TearDown() override {
-        if (img.paletteHandle) platform::DeleteObject(img.paletteHandle);
-        if (img.maskBitmap) platform::DeleteObject(img.maskBitmap);
-        platform::ReleaseDC(0, dc);
-    }
-    HDC dc = platform::GetDC(0);
-    DecodedImage img;
+// Each row writes a file under its name (none when the bytes are empty) and loads it.
+struct Dispatch {
+    const char* name;
+    Bytes bytes;
+    std::optional<int32_t> rc;
+    const char* format = nullptr;
+    bool withoutModules = false;
 };
 
-TEST_F(Loader, ContentTestFindsGifAndBmpBehindForeignExtensions) {
-    HBITMAP gif = Load(WriteFile("x.dat", kTinyGif));
-    ASSERT_NE(gif, 0u);
-    EXPECT_EQ(img.format, "gif");
-    EXPECT_EQ(img.errorCode, 0);
-    platform::DeleteObject(gif);
-    platform::DeleteObject(img.paletteHandle);
-
-    // The GIF reader fails first; its code is discarded once the BMP reader succeeds.
-    HBITMAP bmp = Load(WriteFile("y.dat", TinyBmp()));
-    ASSERT_NE(bmp, 0u);
-    EXPECT_EQ(img.format, "bmp");
-    EXPECT_EQ(img.errorCode, 0);
-    EXPECT_EQ(img.transparentIndex, -1);
-    platform::DeleteObject(bmp);
-
-    const std::string text = "just some words\n";
-    EXPECT_EQ(Load(WriteFile("z.dat", std::vector<uint8_t>(text.begin(), text.end()))), 0u);
-    EXPECT_EQ(img.errorCode, kUnsupported);
-    EXPECT_EQ(Load(WriteFile("a.gi", std::vector<uint8_t>(text.begin(), text.end()))), 0u);
-    EXPECT_EQ(img.errorCode, kUnsupported);
-}
-
-TEST_F(Loader, RoutesByExtension) {
-    const fs::path gif = WriteFile("frame.GIF", kTinyGif);  // upper case: lower-cased first
-    HBITMAP b = Load(gif);
-    ASSERT_NE(b, 0u);
-    EXPECT_EQ(img.format, "gif");
-    platform::DeleteObject(b);
-
-    EXPECT_EQ(Load(WriteFile("icon.ico", {0, 0, 1, 0})), 0u);
-    EXPECT_EQ(img.errorCode, kIconSignal);
-    EXPECT_EQ(Load(WriteFile("arrow.cur", {0, 0, 2, 0})), 0u);
-    EXPECT_EQ(img.errorCode, kIconSignal);
-    EXPECT_EQ(Load(WriteFile("clip.wmf", {1})), 0u);
-    EXPECT_EQ(img.errorCode, kMetafileSignal);
-    EXPECT_EQ(Load(WriteFile("clip.emf", {1})), 0u);
-    EXPECT_EQ(img.errorCode, kEnhMetafileSignal);
-    Load(WriteFile("scan.psd", {1}));
-    EXPECT_EQ(img.format, "eps");
-
-    // A BMP under .gif goes to the GIF reader, which refuses it: the extension decides.
-    EXPECT_EQ(Load(WriteFile("wrong.gif", TinyBmp())), 0u);
-    EXPECT_EQ(img.errorCode, kBadHeader);
-}
-
-TEST_F(Loader, MissingFiles) {
-    EXPECT_EQ(Load(TempDir() / "absent.xyz"), 0u);
-    EXPECT_EQ(img.errorCode, kCouldNotOpen);
-    EXPECT_EQ(Load(TempDir() / "absent.bmp"), 0u);
-    EXPECT_EQ(img.errorCode, kCouldNotOpen);
-}
-
-TEST_F(Loader, MissingCodecModulesGiveTheirCodes) {
-    const fs::path empty = TempDir() / "no_codecs";
-    fs::create_directories(empty);
-    const char* old = std::getenv("LUMORA_CODEC_PATH");
-    const std::string saved = old ? old : "";
-    ::setenv("LUMORA_CODEC_PATH", empty.c_str(), 1);
-    const std::vector<uint8_t> jpegStart = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10};
-    EXPECT_EQ(Load(WriteFile("photo.dat", jpegStart)), 0u);
-    EXPECT_EQ(img.errorCode, kNoJpegModule);
-    EXPECT_EQ(Load(WriteFile("photo.JPG", {1, 2, 3})), 0u);  // "jpg" is not in the table
-    EXPECT_EQ(img.errorCode, kNoJpegModule);
-    EXPECT_EQ(Load(WriteFile("p.png", {1})), 0u);
-    EXPECT_EQ(img.errorCode, kNoPngModule);
-    EXPECT_EQ(Load(WriteFile("s.dcm", {1})), 0u);
-    EXPECT_EQ(img.errorCode, kNoDicomModule);
-    if (old)
-        ::setenv("LUMORA_CODEC_PATH", saved.c_str(), 1);
-    else
-        ::unsetenv("LUMORA_CODEC_PATH");
-}
-
-TEST_F(Loader, ModulesOpenTheFileByTheNameAsGiven) {
-    // Folder and file in mixed case: a lower-cased copy of the name would not open.
-    const fs::path dir = TempDir() / "Mixed Case";
-    fs::create_directories(dir);
-    const fs::path png = dir / "Logo.PNG";
-    fs::copy_file(testsupport::SourceDir() / "samples" / "logo.png", png,
-                  fs::copy_options::overwrite_existing);
-    HBITMAP b = Load(png);
-    ASSERT_NE(b, 0u) << img.errorCode;
-    EXPECT_EQ(img.format, "png");
-    EXPECT_EQ(img.imageWidth, 64);
-    platform::DeleteObject(b);
+TEST(LoaderDispatch, ExtensionFirstThenContentThenTheModules) {
+    const std::string words = "just some words\n";
+    const Bytes text(words.begin(), words.end());
+    const Dispatch kCases[] = {
+        {"x.dat", kTinyGif, 0, "gif"},
+        // The GIF reader fails first; its code is discarded once the BMP reader succeeds.
+        {"y.dat", TinyBmp(), 0, "bmp"},
+        {"z.dat", text, kUnsupported},
+        {"a.gi", text, kUnsupported},
+        {"frame.GIF", kTinyGif, 0, "gif"},  // upper case: lower-cased first
+        {"icon.ico", {0, 0, 1, 0}, kIconSignal},
+        {"arrow.cur", {0, 0, 2, 0}, kIconSignal},
+        {"clip.wmf", {1}, kMetafileSignal},
+        {"clip.emf", {1}, kEnhMetafileSignal},
+        {"scan.psd", {1}, std::nullopt, "eps"},
+        // A BMP under .gif goes to the GIF reader, which refuses it: the extension decides.
+        {"wrong.gif", TinyBmp(), kBadHeader},
+        {"absent.xyz", {}, kCouldNotOpen},
+        {"absent.bmp", {}, kCouldNotOpen},
+        // Modules open the file by the name as given: a lower-cased copy would not open.
+        {"Mixed Case/Logo.PNG",
+         testsupport::ReadBytes((testsupport::SourceDir() / "samples" / "logo.png").string()), 0,
+         "png"},
+        {"photo.dat", {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10}, kNoJpegModule, nullptr, true},
+        {"photo.JPG", {1, 2, 3}, kNoJpegModule, nullptr, true},
+        {"p.png", {1}, kNoPngModule, nullptr, true},
+        {"s.dcm", {1}, kNoDicomModule, nullptr, true},
+    };
+    testsupport::TempDir dir;
+    fs::create_directories(dir.path("Mixed Case"));
+    const std::string noModules = dir.path("no_codecs");
+    fs::create_directories(noModules);
+    for (const Dispatch& c : kCases) {
+        const std::string path = dir.path(c.name);
+        if (!c.bytes.empty()) testsupport::WriteBytes(path, c.bytes);
+        std::optional<testsupport::EnvOverride> env;
+        if (c.withoutModules) env.emplace("LUMORA_CODEC_PATH", noModules);
+        const testsupport::FileLoad load = testsupport::LoadFile(path);
+        EXPECT_EQ(c.rc.value_or(load.rc), load.rc) << c.name;
+        EXPECT_EQ(c.format ? c.format : load.format, load.format) << c.name;
+        EXPECT_EQ(load.picture.width > 0, load.rc == 0) << c.name;
+    }
 }
 
 // The read-back every format's tests rely on: the loader's bitmap, seen as ImageMagick sees the
