@@ -572,40 +572,4 @@ TEST(BmpPublicFiles, PixelsMatchImageMagick) {
     EXPECT_GE(compared, 120);
 }
 
-// bmpsuite encodes one picture many ways; every encoding must give the same pixels as the
-// plainest one (which the test above holds to ImageMagick's decode).
-TEST(BmpPublicFiles, EncodingsOfOnePictureDecodeAlike) {
-    if (!fs::is_directory(kTestData / "bmp")) GTEST_SKIP() << "no public test pictures here";
-    const std::map<std::string, std::vector<std::string>> kSame = {
-        {"pal8.bmp",
-         {"ba-bm.bmp", "pal8-0.bmp", "pal8offs.bmp", "pal8os2.bmp", "pal8os2-hs.bmp",
-          "pal8os2-sz.bmp", "pal8os2sp.bmp", "pal8os2v2.bmp", "pal8os2v2-16.bmp",
-          "pal8os2v2-40sz.bmp", "pal8os2v2-sz.bmp", "pal8oversizepal.bmp", "pal8rle.bmp",
-          "pal8topdown.bmp", "pal8v4.bmp", "pal8v5.bmp"}},
-        {"rgb24.bmp",
-         {"rgb24largepal.bmp", "rgb24lprof.bmp", "rgb24pal.bmp", "rgb24prof.bmp", "rgb32.bmp",
-          "rgb32-xbgr.bmp", "rgb32bf.bmp", "rgb32bfdef.bmp", "rgb32fakealpha.bmp", "rgb32h52.bmp"}},
-        {"rgb16.bmp", {"rgb16bfdef.bmp", "rgb16faketrns.bmp"}},
-        {"rgb16-565.bmp", {"rgb16-565pal.bmp"}},
-        {"pal4.bmp", {"pal4rle.bmp"}},
-        {"pal1.bmp", {"pal1wb.bmp"}},
-        {"rgba32-1.bmp", {"rgba32-2.bmp", "rgba32abf.bmp", "rgba32h56.bmp"}}};
-    auto pixels = [](const testsupport::ReaderRun& l) {
-        std::vector<Rgb> v;
-        for (int y = 0; y < l.img.header.biHeight; ++y)
-            for (int x = 0; x < l.img.header.biWidth; ++x)
-                v.push_back(l.rgb(x, y));
-        return v;
-    };
-    for (const auto& [plain, others] : kSame) {
-        auto reference = Load(ReadFile(kTestData / "bmp" / plain));
-        ASSERT_EQ(reference->rc, 0) << plain;
-        for (const std::string& other : others) {
-            auto l = Load(ReadFile(kTestData / "bmp" / other));
-            ASSERT_EQ(l->rc, 0) << other;
-            EXPECT_TRUE(pixels(*l) == pixels(*reference)) << other << " differs from " << plain;
-        }
-    }
-}
-
 }  // namespace
