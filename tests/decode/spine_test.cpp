@@ -268,114 +268,92 @@ TEST(ColourReduction, OrderedDitherReadsIndexedPixelsThroughThePalette) {
     ReleasePixels(img);
 }
 
-TEST_F(DisplayDepth, BuildDibKeepsOneBitPicturesUndithered) {
-    for (uint16_t dither : {0, 1, 2}) {
-        DecodedImage img = MakeImage(10, 2, 1);
-        img.rgbPalette[3] = img.rgbPalette[4] = img.rgbPalette[5] = 255;
-        img.row(0)[0] = 0x80;
-        HDC dc = platform::GetDC(0);
-        HBITMAP bmp = BuildDib(img, dc, dither);
-        ASSERT_NE(bmp, 0u);
-        EXPECT_EQ(img.builtBitCount, 1);
-        EXPECT_EQ(img.pixelHandle, 0u);
-        PALETTEENTRY e[3]{};
-        EXPECT_EQ(platform::GetPaletteEntries(img.paletteHandle, 0, 3, e), 2u);
-        EXPECT_EQ(platform::GetPixel(0, 0, 0), platform::CLR_INVALID);  // no DC, no pixel
+// What BuildDib made, deleted with the object.
+struct Built {
+    Built(DecodedImage& picture, uint16_t dither)
+        : img(picture), dc(platform::GetDC(0)), bmp(BuildDib(img, dc, dither)) {}
+    ~Built() {
+        for (HGDIOBJ o : {HGDIOBJ(bmp), HGDIOBJ(img.paletteHandle), HGDIOBJ(img.maskBitmap)})
+            if (o) platform::DeleteObject(o);
+        platform::ReleaseDC(0, dc);
+    }
+    // A pixel of the bitmap (or of the mask) through a memory DC.
+    COLORREF pixel(HBITMAP which, int x, int y) const {
         HDC mem = platform::CreateCompatibleDC(dc);
-        HGDIOBJ old = platform::SelectObject(mem, bmp);
-        EXPECT_EQ(platform::GetPixel(mem, 0, 0), RGB(255, 255, 255));
-        EXPECT_EQ(platform::GetPixel(mem, 1, 0), RGB(0, 0, 0));
+        HGDIOBJ old = platform::SelectObject(mem, which);
+        const COLORREF c = platform::GetPixel(mem, x, y);
         platform::SelectObject(mem, old);
         platform::DeleteDC(mem);
-        platform::DeleteObject(bmp);
-        platform::DeleteObject(img.paletteHandle);
-        platform::ReleaseDC(0, dc);
+        return c;
+    }
+    DecodedImage& img;
+    HDC dc;
+    HBITMAP bmp;
+};
+
+TEST_F(DisplayDepth, BuildDibDithersOnlyWhereAsked) {
+    // One-bit pictures are never dithered; 8 bits on true colour only with "dither extra
+    // colours"; 24 bits on a palette display only with "dither always" (else a palette is made).
+    const struct {
+        int bits, display, dither, built;
+    } kCases[] = {{1, 32, 0, 1}, {1, 32, 1, 1},  {1, 32, 2, 1}, {8, 32, 2, 8},
+                  {8, 32, 1, 4}, {24, 8, 0, 24}, {24, 8, 2, 4}};
+    for (const auto& c : kCases) {
+        ASSERT_TRUE(platform::SetDisplayDepth(c.display));
+        DecodedImage img = MakeImage(16, 4, c.bits);
+        Built b(img, static_cast<uint16_t>(c.dither));
+        ASSERT_NE(b.bmp, 0u) << c.bits << " bits, dither " << c.dither;
+        EXPECT_EQ(img.builtBitCount, c.built) << c.bits << " bits, dither " << c.dither;
+        EXPECT_EQ(img.pixelHandle, 0u);
+        EXPECT_NE(img.paletteHandle, 0u);
+        BITMAP bm{};
+        platform::GetObject(b.bmp, sizeof bm, &bm);
+        EXPECT_EQ(bm.bmBitsPixel, c.built) << c.bits << " bits, dither " << c.dither;
     }
 }
 
-TEST_F(DisplayDepth, BuildDibDithersOnlyWhereAsked) {
-    HDC dc = platform::GetDC(0);
-    // 8 bits on a true-colour display with "dither always": nothing to do, 256-entry palette.
-    DecodedImage img = MakeImage(4, 4, 8);
-    img.rgbPalette[3 * 7] = 200;
-    img.row(0)[0] = 7;
-    HBITMAP bmp = BuildDib(img, dc, 2);
-    ASSERT_NE(bmp, 0u);
-    EXPECT_EQ(img.builtBitCount, 8);
+TEST_F(DisplayDepth, BuildDibKeepsThePictureColours) {
+    DecodedImage one = MakeImage(10, 2, 1);
+    one.rgbPalette[3] = one.rgbPalette[4] = one.rgbPalette[5] = 255;
+    one.row(0)[0] = 0x80;
+    Built b1(one, 2);
+    PALETTEENTRY e[3]{};
+    EXPECT_EQ(platform::GetPaletteEntries(one.paletteHandle, 0, 3, e), 2u);
+    EXPECT_EQ(b1.pixel(b1.bmp, 0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(b1.pixel(b1.bmp, 1, 0), RGB(0, 0, 0));
+
+    DecodedImage eight = MakeImage(4, 4, 8);
+    eight.rgbPalette[3 * 7] = 200;
+    eight.row(0)[0] = 7;
+    Built b8(eight, 2);
     BITMAPINFO info{};
     info.bmiHeader.biSize = 40;
-    EXPECT_GT(platform::GetDIBits(dc, bmp, 0, 4, nullptr, &info, DIB_RGB_COLORS), 0);
-    EXPECT_EQ(info.bmiHeader.biBitCount, 8);
-    EXPECT_GT(platform::GetDIBits(dc, bmp, 0, 4, nullptr, &info, DIB_RGB_COLORS), 0);
+    // The first call fills the header, the second the colours.
+    for (int call = 0; call < 2; ++call)
+        EXPECT_GT(platform::GetDIBits(b8.dc, b8.bmp, 0, 4, nullptr, &info, DIB_RGB_COLORS), 0);
     EXPECT_EQ(info.bmiColors[7].rgbRed, 200);
     uint16_t count = 0;
-    platform::GetObject(img.paletteHandle, sizeof count, &count);
+    platform::GetObject(eight.paletteHandle, sizeof count, &count);
     EXPECT_EQ(count, 256);
-    platform::DeleteObject(bmp);
-    platform::DeleteObject(img.paletteHandle);
-
-    // "Dither extra colours" converts an 8-bit picture on any display.
-    DecodedImage extra = MakeImage(4, 4, 8);
-    bmp = BuildDib(extra, dc, 1);
-    ASSERT_NE(bmp, 0u);
-    EXPECT_EQ(extra.builtBitCount, 4);
-    platform::DeleteObject(bmp);
-    platform::DeleteObject(extra.paletteHandle);
-    platform::ReleaseDC(0, dc);
-}
-
-TEST_F(DisplayDepth, BuildDibOnAPaletteDisplay) {
-    ASSERT_TRUE(platform::SetDisplayDepth(8));
-    HDC dc = platform::GetDC(0);
-    DecodedImage img = MakeImage(16, 16, 24);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            SetRgb(img, x, y, static_cast<uint8_t>(x * 16), static_cast<uint8_t>(y * 16), 77);
-    HBITMAP bmp = BuildDib(img, dc, 0);
-    ASSERT_NE(bmp, 0u);
-    EXPECT_EQ(img.builtBitCount, 24);  // pixels stay true colour; only a palette is made
-    ASSERT_NE(img.paletteHandle, 0u);
-    BITMAP bm{};
-    platform::GetObject(bmp, sizeof bm, &bm);
-    EXPECT_EQ(bm.bmBitsPixel, 24);
-    platform::DeleteObject(bmp);
-    platform::DeleteObject(img.paletteHandle);
-
-    DecodedImage dithered = MakeImage(16, 16, 24);
-    bmp = BuildDib(dithered, dc, 2);  // 24 > 8: "dither always" dithers
-    ASSERT_NE(bmp, 0u);
-    EXPECT_EQ(dithered.builtBitCount, 4);
-    platform::DeleteObject(bmp);
-    platform::DeleteObject(dithered.paletteHandle);
-    platform::ReleaseDC(0, dc);
 }
 
 TEST_F(DisplayDepth, BuildDibMakesAMaskOfTheTransparentIndex) {
-    HDC dc = platform::GetDC(0);
     DecodedImage img = MakeImage(3, 2, 8);
     img.transparentIndex = 5;
     img.row(0)[1] = 5;
     img.row(1)[2] = 5;
     const size_t blocks = platform::CountHandles(platform::HandleKind::Memory) - 1;
-    HBITMAP bmp = BuildDib(img, dc, 0);
-    ASSERT_NE(bmp, 0u);
+    Built b(img, 0);
+    ASSERT_NE(b.bmp, 0u);
     ASSERT_NE(img.maskBitmap, 0u);
     EXPECT_EQ(platform::CountHandles(platform::HandleKind::Memory), blocks);  // pixel block freed
-    HDC mem = platform::CreateCompatibleDC(dc);
-    HGDIOBJ old = platform::SelectObject(mem, img.maskBitmap);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x) {
             const bool transparent = (x == 1 && y == 0) || (x == 2 && y == 1);
-            EXPECT_EQ(platform::GetPixel(mem, x, y),
+            EXPECT_EQ(b.pixel(img.maskBitmap, x, y),
                       transparent ? RGB(255, 255, 255) : RGB(0, 0, 0))
                 << x << "," << y;
         }
-    platform::SelectObject(mem, old);
-    platform::DeleteDC(mem);
-    platform::DeleteObject(img.maskBitmap);
-    platform::DeleteObject(bmp);
-    platform::DeleteObject(img.paletteHandle);
-    platform::ReleaseDC(0, dc);
 }
 
 TEST(LoaderDispatch, ExtensionRules) {
