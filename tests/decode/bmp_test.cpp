@@ -27,9 +27,7 @@ namespace fs = std::filesystem;
 using testsupport::Bytes;
 using testsupport::Rgb;
 
-void Put16(Bytes& v, uint32_t x) {
-    testsupport::PutLe(v, x, 2);
-}
+using testsupport::PutLe16;
 void Put32(Bytes& v, uint32_t x) {
     testsupport::PutLe(v, x, 4);
 }
@@ -37,7 +35,7 @@ void Put32(Bytes& v, uint32_t x) {
 Bytes Words16(std::initializer_list<uint16_t> values) {
     Bytes v;
     for (uint16_t p : values)
-        Put16(v, p);
+        PutLe16(v, p);
     v.resize((v.size() + 3) / 4 * 4);
     return v;
 }

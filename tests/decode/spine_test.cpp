@@ -204,24 +204,20 @@ TEST(ColourReduction, MedianCutOfOneColourAndOfFewColours) {
     for (int i = 3; i < 768; ++i)
         ASSERT_EQ(one.rgbPalette[i], 0) << i;
     ReleasePixels(one);
+}
 
-    // Twenty distinct 4-bit cells, 16 wanted: the palette is full.
-    DecodedImage many = MakeImage(20, 1, 24);
-    for (int x = 0; x < 20; ++x)
-        SetRgb(many, x, 0, static_cast<uint8_t>(x * 16), x >= 16 ? 128 : 0, 0);
-    wanted = 16;
-    ASSERT_EQ(MedianCutPalette(many, wanted), 0);
-    EXPECT_EQ(wanted, 16);
-    ReleasePixels(many);
-
-    DecodedImage few = MakeImage(3, 1, 24);
-    SetRgb(few, 0, 0, 0, 0, 0);
-    SetRgb(few, 1, 0, 255, 255, 255);
-    SetRgb(few, 2, 0, 0, 255, 0);
-    wanted = 256;
-    ASSERT_EQ(MedianCutPalette(few, wanted), 0);
-    EXPECT_EQ(wanted, 3);
-    ReleasePixels(few);
+TEST(ColourReduction, MedianCutFindsAsManyColoursAsThereAreUpToTheWantedCount) {
+    const struct { int width, wanted, found; } kCases[] = {{20, 16, 16}, {3, 256, 3}, {5, 2, 2}};
+    for (const auto& c : kCases) {
+        // Distinct 4-bit cells along a row.
+        DecodedImage img = MakeImage(c.width, 1, 24);
+        for (int x = 0; x < c.width; ++x)
+            SetRgb(img, x, 0, static_cast<uint8_t>(x * 16 % 256), x >= 16 ? 128 : 0, 0);
+        int32_t wanted = c.wanted;
+        ASSERT_EQ(MedianCutPalette(img, wanted), 0);
+        EXPECT_EQ(wanted, c.found) << c.width << " colours, " << c.wanted << " wanted";
+        ReleasePixels(img);
+    }
 }
 
 TEST(ColourReduction, OrderedDitherThresholdsAndNibbles) {
