@@ -421,8 +421,14 @@ TEST(BmpRle, RunsAbsoluteRunsDeltasAndEnds) {
         auto l = Load(c.file.bytes());
         ASSERT_EQ(l->rc, 0) << c.name;
         ASSERT_EQ(l->height(), static_cast<int>(c.rows.size())) << c.name;
-        for (int y = 0; y < l->height(); ++y)
+        const int used = (l->width() * l->img.header.biBitCount + 7) / 8;
+        for (int y = 0; y < l->height(); ++y) {
             EXPECT_EQ(IndexRow(*l, y), c.rows[y]) << c.name << " row " << y;
+            // Runs cut at the row end do not spill into the row's padding.
+            EXPECT_EQ(Bytes(l->img.row(y) + used, l->img.row(y) + l->img.rowStride),
+                      Bytes(l->img.rowStride - used, 0))
+                << c.name << " row " << y;
+        }
     }
 }
 
