@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <vector>
 
 #include "decode/build_dib.h"
@@ -14,12 +14,14 @@
 #include "platform/gdi/gdi.h"
 #include "platform/os/global_memory.h"
 #include "platform/os/handles.h"
+#include "support/env_override.h"
 #include "support/oracle.h"
 #include "support/picture.h"
 #include "support/testdata.h"
 
 namespace fs = std::filesystem;
 using namespace decode;
+using testsupport::Bytes;
 
 namespace {
 
@@ -47,19 +49,6 @@ class DisplayDepth : public ::testing::Test {
   protected:
     void TearDown() override { platform::SetDisplayDepth(32); }
 };
-
-fs::path TempDir() {
-    fs::path dir = fs::temp_directory_path() / ("lumora_spine_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir;
-}
-
-fs::path WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-    fs::path p = TempDir() / name;
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return p;
-}
 
 // The classic smallest GIF: 1 x 1, a two-colour table, pixel index 0.
 const std::vector<uint8_t> kTinyGif = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01,
@@ -215,24 +204,20 @@ TEST(ColourReduction, MedianCutOfOneColourAndOfFewColours) {
     for (int i = 3; i < 768; ++i)
         ASSERT_EQ(one.rgbPalette[i], 0) << i;
     ReleasePixels(one);
+}
 
-    // Twenty distinct 4-bit cells, 16 wanted: the palette is full.
-    DecodedImage many = MakeImage(20, 1, 24);
-    for (int x = 0; x < 20; ++x)
-        SetRgb(many, x, 0, static_cast<uint8_t>(x * 16), x >= 16 ? 128 : 0, 0);
-    wanted = 16;
-    ASSERT_EQ(MedianCutPalette(many, wanted), 0);
-    EXPECT_EQ(wanted, 16);
-    ReleasePixels(many);
-
-    DecodedImage few = MakeImage(3, 1, 24);
-    SetRgb(few, 0, 0, 0, 0, 0);
-    SetRgb(few, 1, 0, 255, 255, 255);
-    SetRgb(few, 2, 0, 0, 255, 0);
-    wanted = 256;
-    ASSERT_EQ(MedianCutPalette(few, wanted), 0);
-    EXPECT_EQ(wanted, 3);
-    ReleasePixels(few);
+TEST(ColourReduction, MedianCutFindsAsManyColoursAsThereAreUpToTheWantedCount) {
+    const struct { int width, wanted, found; } kCases[] = {{20, 16, 16}, {3, 256, 3}, {5, 2, 2}};
+    for (const auto& c : kCases) {
+        // Distinct 4-bit cells along a row.
+        DecodedImage img = MakeImage(c.width, 1, 24);
+        for (int x = 0; x < c.width; ++x)
+            SetRgb(img, x, 0, static_cast<uint8_t>(x * 16 % 256), x >= 16 ? 128 : 0, 0);
+        int32_t wanted = c.wanted;
+        ASSERT_EQ(MedianCutPalette(img, wanted), 0);
+        EXPECT_EQ(wanted, c.found) << c.width << " colours, " << c.wanted << " wanted";
+        ReleasePixels(img);
+    }
 }
 
 TEST(ColourReduction, OrderedDitherThresholdsAndNibbles) {
@@ -279,114 +264,92 @@ TEST(ColourReduction, OrderedDitherReadsIndexedPixelsThroughThePalette) {
     ReleasePixels(img);
 }
 
-TEST_F(DisplayDepth, BuildDibKeepsOneBitPicturesUndithered) {
-    for (uint16_t dither : {0, 1, 2}) {
-        DecodedImage img = MakeImage(10, 2, 1);
-        img.rgbPalette[3] = img.rgbPalette[4] = img.rgbPalette[5] = 255;
-        img.row(0)[0] = 0x80;
-        HDC dc = platform::GetDC(0);
-        HBITMAP bmp = BuildDib(img, dc, dither);
-        ASSERT_NE(bmp, 0u);
-        EXPECT_EQ(img.builtBitCount, 1);
-        EXPECT_EQ(img.pixelHandle, 0u);
-        PALETTEENTRY e[3]{};
-        EXPECT_EQ(platform::GetPaletteEntries(img.paletteHandle, 0, 3, e), 2u);
-        EXPECT_EQ(platform::GetPixel(0, 0, 0), platform::CLR_INVALID);  // no DC, no pixel
+// What BuildDib made, deleted with the object.
+struct Built {
+    Built(DecodedImage& picture, uint16_t dither)
+        : img(picture), dc(platform::GetDC(0)), bmp(BuildDib(img, dc, dither)) {}
+    ~Built() {
+        for (HGDIOBJ o : {HGDIOBJ(bmp), HGDIOBJ(img.paletteHandle), HGDIOBJ(img.maskBitmap)})
+            if (o) platform::DeleteObject(o);
+        platform::ReleaseDC(0, dc);
+    }
+    // A pixel of the bitmap (or of the mask) through a memory DC.
+    COLORREF pixel(HBITMAP which, int x, int y) const {
         HDC mem = platform::CreateCompatibleDC(dc);
-        HGDIOBJ old = platform::SelectObject(mem, bmp);
-        EXPECT_EQ(platform::GetPixel(mem, 0, 0), RGB(255, 255, 255));
-        EXPECT_EQ(platform::GetPixel(mem, 1, 0), RGB(0, 0, 0));
+        HGDIOBJ old = platform::SelectObject(mem, which);
+        const COLORREF c = platform::GetPixel(mem, x, y);
         platform::SelectObject(mem, old);
         platform::DeleteDC(mem);
-        platform::DeleteObject(bmp);
-        platform::DeleteObject(img.paletteHandle);
-        platform::ReleaseDC(0, dc);
+        return c;
+    }
+    DecodedImage& img;
+    HDC dc;
+    HBITMAP bmp;
+};
+
+TEST_F(DisplayDepth, BuildDibDithersOnlyWhereAsked) {
+    // One-bit pictures are never dithered; 8 bits on true colour only with "dither extra
+    // colours"; 24 bits on a palette display only with "dither always" (else a palette is made).
+    const struct {
+        int bits, display, dither, built;
+    } kCases[] = {{1, 32, 0, 1}, {1, 32, 1, 1},   {1, 32, 2, 1},  {8, 32, 2, 8}, {8, 32, 1, 4},
+                  {8, 8, 2, 8},  {24, 32, 2, 24}, {24, 8, 0, 24}, {24, 8, 2, 4}};
+    for (const auto& c : kCases) {
+        ASSERT_TRUE(platform::SetDisplayDepth(c.display));
+        DecodedImage img = MakeImage(16, 4, c.bits);
+        Built b(img, static_cast<uint16_t>(c.dither));
+        ASSERT_NE(b.bmp, 0u) << c.bits << " bits, dither " << c.dither;
+        EXPECT_EQ(img.builtBitCount, c.built) << c.bits << " bits, dither " << c.dither;
+        EXPECT_EQ(img.pixelHandle, 0u);
+        EXPECT_EQ(img.paletteHandle != 0, c.bits <= 8 || c.display <= 8);
+        BITMAP bm{};
+        platform::GetObject(b.bmp, sizeof bm, &bm);
+        EXPECT_EQ(bm.bmBitsPixel, c.built) << c.bits << " bits, dither " << c.dither;
     }
 }
 
-TEST_F(DisplayDepth, BuildDibDithersOnlyWhereAsked) {
-    HDC dc = platform::GetDC(0);
-    // 8 bits on a true-colour display with "dither always": nothing to do, 256-entry palette.
-    DecodedImage img = MakeImage(4, 4, 8);
-    img.rgbPalette[3 * 7] = 200;
-    img.row(0)[0] = 7;
-    HBITMAP bmp = BuildDib(img, dc, 2);
-    ASSERT_NE(bmp, 0u);
-    EXPECT_EQ(img.builtBitCount, 8);
+TEST_F(DisplayDepth, BuildDibKeepsThePictureColours) {
+    DecodedImage one = MakeImage(10, 2, 1);
+    one.rgbPalette[3] = one.rgbPalette[4] = one.rgbPalette[5] = 255;
+    one.row(0)[0] = 0x80;
+    Built b1(one, 2);
+    PALETTEENTRY e[3]{};
+    EXPECT_EQ(platform::GetPaletteEntries(one.paletteHandle, 0, 3, e), 2u);
+    EXPECT_EQ(b1.pixel(b1.bmp, 0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(b1.pixel(b1.bmp, 1, 0), RGB(0, 0, 0));
+
+    DecodedImage eight = MakeImage(4, 4, 8);
+    eight.rgbPalette[3 * 7] = 200;
+    eight.row(0)[0] = 7;
+    Built b8(eight, 2);
     BITMAPINFO info{};
     info.bmiHeader.biSize = 40;
-    EXPECT_GT(platform::GetDIBits(dc, bmp, 0, 4, nullptr, &info, DIB_RGB_COLORS), 0);
-    EXPECT_EQ(info.bmiHeader.biBitCount, 8);
-    EXPECT_GT(platform::GetDIBits(dc, bmp, 0, 4, nullptr, &info, DIB_RGB_COLORS), 0);
+    // The first call fills the header, the second the colours.
+    for (int call = 0; call < 2; ++call)
+        EXPECT_GT(platform::GetDIBits(b8.dc, b8.bmp, 0, 4, nullptr, &info, DIB_RGB_COLORS), 0);
     EXPECT_EQ(info.bmiColors[7].rgbRed, 200);
     uint16_t count = 0;
-    platform::GetObject(img.paletteHandle, sizeof count, &count);
+    platform::GetObject(eight.paletteHandle, sizeof count, &count);
     EXPECT_EQ(count, 256);
-    platform::DeleteObject(bmp);
-    platform::DeleteObject(img.paletteHandle);
-
-    // "Dither extra colours" converts an 8-bit picture on any display.
-    DecodedImage extra = MakeImage(4, 4, 8);
-    bmp = BuildDib(extra, dc, 1);
-    ASSERT_NE(bmp, 0u);
-    EXPECT_EQ(extra.builtBitCount, 4);
-    platform::DeleteObject(bmp);
-    platform::DeleteObject(extra.paletteHandle);
-    platform::ReleaseDC(0, dc);
-}
-
-TEST_F(DisplayDepth, BuildDibOnAPaletteDisplay) {
-    ASSERT_TRUE(platform::SetDisplayDepth(8));
-    HDC dc = platform::GetDC(0);
-    DecodedImage img = MakeImage(16, 16, 24);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            SetRgb(img, x, y, static_cast<uint8_t>(x * 16), static_cast<uint8_t>(y * 16), 77);
-    HBITMAP bmp = BuildDib(img, dc, 0);
-    ASSERT_NE(bmp, 0u);
-    EXPECT_EQ(img.builtBitCount, 24);  // pixels stay true colour; only a palette is made
-    ASSERT_NE(img.paletteHandle, 0u);
-    BITMAP bm{};
-    platform::GetObject(bmp, sizeof bm, &bm);
-    EXPECT_EQ(bm.bmBitsPixel, 24);
-    platform::DeleteObject(bmp);
-    platform::DeleteObject(img.paletteHandle);
-
-    DecodedImage dithered = MakeImage(16, 16, 24);
-    bmp = BuildDib(dithered, dc, 2);  // 24 > 8: "dither always" dithers
-    ASSERT_NE(bmp, 0u);
-    EXPECT_EQ(dithered.builtBitCount, 4);
-    platform::DeleteObject(bmp);
-    platform::DeleteObject(dithered.paletteHandle);
-    platform::ReleaseDC(0, dc);
 }
 
 TEST_F(DisplayDepth, BuildDibMakesAMaskOfTheTransparentIndex) {
-    HDC dc = platform::GetDC(0);
     DecodedImage img = MakeImage(3, 2, 8);
     img.transparentIndex = 5;
     img.row(0)[1] = 5;
     img.row(1)[2] = 5;
     const size_t blocks = platform::CountHandles(platform::HandleKind::Memory) - 1;
-    HBITMAP bmp = BuildDib(img, dc, 0);
-    ASSERT_NE(bmp, 0u);
+    Built b(img, 0);
+    ASSERT_NE(b.bmp, 0u);
     ASSERT_NE(img.maskBitmap, 0u);
     EXPECT_EQ(platform::CountHandles(platform::HandleKind::Memory), blocks);  // pixel block freed
-    HDC mem = platform::CreateCompatibleDC(dc);
-    HGDIOBJ old = platform::SelectObject(mem, img.maskBitmap);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x) {
             const bool transparent = (x == 1 && y == 0) || (x == 2 && y == 1);
-            EXPECT_EQ(platform::GetPixel(mem, x, y),
+            EXPECT_EQ(b.pixel(img.maskBitmap, x, y),
                       transparent ? RGB(255, 255, 255) : RGB(0, 0, 0))
                 << x << "," << y;
         }
-    platform::SelectObject(mem, old);
-    platform::DeleteDC(mem);
-    platform::DeleteObject(img.maskBitmap);
-    platform::DeleteObject(bmp);
-    platform::DeleteObject(img.paletteHandle);
-    platform::ReleaseDC(0, dc);
 }
 
 TEST(LoaderDispatch, ExtensionRules) {
@@ -398,107 +361,57 @@ TEST(LoaderDispatch, ExtensionRules) {
     EXPECT_EQ(DispatchExtension("a.gi"), "gi");
 }
 
-class Loader : public ::testing::Test {
-  protected:
-    HBITMAP Load(const fs::path& p) {
-        img = DecodedImage{};
-        return LoadImageFile(img, p.string(), dc, LoadOptions{});
-    }
-    void TearDown() override {
-        if (img.paletteHandle) platform::DeleteObject(img.paletteHandle);
-        if (img.maskBitmap) platform::DeleteObject(img.maskBitmap);
-        platform::ReleaseDC(0, dc);
-    }
-    HDC dc = platform::GetDC(0);
-    DecodedImage img;
+// Each row writes a file under its name (none when the bytes are empty) and loads it.
+struct Dispatch {
+    const char* name;
+    Bytes bytes;
+    std::optional<int32_t> rc;
+    const char* format = nullptr;
+    bool withoutModules = false;
 };
 
-TEST_F(Loader, ContentTestFindsGifAndBmpBehindForeignExtensions) {
-    HBITMAP gif = Load(WriteFile("x.dat", kTinyGif));
-    ASSERT_NE(gif, 0u);
-    EXPECT_EQ(img.format, "gif");
-    EXPECT_EQ(img.errorCode, 0);
-    platform::DeleteObject(gif);
-    platform::DeleteObject(img.paletteHandle);
-
-    // The GIF reader fails first; its code is discarded once the BMP reader succeeds.
-    HBITMAP bmp = Load(WriteFile("y.dat", TinyBmp()));
-    ASSERT_NE(bmp, 0u);
-    EXPECT_EQ(img.format, "bmp");
-    EXPECT_EQ(img.errorCode, 0);
-    EXPECT_EQ(img.transparentIndex, -1);
-    platform::DeleteObject(bmp);
-
-    const std::string text = "just some words\n";
-    EXPECT_EQ(Load(WriteFile("z.dat", std::vector<uint8_t>(text.begin(), text.end()))), 0u);
-    EXPECT_EQ(img.errorCode, kUnsupported);
-    EXPECT_EQ(Load(WriteFile("a.gi", std::vector<uint8_t>(text.begin(), text.end()))), 0u);
-    EXPECT_EQ(img.errorCode, kUnsupported);
-}
-
-TEST_F(Loader, RoutesByExtension) {
-    const fs::path gif = WriteFile("frame.GIF", kTinyGif);  // upper case: lower-cased first
-    HBITMAP b = Load(gif);
-    ASSERT_NE(b, 0u);
-    EXPECT_EQ(img.format, "gif");
-    platform::DeleteObject(b);
-
-    EXPECT_EQ(Load(WriteFile("icon.ico", {0, 0, 1, 0})), 0u);
-    EXPECT_EQ(img.errorCode, kIconSignal);
-    EXPECT_EQ(Load(WriteFile("arrow.cur", {0, 0, 2, 0})), 0u);
-    EXPECT_EQ(img.errorCode, kIconSignal);
-    EXPECT_EQ(Load(WriteFile("clip.wmf", {1})), 0u);
-    EXPECT_EQ(img.errorCode, kMetafileSignal);
-    EXPECT_EQ(Load(WriteFile("clip.emf", {1})), 0u);
-    EXPECT_EQ(img.errorCode, kEnhMetafileSignal);
-    Load(WriteFile("scan.psd", {1}));
-    EXPECT_EQ(img.format, "eps");
-
-    // A BMP under .gif goes to the GIF reader, which refuses it: the extension decides.
-    EXPECT_EQ(Load(WriteFile("wrong.gif", TinyBmp())), 0u);
-    EXPECT_EQ(img.errorCode, kBadHeader);
-}
-
-TEST_F(Loader, MissingFiles) {
-    EXPECT_EQ(Load(TempDir() / "absent.xyz"), 0u);
-    EXPECT_EQ(img.errorCode, kCouldNotOpen);
-    EXPECT_EQ(Load(TempDir() / "absent.bmp"), 0u);
-    EXPECT_EQ(img.errorCode, kCouldNotOpen);
-}
-
-TEST_F(Loader, MissingCodecModulesGiveTheirCodes) {
-    const fs::path empty = TempDir() / "no_codecs";
-    fs::create_directories(empty);
-    const char* old = std::getenv("LUMORA_CODEC_PATH");
-    const std::string saved = old ? old : "";
-    ::setenv("LUMORA_CODEC_PATH", empty.c_str(), 1);
-    const std::vector<uint8_t> jpegStart = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10};
-    EXPECT_EQ(Load(WriteFile("photo.dat", jpegStart)), 0u);
-    EXPECT_EQ(img.errorCode, kNoJpegModule);
-    EXPECT_EQ(Load(WriteFile("photo.JPG", {1, 2, 3})), 0u);  // "jpg" is not in the table
-    EXPECT_EQ(img.errorCode, kNoJpegModule);
-    EXPECT_EQ(Load(WriteFile("p.png", {1})), 0u);
-    EXPECT_EQ(img.errorCode, kNoPngModule);
-    EXPECT_EQ(Load(WriteFile("s.dcm", {1})), 0u);
-    EXPECT_EQ(img.errorCode, kNoDicomModule);
-    if (old)
-        ::setenv("LUMORA_CODEC_PATH", saved.c_str(), 1);
-    else
-        ::unsetenv("LUMORA_CODEC_PATH");
-}
-
-TEST_F(Loader, ModulesOpenTheFileByTheNameAsGiven) {
-    // Folder and file in mixed case: a lower-cased copy of the name would not open.
-    const fs::path dir = TempDir() / "Mixed Case";
-    fs::create_directories(dir);
-    const fs::path png = dir / "Logo.PNG";
-    fs::copy_file(testsupport::SourceDir() / "samples" / "logo.png", png,
-                  fs::copy_options::overwrite_existing);
-    HBITMAP b = Load(png);
-    ASSERT_NE(b, 0u) << img.errorCode;
-    EXPECT_EQ(img.format, "png");
-    EXPECT_EQ(img.imageWidth, 64);
-    platform::DeleteObject(b);
+TEST(LoaderDispatch, ExtensionFirstThenContentThenTheModules) {
+    const std::string words = "just some words\n";
+    const Bytes text(words.begin(), words.end());
+    const Dispatch kCases[] = {
+        {"x.dat", kTinyGif, 0, "gif"},
+        // The GIF reader fails first; its code is discarded once the BMP reader succeeds.
+        {"y.dat", TinyBmp(), 0, "bmp"},
+        {"z.dat", text, kUnsupported},
+        {"a.gi", text, kUnsupported},
+        {"frame.GIF", kTinyGif, 0, "gif"},  // upper case: lower-cased first
+        {"icon.ico", {0, 0, 1, 0}, kIconSignal},
+        {"arrow.cur", {0, 0, 2, 0}, kIconSignal},
+        {"clip.wmf", {1}, kMetafileSignal},
+        {"clip.emf", {1}, kEnhMetafileSignal},
+        {"scan.psd", {1}, std::nullopt, "eps"},
+        // A BMP under .gif goes to the GIF reader, which refuses it: the extension decides.
+        {"wrong.gif", TinyBmp(), kBadHeader},
+        {"absent.xyz", {}, kCouldNotOpen},
+        {"absent.bmp", {}, kCouldNotOpen},
+        // Modules open the file by the name as given: a lower-cased copy would not open.
+        {"Mixed Case/Logo.PNG",
+         testsupport::ReadBytes((testsupport::SourceDir() / "samples" / "logo.png").string()), 0,
+         "png"},
+        {"photo.dat", {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10}, kNoJpegModule, nullptr, true},
+        {"photo.JPG", {1, 2, 3}, kNoJpegModule, nullptr, true},
+        {"p.png", {1}, kNoPngModule, nullptr, true},
+        {"s.dcm", {1}, kNoDicomModule, nullptr, true},
+    };
+    testsupport::TempDir dir;
+    fs::create_directories(dir.path("Mixed Case"));
+    const std::string noModules = dir.path("no_codecs");
+    fs::create_directories(noModules);
+    for (const Dispatch& c : kCases) {
+        const std::string path = dir.path(c.name);
+        if (!c.bytes.empty()) testsupport::WriteBytes(path, c.bytes);
+        std::optional<testsupport::EnvOverride> env;
+        if (c.withoutModules) env.emplace("LUMORA_CODEC_PATH", noModules);
+        const testsupport::FileLoad load = testsupport::LoadFile(path);
+        EXPECT_EQ(c.rc.value_or(load.rc), load.rc) << c.name;
+        EXPECT_EQ(c.format ? c.format : load.format, load.format) << c.name;
+        EXPECT_EQ(load.picture.width > 0, load.rc == 0) << c.name;
+    }
 }
 
 // The read-back every format's tests rely on: the loader's bitmap, seen as ImageMagick sees the
