@@ -11,10 +11,10 @@ export LUMORA_CODEC_PATH="$build/codecs"
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 
-# One picture, written in every format by ImageMagick (and netpbm where it writes the variant).
+# One 8-bit picture, written in every format by ImageMagick.
 convert -size 4000x3000 gradient:red-blue \( -size 4000x3000 gradient:green-yellow -rotate 90 \
     -resize 4000x3000! \) -compose blend -define compose:args=50 -composite \
-    -attenuate 0.3 +noise Gaussian "$dir/p.ppm"
+    -attenuate 0.3 +noise Gaussian -depth 8 "$dir/p.ppm"
 convert "$dir/p.ppm" -quality 90 "$dir/p.jpg"
 convert "$dir/p.ppm" "$dir/p.png"
 convert "$dir/p.ppm" -colors 256 "$dir/p.gif"
