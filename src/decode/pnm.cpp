@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -66,6 +67,7 @@ struct SampleScale {
     int64_t maxval = 255;
     bool scaled = false;
     std::array<uint8_t, 256> byteTable{};
+    std::vector<uint8_t> wordTable;  // every two-byte sample, for maxvals above 255
 
     explicit SampleScale(int64_t m) {
         if (m >= 1 && m <= kMaxSample && m != 255) {
@@ -74,6 +76,12 @@ struct SampleScale {
         }
         for (int s = 0; s < 256; ++s)
             byteTable[s] = (*this)(s);
+        if (wide()) {
+            // One division per possible value instead of one per sample.
+            wordTable.resize(65536);
+            for (int s = 0; s < 65536; ++s)
+                wordTable[static_cast<size_t>(s)] = (*this)(s);
+        }
     }
     uint8_t operator()(int64_t s) const {
         if (!scaled) return static_cast<uint8_t>(s);
@@ -176,7 +184,7 @@ void ReadBinaryRows(DecodedImage& img, ByteReader& in, const Header& h, const Sa
                 const uint8_t* p = src.data() + x * 2 * channels;
                 for (size_t c = 0; c < channels; ++c) {
                     const size_t out = channels == 3 ? x * 3 + 2 - c : x;
-                    dst[out] = scale(p[2 * c] << 8 | p[2 * c + 1]);
+                    dst[out] = scale.wordTable[static_cast<size_t>(p[2 * c] << 8 | p[2 * c + 1])];
                 }
             }
             written = pixels * channels;
