@@ -17,8 +17,6 @@ using platform::SB_VERT;
 
 namespace {
 
-constexpr int kThumbnailFrameSize = 94;
-
 void FillWith(HDC dc, const RECT& rect, COLORREF color) {
     if (rect.right <= rect.left || rect.bottom <= rect.top) return;
     const HBRUSH brush = platform::CreateSolidBrush(color);

@@ -52,6 +52,7 @@ enum : uint16_t {
 constexpr size_t kMaxFrames = 100;
 constexpr size_t kOffsetTableSize = 100;
 constexpr int16_t kCustomPointer = 99;  // MousePointer value for the MouseIcon cursor
+constexpr int kThumbnailFrameSize = 94;  // side of the drawn thumbnail frame bitmap
 
 // One decoded frame of an animation, positioned on the canvas.
 struct FrameEntry {

@@ -8,12 +8,6 @@
 
 namespace control {
 
-namespace {
-
-constexpr int kThumbnailFrameSize = 94;
-
-}  // namespace
-
 HBITMAP CLumoraCtrl::BuildAsShownBitmap(int width, int height) {
     const HDC dc = view_.controlDC;
     const HBITMAP bitmap = platform::CreateCompatibleBitmap(dc, width, height);

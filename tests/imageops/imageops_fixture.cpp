@@ -13,12 +13,12 @@ void PutLE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
 
 }  // namespace
 
-Dib NoiseDib(int width, int height, int bits, uint32_t seed) {
+Dib NoisyPicture(int width, int height, int bits, uint32_t salt) {
     Dib d{width, height, bits, {}, {}};
     const size_t stride = imageops::DibRowBytes(width, bits);
     const size_t used = (static_cast<size_t>(width) * bits + 7) / 8;
     d.rows.assign(stride * height, 0);
-    uint32_t state = seed * 2654435761u + 1;
+    uint32_t state = (salt + 1) * 0x9E3779B1u;
     for (int y = 0; y < height; ++y)
         for (size_t i = 0; i < used; ++i) {
             state = state * 1664525u + 1013904223u;

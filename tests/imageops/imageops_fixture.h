@@ -46,7 +46,7 @@ inline bool SameColors(const std::vector<RGBQUAD>& a, const std::vector<RGBQUAD>
 }
 
 // Deterministic bytes in every pixel (row padding zero).
-Dib NoiseDib(int width, int height, int bits, uint32_t seed);
+Dib NoisyPicture(int width, int height, int bits, uint32_t salt);
 // A 24-bit DIB from a picture.
 Dib DibFrom(const oracle::RgbImage& picture);
 void WriteBmp(const std::string& path, const Dib& dib);

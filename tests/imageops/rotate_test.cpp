@@ -39,7 +39,7 @@ class TurnBitsTest : public testing::TestWithParam<std::tuple<int, int, int>> {}
 
 TEST_P(TurnBitsTest, EveryPixelLandsWhereTheTurnPutsIt) {
     const auto [bits, w, h] = GetParam();
-    const Dib src = NoiseDib(w, h, bits, static_cast<uint32_t>(w * 31 + h));
+    const Dib src = NoisyPicture(w, h, bits, static_cast<uint32_t>(w * 31 + h));
     const size_t srcStride = imageops::DibRowBytes(w, bits);
     const size_t dstStride = imageops::TurnedRowBytes(h, bits);
     for (const bool cw : {true, false}) {
@@ -102,7 +102,7 @@ TEST(Rotate, KeepsDepthColoursAndComesBackAfterFourTurns) {
     for (const int bits : {4, 8, 24, 32}) {
         SCOPED_TRACE(bits);
         Sited s;
-        const Dib original = NoiseDib(7, 5, bits, 9);
+        const Dib original = NoisyPicture(7, 5, bits, 9);
         Load(s, dir, original);
         s.ctrl.CallMethod("Rotate", std::vector{Variant::I2(1)});
         const Dib turned = ReadBitmap(s.ctrl, bits);
@@ -118,7 +118,7 @@ TEST(Rotate, KeepsDepthColoursAndComesBackAfterFourTurns) {
 TEST(Rotate, OneBitPictureWithLightFirstColourLooksTheSame) {
     testsupport::TempDir dir;
     Sited s;
-    Dib dib = NoiseDib(11, 5, 1, 3);
+    Dib dib = NoisyPicture(11, 5, 1, 3);
     dib.colors = {RGBQUAD{255, 255, 255, 0}, RGBQUAD{0, 0, 0, 0}};
     Load(s, dir, dib);
     const oracle::RgbImage before = ReadPicture(s.ctrl);

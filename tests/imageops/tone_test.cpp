@@ -72,7 +72,7 @@ TEST(ToneTables, RowsOfEveryTrueColourDepthFollowTheirTables) {
                                  imageops::ContrastTables(40), imageops::ContrastTables(-70)};
     for (const int bits : {24, 32})
         for (const ToneTables& t : tables) {
-            const Dib dib = NoiseDib(37, 3, bits, 11);
+            const Dib dib = NoisyPicture(37, 3, bits, 11);
             std::vector<uint8_t> rows = dib.rows;
             const size_t stride = rows.size() / 3;
             imageops::ApplyToRows(t, rows.data(), stride, 37, 3, bits, nullptr);
@@ -113,7 +113,7 @@ TEST(Tone, TrueColourPixelsChangeAndTheWindowShowsIt) {
 TEST(Tone, PalettedPictureKeepsIndicesAndChangesItsColours) {
     testsupport::TempDir dir;
     Sited s;
-    const Dib original = NoiseDib(9, 4, 8, 5);
+    const Dib original = NoisyPicture(9, 4, 8, 5);
     Load(s, dir, original);
     PALETTEENTRY first{};
     platform::GetPaletteEntries(s.ctrl.Image().palette, 0, 1, &first);
