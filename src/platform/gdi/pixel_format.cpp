@@ -410,6 +410,12 @@ PixelConverter::PixelConverter(const PixelFormat& src, const PixelFormat& dst, R
     }
 }
 
+InverseColormap* PixelConverter::ByteMap() const {
+    const bool bytes = (src_.bitCount == 24 || src_.bitCount == 32) &&
+                       src_.masks == std::array<uint32_t, 3>{0xFF0000, 0xFF00, 0xFF};
+    return kind_ == Kind::ToIndexed && bytes && dst_.bitCount == 8 ? nearest_.get() : nullptr;
+}
+
 void PixelConverter::Convert(uint32_t* values, int count) {
     switch (kind_) {
         case Kind::Identity:

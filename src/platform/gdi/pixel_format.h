@@ -77,6 +77,9 @@ class PixelConverter {
     // The table source values index, for sources of 8 bits and less; null otherwise.
     const uint32_t* Table() const { return kind_ == Kind::Lut ? lut_.data() : nullptr; }
     void Convert(uint32_t* values, int count);
+    // For 24- and 32-bit sources in blue, green, red byte order going to 8-bit indices: the map
+    // that takes their bytes straight to indices; null otherwise.
+    InverseColormap* ByteMap() const;
 
   private:
     enum class Kind { Identity, Lut, ToMono, Channels, ToIndexed };

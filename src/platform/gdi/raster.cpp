@@ -205,6 +205,7 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
     Surface source = usesSource ? *src : Surface{};
     bool bytewise = false;  // the source row can be combined byte for byte as it stands
     FusedCopy fused = nullptr;
+    InverseColormap* toIndex = nullptr;  // true colour bytes straight to 8-bit indices
     try {
         if (usesPattern) {
             patternRow.resize(static_cast<size_t>(dst.stride));
@@ -224,9 +225,8 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
             bytewise = converter->Identity() && ax.contiguous && source.format->bitCount == bpp &&
                        srcBit % 8 == int64_t{x0} * bpp % 8;
             if (!bytewise) fused = SelectFusedCopy(source.format->bitCount, bpp, *converter);
-            if (!bytewise && !fused) {
-                values.resize(static_cast<size_t>(n));
-            }
+            if (!bytewise && !fused) toIndex = converter->ByteMap();
+            if (!bytewise && !fused && !toIndex) values.resize(static_cast<size_t>(n));
             if (!bytewise && rop != 0xCC) sourceRow.resize(static_cast<size_t>(dst.stride));
         }
     } catch (const std::bad_alloc&) {
@@ -247,8 +247,15 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
                     std::memmove(row + firstByte, srcRow + srcFirst, endByte - firstByte);
                     continue;
                 }
-            } else if (fused) {
+            } else if (fused || toIndex) {
                 const int32_t* xs = ax.contiguous ? nullptr : ax.source.data();
+                const auto copyRow = [&](uint8_t* out) {
+                    if (fused)
+                        fused(srcRow, xs, ax.source[0], out, x0, n, converter->Table());
+                    else
+                        toIndex->MapRow(srcRow, source.format->bitCount / 8, xs, ax.source[0],
+                                        out + x0, n);
+                };
                 if (rop == 0xCC) {
                     // Stretched up, a source row serves several rows in a row: the repeats copy
                     // the row just made.
@@ -256,10 +263,10 @@ int Blit(const Surface& dst, const Surface* src, PixelConverter* converter, cons
                         std::memcpy(row + firstByte, dst.Row(y - 1) + firstByte,
                                     endByte - firstByte);
                     else
-                        fused(srcRow, xs, ax.source[0], row, x0, n, converter->Table());
+                        copyRow(row);
                     continue;
                 }
-                fused(srcRow, xs, ax.source[0], sourceRow.data(), x0, n, converter->Table());
+                copyRow(sourceRow.data());
                 s = sourceRow.data() + firstByte;
             } else {
                 if (ax.contiguous)
