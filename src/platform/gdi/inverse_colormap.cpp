@@ -7,9 +7,9 @@ namespace platform::gdi {
 namespace {
 
 constexpr int kCells = 32 * 32 * 32;
-constexpr int kBlocks = 8 * 8 * 8;      // of 4 x 4 x 4 cells
+constexpr int kBlocks = 8 * 8 * 8;  // of 4 x 4 x 4 cells
 constexpr uint32_t kNoList = ~0u;
-constexpr uint8_t kAnswerAfter = 32;    // searches in a cell before its answers are tabled
+constexpr uint8_t kAnswerAfter = 32;  // searches in a cell before its answers are tabled
 constexpr size_t kEntries = 256;
 constexpr size_t kMapsKept = 4;
 
@@ -143,8 +143,8 @@ uint32_t InverseColormap::Search(const uint16_t* list, uint8_t r, uint8_t g, uin
     return best;
 }
 
-void InverseColormap::MapRow(const uint8_t* row, int step, const int32_t* xs, int x0,
-                             uint8_t* out, int count) {
+void InverseColormap::MapRow(const uint8_t* row, int step, const int32_t* xs, int x0, uint8_t* out,
+                             int count) {
     if (xs) {
         for (int i = 0; i < count; ++i) {
             const uint8_t* p = row + static_cast<size_t>(step) * xs[i];

@@ -53,11 +53,11 @@ class InverseColormap {
 
     std::string key_;  // the table and the matchable marks, as bytes
     std::vector<RGBQUAD> table_;
-    std::vector<uint16_t> usable_;      // indices that may be chosen, ascending
-    std::vector<uint32_t> coarse_;      // per block of 4 x 4 x 4 cells: offset into coarseLists_
-    std::vector<uint16_t> coarseLists_; // per built block: count, then the indices ascending
-    std::vector<uint32_t> code_;        // per cell
-    std::vector<uint8_t> hits_;         // per cell, searches so far while listed
+    std::vector<uint16_t> usable_;       // indices that may be chosen, ascending
+    std::vector<uint32_t> coarse_;       // per block of 4 x 4 x 4 cells: offset into coarseLists_
+    std::vector<uint16_t> coarseLists_;  // per built block: count, then the indices ascending
+    std::vector<uint32_t> code_;         // per cell
+    std::vector<uint8_t> hits_;          // per cell, searches so far while listed
     std::vector<uint16_t> candidates_;
     std::vector<uint8_t> answers_;
 };

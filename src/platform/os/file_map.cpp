@@ -36,10 +36,13 @@ struct FileBytes {
 
 namespace {
 
-// Files up to this size are read into picture memory: one copy out of the page cache costs less
-// than the page faults of walking a mapping. Larger ones are mapped, so a reader that needs a
-// part of them (one page of a TIFF, a small Photo CD resolution) reads only that part.
-constexpr size_t kReadWholeLimit = size_t{256} << 20;
+// Small files are read into picture memory: one copy out of the page cache costs less than the
+// page faults of walking a mapping. From kMapWhole on, the copy (and the zeroing of a fresh block
+// to copy into) costs more than having the kernel map every page of the file at once. Beyond
+// kMapOnDemand pages are mapped as they are touched, so a reader that needs a part of a file (one
+// page of a TIFF, a small Photo CD resolution) reads only that part.
+constexpr size_t kMapWhole = size_t{16} << 20;
+constexpr size_t kMapOnDemand = size_t{256} << 20;
 
 struct Reuse {
     int depth = 0;
@@ -55,8 +58,9 @@ std::shared_ptr<const FileBytes> ReadFile(int fd, const struct stat& st) {
     file->modified = st.st_mtim;
     const size_t size = static_cast<size_t>(st.st_size);
     if (size == 0) return file;
-    if (size > kReadWholeLimit) {
-        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (size >= kMapWhole) {
+        const int populate = size <= kMapOnDemand ? MAP_POPULATE : 0;
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | populate, fd, 0);
         if (p == MAP_FAILED) return nullptr;
         file->data = static_cast<uint8_t*>(p);
         file->size = size;
