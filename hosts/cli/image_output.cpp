@@ -100,6 +100,9 @@ std::string WritePng(const PackedDib& dib, FILE* f) {
     png_init_io(png, f);
     png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // Fastest deflate: the window is written for a look, and level 6 took twice as long for files
+    // a sixth smaller.
+    png_set_compression_level(png, 1);
     png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
