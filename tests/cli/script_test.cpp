@@ -84,16 +84,12 @@ TEST(ScriptRun, ScriptsPrintWhatTheyShould) {
 TEST(ScriptRun, PicturesViewsAndBitmaps) {
     const fs::path view = TempDir() / "view.png";
     fs::remove(view);
-    const Result r = RunScript("Set p = LoadPicture(\"" + Sample("sunset.bmp") +
-                                   "\")\n"
-                                   "Print VarType(p)\n"
-                                   "Set q = LoadPicture(\"/nonexistent/x.bmp\")\n"
-                                   "Set n = LoadPicture(\"\")\n"
-                                   "Print n\n"
-                                   "BorderStyle = 1\n"
-                                   "SaveView \"" +
-                                   view.string() + "\"\n",
-                               "--size 90x70");
+    const Result r =
+        RunScript("Set p = LoadPicture(\"" + Sample("sunset.bmp") +
+                      "\")\nPrint VarType(p)\nSet q = LoadPicture(\"/nonexistent/x.bmp\")\n"
+                      "Set n = LoadPicture(\"\")\nPrint n\nBorderStyle = 1\nSaveView \"" +
+                      view.string() + "\"\n",
+                  "--size 90x70");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "9\nError 53: File not found\nNothing\n");
     EXPECT_EQ(PictureSize(view), std::pair(90, 70));
@@ -134,31 +130,29 @@ TEST(ScriptRun, SaveBitmapWritesTheBitmapAsHeld) {
 }
 
 TEST(ShowCommand, WritesThePaintedWindowAsPng) {
-    const fs::path out = TempDir() / "show.png";
-    fs::remove(out);
-    Result r = Lumora("show " + Sample("sunset.bmp") + " -o " + out.string());
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(PictureSize(out), std::pair(320, 240));
-
-    fs::remove(out);
-    r = Lumora("show " + Sample("sunset.bmp") + " -o " + out.string() +
-               " --size 100x80 --set Zoom=2 --set BorderStyle=1");
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(PictureSize(out), std::pair(100, 80));
-
-    // Without a border the picture sits at the window's corner, as the file holds it.
-    r = Lumora("show " + Sample("sunset.bmp") + " -o " + out.string() +
-               " --set BorderStyle=0 --set Appearance=0");
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(DifferentPixels(Sample("sunset.bmp"), out.string() + "[96x64+0+0]"), "0");
-
-    // Text converts to the property's type, or fails as a put would.
-    r = Lumora("show " + Sample("sunset.bmp") + " -o " + out.string() + " --set AutoSize=7");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Error 380: Invalid property value\n");
-    r = Lumora("show " + Sample("sunset.bmp") + " -o " + out.string() + " --set Zoom=big");
-    EXPECT_EQ(r.out, "Error 13: Type mismatch\n");
-    EXPECT_EQ(Lumora("show " + Sample("sunset.bmp")).status, 2);
+    const std::string show = "show " + Sample("sunset.bmp");
+    const std::string out = (TempDir() / "show.png").string();
+    // The window's size, a given one, and without a border the picture at its corner as the
+    // file holds it.
+    const struct {
+        const char* options;
+        int width, height;
+    } sizes[] = {{"", 320, 240},
+                 {" --size 100x80 --set Zoom=2 --set BorderStyle=1", 100, 80},
+                 {" --set BorderStyle=0 --set Appearance=0", 320, 240}};
+    for (const auto& c : sizes) {
+        fs::remove(out);
+        const Result r = Lumora(show + " -o " + out + c.options);
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(PictureSize(out), std::pair(c.width, c.height)) << c.options;
+    }
+    EXPECT_EQ(DifferentPixels(Sample("sunset.bmp"), out + "[96x64+0+0]"), "0");
+    // Text converts to the property's type, or fails as a put would; -o is required.
+    const Result bad = Lumora(show + " -o " + out + " --set AutoSize=7");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.out, "Error 380: Invalid property value\n");
+    EXPECT_EQ(Lumora(show + " -o " + out + " --set Zoom=big").out, "Error 13: Type mismatch\n");
+    EXPECT_EQ(Lumora(show).status, 2);
 }
 
 }  // namespace
