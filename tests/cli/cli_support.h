@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "support/oracle.h"
 #include "support/testdata.h"
 
 namespace cli_test {
@@ -75,18 +76,10 @@ inline std::string DifferentPixels(const std::string& a, const std::string& b) {
     return Shell("compare -metric AE '" + a + "' '" + b + "' null: 2>&1");
 }
 
-// Width and height from a PNG's header; zeros when the file is not a PNG.
-inline std::pair<uint32_t, uint32_t> PngSize(const fs::path& file) {
-    const std::string head = ReadAll(file).substr(0, 24);
-    if (head.size() < 24 || head.compare(1, 3, "PNG") != 0 || head.compare(12, 4, "IHDR") != 0)
-        return {0, 0};
-    const auto be = [&](size_t at) {
-        uint32_t v = 0;
-        for (size_t i = 0; i < 4; ++i)
-            v = v << 8 | static_cast<uint8_t>(head[at + i]);
-        return v;
-    };
-    return {be(16), be(20)};
+// Width and height of a picture file as ImageMagick reads it; zeros when it cannot.
+inline std::pair<int, int> PictureSize(const fs::path& file) {
+    const auto frames = oracle::ImageMagickFrames(file.string());
+    return frames.empty() ? std::pair{0, 0} : std::pair{frames[0].width, frames[0].height};
 }
 
 }  // namespace cli_test

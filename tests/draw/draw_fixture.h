@@ -1,9 +1,10 @@
 // A control ready to be drawn on: a window of a given size without frame, pixel scale, and
-// optionally a grey bitmap of a given depth loaded from a BMP the test writes.
+// optionally a grey bitmap of a given depth loaded from a file the test writes.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,10 +19,6 @@ namespace draw_test {
 
 using platform::Variant;
 
-// A BMP of one grey level: 1 bit (black and white table, grey 0 or 255), 8 bits (grey ramp
-// table), 24 or 32 bits.
-std::vector<uint8_t> GreyBmp(int bits, int width, int height, uint8_t grey);
-
 struct Surface {
     control::CLumoraCtrl ctrl;
     platform::HeadlessSite site;
@@ -29,7 +26,8 @@ struct Surface {
 
     // A window of width x height client pixels, white, in pixel scale.
     Surface(int width = 64, int height = 48);
-    // Loads a grey bitmap and draws into it from now on (DrawTo 1).
+    // Loads a bitmap of one grey level (1 bit: black or white; 8 bits: grey table; 24 bits)
+    // and draws into it from now on (DrawTo 1).
     void UseBitmap(int bits, uint8_t grey, int width = 32, int height = 24);
 
     void Set(std::string_view name, const Variant& v) { ctrl.SetProperty(name, v); }
@@ -40,9 +38,9 @@ struct Surface {
     }
     // A pixel of the drawing target (the bitmap with DrawTo 1, else the window), as RGB.
     COLORREF Pixel(int x, int y) const;
-    // The pixels that differ from the background within (0, 0)..(width, height): the first
-    // and the last column and row (inclusive), or right < left when there are none.
-    RECT Bounds(COLORREF background, int width, int height) const;
+    // The pixels that differ from the background within (0, 0)..(width, height): left, top,
+    // right, bottom (inclusive), or right < left when there are none.
+    std::array<int, 4> Bounds(COLORREF background, int width, int height) const;
 };
 
 // Runs f and checks the control error number it raises.

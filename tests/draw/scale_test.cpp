@@ -9,9 +9,6 @@
 namespace draw_test {
 namespace {
 
-using control::ConvertUnitsX;
-using control::RoundToInt;
-
 TEST(Scale, UnitConversionsFollowTheUnitTable) {
     struct Row {
         bool vertical;
@@ -36,27 +33,28 @@ TEST(Scale, UnitConversionsFollowTheUnitTable) {
 }
 
 TEST(Scale, PixelsSnapOnlyFromAHalfAndRoundToIntSendsHalvesDown) {
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
     const struct {
-        double in, snapped;
-    } snaps[] = {{2.3, 2.3}, {2.5, 3}, {-2.5, -3}, {-2.3, -2.3}, {0.49, 0.49}};
-    for (const auto& r : snaps)  // user units of one pixel each
-        EXPECT_DOUBLE_EQ(ConvertUnitsX(r.in, 0, 3, 0, 100, 100), r.snapped) << r.in;
-    const struct {
-        double in;
-        int32_t out;
-    } rounds[] = {{2.5, 2},
-                  {2.51, 3},
-                  {-2.5, -3},
-                  {-2.49, -2},
-                  {0.5, 0},
-                  {-0.5, -1},
-                  {1e12, std::numeric_limits<int32_t>::max()},
-                  {-1e12, std::numeric_limits<int32_t>::min()},
-                  {std::nan(""), 0}};
-    for (const auto& r : rounds)
-        EXPECT_EQ(RoundToInt(r.in), r.out) << r.in;
+        double in, snapped;  // user units of one pixel each, to pixels
+        int32_t rounded;
+    } rows[] = {{2.3, 2.3, 2},
+                {2.5, 3, 2},
+                {2.51, 3, 3},
+                {-2.5, -3, -3},
+                {-2.3, -2.3, -2},
+                {-2.49, -2.49, -2},
+                {0.49, 0.49, 0},
+                {0.5, 1, 0},
+                {-0.5, -1, -1},
+                {1e12, 1e12, kMax},
+                {-1e12, -1e12, -kMax - 1}};
+    for (const auto& r : rows) {
+        EXPECT_DOUBLE_EQ(control::ConvertUnitsX(r.in, 0, 3, 0, 100, 100), r.snapped) << r.in;
+        EXPECT_EQ(control::RoundToInt(r.in), r.rounded) << r.in;
+    }
+    EXPECT_EQ(control::RoundToInt(std::nan("")), 0);
     // A user scale without extent converts to 0, never to infinity.
-    EXPECT_EQ(ConvertUnitsX(5, 0, 3, 0, 100, 0), 0.0);
+    EXPECT_EQ(control::ConvertUnitsX(5, 0, 3, 0, 100, 0), 0.0);
 }
 
 TEST(Scale, ScaleXChecksItsUnitsAndTarget) {
@@ -74,9 +72,8 @@ TEST(Scale, ScaleXChecksItsUnitsAndTarget) {
 TEST(Scale, ModesMeasureTheTargetAndScaleResetsToTwips) {
     Surface s(320, 240);
     EXPECT_EQ(s.Float("ScaleWidth"), 320.0f);
-    EXPECT_EQ(s.Float("ScaleHeight"), 240.0f);
     s.Set("ScaleMode", I(0));
-    EXPECT_EQ(s.Float("ScaleWidth"), 320.0f);
+    EXPECT_EQ(s.Float("ScaleHeight"), 240.0f);
     s.Call("Scale", {Miss(), F(-5), F(-5), F(5), F(5)});
     s.Call("Scale", {});
     EXPECT_EQ(s.Get("ScaleMode").AsI2(), 1);
@@ -93,22 +90,21 @@ TEST(Scale, ModesMeasureTheTargetAndScaleResetsToTwips) {
 }
 
 TEST(Scale, UserScalesPlacePixels) {
-    struct Row {
+    const struct {
         float x1, y1, x2, y2;  // Scale corners
         float px, py;          // a point
         int wantX, wantY;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {0, 0, 100, 100, 50, 50, 100, 25},
         {0, 100, 100, 0, 50, 80, 100, 10},  // y grows upwards
         {-10, -10, 10, 10, 0, 0, 100, 25},
     };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         Surface s(200, 50);
         s.Call("Scale", {Miss(), F(r.x1), F(r.y1), F(r.x2), F(r.y2)});
         s.Call("PSet", {I(0), F(r.px), F(r.py), Colour(0)});
-        EXPECT_EQ(s.Pixel(r.wantX, r.wantY), 0u) << r.px << "," << r.py;
-        EXPECT_EQ(s.Bounds(0xFFFFFF, 200, 50).left, r.wantX);
+        EXPECT_EQ(s.Bounds(0xFFFFFF, 200, 50), (std::array{r.wantX, r.wantY, r.wantX, r.wantY}))
+            << r.px << "," << r.py;
     }
 }
 

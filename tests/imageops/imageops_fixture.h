@@ -1,11 +1,10 @@
-// A control in a headless site, pictures of any depth written as BMP files for it to load, and
+// A control in a headless site, pictures of any depth written as files for it to load, and
 // the control's bitmap read back.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,7 @@ using platform::Variant;
 struct Sited {
     control::CLumoraCtrl ctrl;
     platform::HeadlessSite site;
+    testsupport::TempDir dir;
     explicit Sited(int width = 320, int height = 240) : site(ctrl, width, height) {
         ctrl.InitNew();
     }
@@ -40,18 +40,11 @@ struct Dib {
     std::vector<uint8_t> rows;
 };
 
-inline bool SameColors(const std::vector<RGBQUAD>& a, const std::vector<RGBQUAD>& b) {
-    return a.size() == b.size() &&
-           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(RGBQUAD)) == 0);
-}
-
 // Deterministic bytes in every pixel (row padding zero).
 Dib NoisyPicture(int width, int height, int bits, uint32_t salt);
-// A 24-bit DIB from a picture.
-Dib DibFrom(const oracle::RgbImage& picture);
-void WriteBmp(const std::string& path, const Dib& dib);
-// Loads the DIB into the control through a BMP file.
-void Load(Sited& s, const testsupport::TempDir& dir, const Dib& dib);
+// Loads a picture into the control: a DIB through a BMP file, an RGB picture through a PPM.
+void Load(Sited& s, const Dib& dib);
+void Load(Sited& s, const oracle::RgbImage& picture);
 
 // The control's bitmap: its rows in its own depth (and colour table), or as RGB.
 Dib ReadBitmap(control::CLumoraCtrl& ctrl, int bits);

@@ -23,7 +23,6 @@ TEST(ToneTables, WorkedExamples) {
         {"Brightness(100) clamps", imageops::BrightnessTables(100), 100, 255, 255, 255},
         {"Brightness(-100) keeps above 200", imageops::BrightnessTables(-100), 250, 50, 50, 50},
         {"Brightness(-100) blackens", imageops::BrightnessTables(-100), 200, 0, 0, 0},
-        {"Brightness(0)", imageops::BrightnessTables(0), 77, 77, 77, 77},
         {"Contrast(10) low", imageops::ContrastTables(10), 100, 80, 80, 80},
         {"Contrast(10) high", imageops::ContrastTables(10), 200, 220, 220, 220},
         {"Contrast(-100) 0", imageops::ContrastTables(-100), 0, 127, 127, 127},
@@ -60,10 +59,6 @@ TEST(ToneTables, SixteenBitPixelsThroughTheirMasks) {
         EXPECT_EQ(pixel[0] | pixel[1] << 8, r.out) << std::hex << r.in;
         EXPECT_EQ(pixel[2], 0x55) << "row padding";
     }
-    // 32 bits: blue, green, red change, the fourth byte does not.
-    uint8_t quad[4] = {10, 20, 30, 40};
-    imageops::ApplyToRows(imageops::BrightnessTables(5), quad, 4, 1, 1, 32, nullptr);
-    EXPECT_EQ(std::vector<uint8_t>(quad, quad + 4), (std::vector<uint8_t>{20, 30, 40, 40}));
 }
 
 TEST(ToneTables, RowsOfEveryTrueColourDepthFollowTheirTables) {
@@ -76,6 +71,7 @@ TEST(ToneTables, RowsOfEveryTrueColourDepthFollowTheirTables) {
             std::vector<uint8_t> rows = dib.rows;
             const size_t stride = rows.size() / 3;
             imageops::ApplyToRows(t, rows.data(), stride, 37, 3, bits, nullptr);
+            // Blue, green, red change by their tables; a fourth byte and the padding do not.
             const std::array<uint8_t, 256>* channel[] = {&t.blue, &t.green, &t.red, nullptr};
             int wrong = 0;
             for (size_t i = 0; i < rows.size(); ++i) {
@@ -88,22 +84,18 @@ TEST(ToneTables, RowsOfEveryTrueColourDepthFollowTheirTables) {
 }
 
 TEST(Tone, TrueColourPixelsChangeAndTheWindowShowsIt) {
-    testsupport::TempDir dir;
     Sited s;
     const oracle::RgbImage before = testsupport::TestPattern(37, 23);
-    Load(s, dir, DibFrom(before));
+    Load(s, before);
     s.site.Paint();
     s.ctrl.CallMethod("ColorBalance",
                       std::vector{Variant::I2(10), Variant::I2(0), Variant::I2(-10)});
     const oracle::RgbImage after = ReadPicture(s.ctrl);
     int wrong = 0;
-    for (int y = 0; y < before.height; ++y)
-        for (int x = 0; x < before.width; ++x) {
-            const uint8_t* a = before.pixel(x, y);
-            const uint8_t* b = after.pixel(x, y);
-            wrong +=
-                b[0] != std::min(a[0] + 20, 255) || b[1] != a[1] || b[2] != std::max(a[2] - 20, 0);
-        }
+    for (size_t i = 0; i < before.rgb.size(); ++i) {
+        const int shift = i % 3 == 0 ? 20 : i % 3 == 2 ? -20 : 0;
+        wrong += after.rgb[i] != std::clamp(before.rgb[i] + shift, 0, 255);
+    }
     EXPECT_EQ(wrong, 0);
     s.site.Paint();
     const uint8_t* p = after.pixel(3, 4);
@@ -111,10 +103,9 @@ TEST(Tone, TrueColourPixelsChangeAndTheWindowShowsIt) {
 }
 
 TEST(Tone, PalettedPictureKeepsIndicesAndChangesItsColours) {
-    testsupport::TempDir dir;
     Sited s;
     const Dib original = NoisyPicture(9, 4, 8, 5);
-    Load(s, dir, original);
+    Load(s, original);
     PALETTEENTRY first{};
     platform::GetPaletteEntries(s.ctrl.Image().palette, 0, 1, &first);
     s.ctrl.Brightness(-10);
@@ -138,18 +129,14 @@ TEST(Tone, StockPaletteOfBlankBitmapStaysUntouched) {
     s.ctrl.Brightness(50);
     platform::GetPaletteEntries(stock, 0, 20, after);
     EXPECT_EQ(0, std::memcmp(before, after, sizeof before));
-    EXPECT_NE(s.ctrl.Image().palette, stock);
     PALETTEENTRY own{};
     platform::GetPaletteEntries(s.ctrl.Image().palette, 0, 1, &own);
     EXPECT_EQ(own.peRed, std::min(before[0].peRed + 100, 255));
-}
-
-TEST(Tone, WithoutPictureNothingHappens) {
-    Sited s;
-    const std::vector<std::function<void()>> calls = {[&] { s.ctrl.Brightness(5); },
-                                                      [&] { s.ctrl.Contrast(5); },
-                                                      [&] { s.ctrl.ColorBalance(1, 2, 3); }};
-    for (const auto& call : calls)
+    // Without a picture nothing happens and nothing is raised.
+    Sited none;
+    for (const auto& call : std::vector<std::function<void()>>{
+             [&] { none.ctrl.Brightness(5); }, [&] { none.ctrl.Contrast(5); },
+             [&] { none.ctrl.ColorBalance(1, 2, 3); }})
         EXPECT_EQ(ErrorOf(call).first, 0);
 }
 
