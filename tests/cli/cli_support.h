@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "support/oracle.h"
+#include "support/picture.h"
 #include "support/testdata.h"
 
 namespace cli_test {
@@ -25,10 +26,10 @@ struct Result {
     std::string out;
 };
 
+// One folder for the test program's files, removed when the program ends.
 inline fs::path TempDir() {
-    fs::path dir = fs::temp_directory_path() / ("lumora_cli_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir;
+    static const testsupport::TempDir dir;
+    return dir.dir;
 }
 
 inline std::string Sample(const char* name) {
