@@ -15,6 +15,12 @@ using namespace control_test;
 
 namespace {
 
+// Short names for the tables below.
+const auto I2 = Variant::I2;
+const auto I4 = Variant::I4;
+const auto R4 = Variant::R4;
+const auto Bool = Variant::Bool;
+
 // Everything a new control reports that can be read at run time, grouped by value.
 const std::pair<Variant, std::vector<const char*>> kDefaults[] = {
     {Variant::R4(1.0f), {"Zoom", "Aspect", "PrintZoom"}},
@@ -64,25 +70,19 @@ TEST(ControlProperties, NewControlReportsItsDefaults) {
 
 TEST(ControlProperties, RangeChecksRaise380AndKeepTheValue) {
     const std::pair<const char*, Variant> cases[] = {
-        {"AutoSize", Variant::I2(5)},       {"AutoSize", Variant::I2(-1)},
-        {"Dither", Variant::I2(3)},         {"Dither", Variant::I2(-1)},
-        {"PrintZoom", Variant::R4(0.0f)},   {"PrintZoom", Variant::R4(-2.0f)},
-        {"Thumbnail", Variant::I2(-1)},     {"DCTMethod", Variant::I2(3)},
-        {"JPEGDither", Variant::I2(3)},     {"JPGQuality", Variant::I2(101)},
-        {"JPGQuality", Variant::I2(-1)},    {"JPGSmoothing", Variant::I2(101)},
-        {"Zoom", Variant::R4(0.0f)},        {"Zoom", Variant::R4(-1.0f)},
-        {"MousePointer", Variant::I2(16)},  {"MousePointer", Variant::I2(-1)},
-        {"MousePointer", Variant::I2(98)},  {"Position", Variant::I2(9)},
-        {"Position", Variant::I2(-1)},      {"DCMImage", Variant::I2(0)},
-        {"DCMImage", Variant::I2(1)},       {"PCDSize", Variant::I2(5)},
-        {"PCDSize", Variant::I2(-1)},       {"DrawWidth", Variant::I2(0)},
-        {"FillStyle", Variant::I2(8)},      {"DrawMode", Variant::I2(0)},
-        {"DrawMode", Variant::I2(17)},      {"DrawStyle", Variant::I2(7)},
-        {"ScaleMode", Variant::I2(9)},      {"ScaleWidth", Variant::R4(0.0f)},
-        {"ScaleHeight", Variant::R4(0.0f)}, {"ImageSource", Variant::I2(2)},
-        {"DrawTo", Variant::I2(2)},         {"NumTabs", Variant::I2(101)},
-        {"NumTabs", Variant::I2(-1)},       {"HorzPos", Variant::I4(1)},
-        {"HorzPos", Variant::I4(-1)},       {"VertPos", Variant::I4(1)},
+        {"AutoSize", I2(5)},       {"AutoSize", I2(-1)},     {"Dither", I2(3)},
+        {"Dither", I2(-1)},        {"PrintZoom", R4(0.0f)},  {"PrintZoom", R4(-2.0f)},
+        {"Thumbnail", I2(-1)},     {"DCTMethod", I2(3)},     {"JPEGDither", I2(3)},
+        {"JPGQuality", I2(101)},   {"JPGQuality", I2(-1)},   {"JPGSmoothing", I2(101)},
+        {"Zoom", R4(0.0f)},        {"Zoom", R4(-1.0f)},      {"MousePointer", I2(16)},
+        {"MousePointer", I2(-1)},  {"MousePointer", I2(98)}, {"Position", I2(9)},
+        {"Position", I2(-1)},      {"DCMImage", I2(0)},      {"DCMImage", I2(1)},
+        {"PCDSize", I2(5)},        {"PCDSize", I2(-1)},      {"DrawWidth", I2(0)},
+        {"FillStyle", I2(8)},      {"DrawMode", I2(0)},      {"DrawMode", I2(17)},
+        {"DrawStyle", I2(7)},      {"ScaleMode", I2(9)},     {"ScaleWidth", R4(0.0f)},
+        {"ScaleHeight", R4(0.0f)}, {"ImageSource", I2(2)},   {"DrawTo", I2(2)},
+        {"NumTabs", I2(101)},      {"NumTabs", I2(-1)},      {"HorzPos", I4(1)},
+        {"HorzPos", I4(-1)},       {"VertPos", I4(1)},
     };
     for (const auto& [name, bad] : cases) {
         SitedControl s;
@@ -101,44 +101,44 @@ TEST(ControlProperties, AcceptedValuesAndTheModifiedFlag) {
         Variant value;
         int marks;
     } cases[] = {
-        {"FancyUpsampling", Variant::Bool(true), 0},
-        {"TwoPassQuantize", Variant::Bool(true), 0},
-        {"AutoRefresh", Variant::Bool(false), 1},
-        {"Aspect", Variant::R4(2.0f), 1},
-        {"AutoBackground", Variant::Bool(true), 1},
-        {"EPSPreview", Variant::Bool(true), 1},
-        {"Dither", Variant::I2(2), 0},
-        {"PrintZoom", Variant::R4(3.0f), 0},
-        {"DCTMethod", Variant::I2(0), 0},
-        {"JPEGDither", Variant::I2(2), 0},
-        {"PrintX", Variant::I2(5), 1},
-        {"PrintY", Variant::I2(5), 1},
-        {"JPGOptimize", Variant::Bool(false), 1},
-        {"JPGQuality", Variant::I2(100), 1},
-        {"JPGSmoothing", Variant::I2(100), 1},
-        {"TransDC", Variant::I4(3), 1},
-        {"MousePointer", Variant::I2(15), 1},
-        {"MousePointer", Variant::I2(99), 1},
-        {"HourglassOn", Variant::Bool(false), 1},
-        {"Position", Variant::I2(8), 1},
-        {"PCDSize", Variant::I2(4), 1},
-        {"PCDSize", Variant::I2(0), 1},
-        {"FontTransparent", Variant::Bool(false), 1},
-        {"DrawWidth", Variant::I2(32767), 1},
-        {"FillColor", Variant::I4(0xFF), 1},
-        {"FillStyle", Variant::I2(7), 1},
-        {"DrawMode", Variant::I2(16), 1},
-        {"DrawMode", Variant::I2(1), 1},
-        {"DrawStyle", Variant::I2(6), 1},
-        {"ImageSource", Variant::I2(0), 1},
-        {"DrawTo", Variant::I2(1), 1},
-        {"CurrentX", Variant::R4(1.0f), 1},
-        {"NumTabs", Variant::I2(100), 0},
-        {"AutoSize", Variant::I2(4), kEither},
-        {"Zoom", Variant::R4(0.01f), kEither},
-        {"HorzPos", Variant::I4(0), kEither},
-        {"Thumbnail", Variant::I2(0), kEither},
-        {"VertPos", Variant::I4(0), 1},
+        {"FancyUpsampling", Bool(true), 0},
+        {"TwoPassQuantize", Bool(true), 0},
+        {"AutoRefresh", Bool(false), 1},
+        {"Aspect", R4(2.0f), 1},
+        {"AutoBackground", Bool(true), 1},
+        {"EPSPreview", Bool(true), 1},
+        {"Dither", I2(2), 0},
+        {"PrintZoom", R4(3.0f), 0},
+        {"DCTMethod", I2(0), 0},
+        {"JPEGDither", I2(2), 0},
+        {"PrintX", I2(5), 1},
+        {"PrintY", I2(5), 1},
+        {"JPGOptimize", Bool(false), 1},
+        {"JPGQuality", I2(100), 1},
+        {"JPGSmoothing", I2(100), 1},
+        {"TransDC", I4(3), 1},
+        {"MousePointer", I2(15), 1},
+        {"MousePointer", I2(99), 1},
+        {"HourglassOn", Bool(false), 1},
+        {"Position", I2(8), 1},
+        {"PCDSize", I2(4), 1},
+        {"PCDSize", I2(0), 1},
+        {"FontTransparent", Bool(false), 1},
+        {"DrawWidth", I2(32767), 1},
+        {"FillColor", I4(0xFF), 1},
+        {"FillStyle", I2(7), 1},
+        {"DrawMode", I2(16), 1},
+        {"DrawMode", I2(1), 1},
+        {"DrawStyle", I2(6), 1},
+        {"ImageSource", I2(0), 1},
+        {"DrawTo", I2(1), 1},
+        {"CurrentX", R4(1.0f), 1},
+        {"NumTabs", I2(100), 0},
+        {"AutoSize", I2(4), kEither},
+        {"Zoom", R4(0.01f), kEither},
+        {"HorzPos", I4(0), kEither},
+        {"Thumbnail", I2(0), kEither},
+        {"VertPos", I4(0), 1},
     };
     for (const auto& k : cases) {
         SitedControl s;
@@ -215,21 +215,21 @@ TEST(ControlProperties, TabStopsAreIndexedAndChecked) {
 TEST(ControlProperties, ResetStateRestoresEveryDefault) {
     SitedControl s;
     CLumoraCtrl& c = s.ctrl;
-    const std::pair<const char*, Variant> changes[] = {{"AutoSize", Variant::I2(3)},
-                                                       {"Zoom", Variant::R4(2.5f)},
-                                                       {"Aspect", Variant::R4(0.5f)},
-                                                       {"JPGOptimize", Variant::Bool(false)},
-                                                       {"FontTransparent", Variant::Bool(false)},
-                                                       {"DrawMode", Variant::I2(6)},
-                                                       {"ScaleWidth", Variant::R4(10.0f)},
-                                                       {"CurrentY", Variant::R4(8.0f)},
-                                                       {"NumTabs", Variant::I2(3)},
-                                                       {"HourglassOn", Variant::Bool(false)},
-                                                       {"MousePointer", Variant::I2(99)},
-                                                       {"BackColor", Variant::I4(0x123456)},
-                                                       {"BorderStyle", Variant::I2(0)},
-                                                       {"Appearance", Variant::I2(0)},
-                                                       {"ForeColor", Variant::I4(0xFF)}};
+    const std::pair<const char*, Variant> changes[] = {{"AutoSize", I2(3)},
+                                                       {"Zoom", R4(2.5f)},
+                                                       {"Aspect", R4(0.5f)},
+                                                       {"JPGOptimize", Bool(false)},
+                                                       {"FontTransparent", Bool(false)},
+                                                       {"DrawMode", I2(6)},
+                                                       {"ScaleWidth", R4(10.0f)},
+                                                       {"CurrentY", R4(8.0f)},
+                                                       {"NumTabs", I2(3)},
+                                                       {"HourglassOn", Bool(false)},
+                                                       {"MousePointer", I2(99)},
+                                                       {"BackColor", I4(0x123456)},
+                                                       {"BorderStyle", I2(0)},
+                                                       {"Appearance", I2(0)},
+                                                       {"ForeColor", I4(0xFF)}};
     for (const auto& [name, value] : changes)
         Set(c, name, value);
     EXPECT_THROW(Set(c, "FileName", Variant::Bstr("/nowhere/x.bmp")), ControlError);
