@@ -70,10 +70,12 @@ TEST(Display, ScrollRangesStepsAndBars) {
         int32_t horzPage, horzLine, vertPage, vertLine;
     };
     const Row rows[] = {
-        {1, 2, 1, 200, 100, 104, -96, 20, 10, 0, 0}, {1, 1, 1, 200, 100, -96, -196, 0, 0, 0, 0},
+        {1, 2, 1, 200, 100, 104, -96, 20, 10, 0, 0},
+        {1, 1, 1, 200, 100, -96, -196, 0, 0, 0, 0},
         {0, 1, 1, 50, 400, -250, 101, 0, 0, 20, 10},  // a range of exactly 100 widens
         {0, 1, 1, 305, 307, 5, 7, 1, 1, 1, 1},        // too small for a step: one pixel
-        {0, 1, 2, 305, 307, 5, 314, 1, 1, 62, 31},    // aspect stretches the height only
+        {0, 1, 1, 303, 302, 3, 2, 1, 1, 1, 1},
+        {0, 1, 2, 305, 307, 5, 314, 1, 1, 62, 31},  // aspect stretches the height only
     };
     ScratchDir dir("ranges");
     for (const Row& row : rows) {
