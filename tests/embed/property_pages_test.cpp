@@ -89,6 +89,10 @@ TEST(PropertyPages, ApplyWritesChangedFieldsThroughTheSetters) {
     EXPECT_EQ(c.ctrl.GetProperty("Zoom").AsR4(), 2.5f);
     EXPECT_FALSE(general.Changed("AutoSize"));
     EXPECT_TRUE(general.Changed("JPGQuality"));
+    // Reading the control again forgets the edits.
+    general.Open();
+    EXPECT_FALSE(general.Changed("JPGQuality"));
+    EXPECT_EQ(general.Value("JPGQuality"), 0);
 
     general.SetValue("JPGQuality", 100);
     general.Apply();

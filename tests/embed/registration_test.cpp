@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "control/lumora_ctrl.h"
 #include "control/property_pages.h"
@@ -27,11 +26,6 @@ struct TempDir {
     ~TempDir() { fs::remove_all(path); }
 };
 
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(Registration, RegisterTwiceThenUnregisterKeepsOtherPlugins) {
     TempDir dir;
     const fs::path file = dir.path / "sub" / "registry";
@@ -45,7 +39,7 @@ TEST(Registration, RegisterTwiceThenUnregisterKeepsOtherPlugins) {
         expected.insert(expected.end(), kOurs.begin(), kOurs.end());
         EXPECT_EQ(control::RegisteredEntries(file), expected) << round;
     }
-    const std::string text = ReadAll(file);
+    const std::string text = embed_test::ReadText(file);
     for (const char* line : {"MiscStatus=0x30191", "TypeName=Lumora Control", "TypeName=General",
                              "TypeName=Graphics", "Version=2.0", "CLSID={0}"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
@@ -53,7 +47,7 @@ TEST(Registration, RegisterTwiceThenUnregisterKeepsOtherPlugins) {
 
     ASSERT_EQ(control::UnregisterServer(file), 0);
     EXPECT_EQ(control::RegisteredEntries(file), std::vector<std::string>{"Other.Plugin.1"});
-    EXPECT_EQ(ReadAll(file), "[Other.Plugin.1]\nCLSID={0}\n");
+    EXPECT_EQ(embed_test::ReadText(file), "[Other.Plugin.1]\nCLSID={0}\n");
 }
 
 TEST(Registration, UnwritableRegistryReportsTheTypeLibraryStep) {
