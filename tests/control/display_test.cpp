@@ -48,7 +48,7 @@ COLORREF Red(int, int) {
 void LoadBmp(CLumoraCtrl& c, const ScratchDir& dir, int width, int height,
              COLORREF (*color)(int, int) = Gradient) {
     const std::string path =
-        dir.File("p" + std::to_string(width) + "x" + std::to_string(height) + ".bmp");
+        dir.path("p" + std::to_string(width) + "x" + std::to_string(height) + ".bmp");
     WriteBytes(path, MakeBmp24(width, height, color));
     Set(c, "FileName", Variant::Bstr(path));
     ASSERT_EQ(Get(c, "bmpw"), Variant::I2(static_cast<int16_t>(width)));
@@ -77,7 +77,7 @@ TEST(Display, ScrollRangesStepsAndBars) {
         {0, 1, 1, 303, 302, 3, 2, 1, 1, 1, 1},
         {0, 1, 2, 305, 307, 5, 314, 1, 1, 62, 31},  // aspect stretches the height only
     };
-    ScratchDir dir("ranges");
+    ScratchDir dir;
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
         Sited s(300, 300, 0, row.appearance);
@@ -114,7 +114,7 @@ TEST(Display, AutoSizeModesResizeTheControl) {
         {3, {50, 156}, {206, 156}, {10, 306}, {406, 306}},
         {4, {206, 156}, {206, 156}, {300, 200}, {300, 200}},  // fitted inside: extent left alone
     };
-    ScratchDir dir("autosize");
+    ScratchDir dir;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.mode);
         Sited s(row.start.first, row.start.second, 1, 1);
@@ -142,7 +142,7 @@ TEST(Display, AutoSizeModesResizeTheControl) {
 }
 
 TEST(Display, ScrollingMovesTheViewByTheWidenedFactor) {
-    ScratchDir dir("scroll");
+    ScratchDir dir;
     Sited s(300, 300, 0, 0);
     CLumoraCtrl& c = s.ctrl;
     LoadBmp(c, dir, 400, 300);
@@ -179,7 +179,7 @@ TEST(Display, ScrollingMovesTheViewByTheWidenedFactor) {
 }
 
 TEST(Display, PositionPlacesASmallImage) {
-    ScratchDir dir("position");
+    ScratchDir dir;
     Sited s(300, 300, 0, 0);
     CLumoraCtrl& c = s.ctrl;
     LoadBmp(c, dir, 100, 50);
@@ -206,7 +206,7 @@ TEST(Display, PositionPlacesASmallImage) {
 // Every paint after the first copies the stretched picture it kept: both must show the picture
 // at its zoom and aspect, and the background beside it.
 TEST(Display, PaintsDrawTheImageAtZoomAndAspect) {
-    ScratchDir dir("zoom");
+    ScratchDir dir;
     Sited s(64, 48, 0, 0);
     CLumoraCtrl& c = s.ctrl;
     LoadBmp(c, dir, 10, 8);
@@ -235,7 +235,7 @@ TEST(Display, PaintsDrawTheImageAtZoomAndAspect) {
 
 // A change to the picture's own pixels, as a drawing method makes, shows at the next paint.
 TEST(Display, RepaintsShowTheCurrentPicture) {
-    ScratchDir dir("repaint");
+    ScratchDir dir;
     Sited s(64, 48, 0, 0);
     CLumoraCtrl& c = s.ctrl;
     LoadBmp(c, dir, 10, 8);
@@ -272,7 +272,7 @@ struct Probe {
 void ExpectThumbnail(int width, int height, int16_t appearance, int16_t thumbnail,
                      const std::vector<Probe>& probes) {
     SCOPED_TRACE(std::to_string(width) + "/" + std::to_string(appearance));
-    ScratchDir dir("thumb");
+    ScratchDir dir;
     Sited s(320, 240, 0, appearance);
     CLumoraCtrl& c = s.ctrl;
     LoadBmp(c, dir, width, height, Red);

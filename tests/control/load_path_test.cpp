@@ -3,8 +3,8 @@
 // dialog, metafiles and the Picture property.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +12,7 @@
 #include "picture_files.h"
 #include "platform/metafile/metafile.h"
 #include "platform/ole/picture.h"
+#include "support/env_override.h"
 
 using namespace platform;
 using namespace control_test;
@@ -86,17 +87,17 @@ TEST(LoadPath, LoadsTheRasterSamples) {
 }
 
 TEST(LoadPath, FailedOrEmptyLoadsLeaveTheControlEmptyWithTheName) {
-    ScratchDir dir("errors");
-    WriteBytes(dir.File("notes.dat"), std::vector<uint8_t>(64, 'x'));
-    WriteBytes(dir.File("x.ico"), std::vector<uint8_t>(32, 0));  // type 0: the reader refuses it
+    ScratchDir dir;
+    WriteBytes(dir.path("notes.dat"), std::vector<uint8_t>(64, 'x'));
+    WriteBytes(dir.path("x.ico"), std::vector<uint8_t>(32, 0));  // type 0: the reader refuses it
     const struct {
         std::string file;
         uint16_t number;  // 0: no error
         const char* description;
     } cases[] = {
-        {dir.File("missing.bmp"), 20001, "Could not open file"},
-        {dir.File("notes.dat"), 20013, "File type not supported"},
-        {dir.File("x.ico"), 481, "Invalid picture"},
+        {dir.path("missing.bmp"), 20001, "Could not open file"},
+        {dir.path("notes.dat"), 20013, "File type not supported"},
+        {dir.path("x.ico"), 481, "Invalid picture"},
         {"", 0, ""},
     };
     for (const auto& k : cases) {
@@ -126,9 +127,8 @@ TEST(LoadPath, ReadBinaryLoadsThroughATemporaryFileThatIsAlwaysRemoved) {
     CLumoraCtrl& c = s.ctrl;
     const std::vector<uint8_t> bmp = ReadBytes(SamplePath("sunset.bmp"));
     ASSERT_FALSE(bmp.empty());
-    ScratchDir dir("readbinary");
-    const std::string oldTemp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-    ::setenv("TMPDIR", dir.path().c_str(), 1);
+    ScratchDir dir;
+    std::optional<testsupport::EnvOverride> temp(std::in_place, "TMPDIR", dir.dir);
     const Variant size = Variant::I4(static_cast<int32_t>(bmp.size()));
 
     // Bounds other than 0 count from the lower to the upper bound.
@@ -151,11 +151,8 @@ TEST(LoadPath, ReadBinaryLoadsThroughATemporaryFileThatIsAlwaysRemoved) {
                          std::vector{Variant::Array(SafeArrayCreateVector(VT_I4, 0, 4))});
         },
         "an array of longs");
-    if (oldTemp.empty())
-        ::unsetenv("TMPDIR");
-    else
-        ::setenv("TMPDIR", oldTemp.c_str(), 1);
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    temp.reset();
+    EXPECT_TRUE(std::filesystem::is_empty(dir.dir));
 }
 
 TEST(LoadPath, AnimatedGifGathersItsFramesAndOffsets) {
@@ -270,15 +267,15 @@ TEST(LoadPath, PictureGetAndPutCarryABitmap) {
 }
 
 TEST(LoadPath, MetafilesTakeTheirBoxOrTheClientSize) {
-    ScratchDir dir("meta");
+    ScratchDir dir;
     // Box 0,0 to 1440,720 at 1440 units per inch, or a frame of 2540 x 1270 hundredths of a
     // millimetre: one inch by half an inch either way.
     const std::vector<uint8_t> plain = meta_test::WmfBuilder(0).Bytes();
     std::vector<uint8_t> placeable = meta_test::PlaceableBytes(0, 0, 1440, 720, 1440);
     placeable.insert(placeable.end(), plain.begin(), plain.end());
-    WriteBytes(dir.File("box.wmf"), placeable);
-    WriteBytes(dir.File("bare.wmf"), plain);
-    WriteBytes(dir.File("frame.emf"), meta_test::EmfBuilder(RECT{0, 0, 2540, 1270}).Bytes());
+    WriteBytes(dir.path("box.wmf"), placeable);
+    WriteBytes(dir.path("bare.wmf"), plain);
+    WriteBytes(dir.path("frame.emf"), meta_test::EmfBuilder(RECT{0, 0, 2540, 1270}).Bytes());
     const struct {
         const char* file;
         int16_t autoSize;
@@ -294,7 +291,7 @@ TEST(LoadPath, MetafilesTakeTheirBoxOrTheClientSize) {
         SitedControl s;
         CLumoraCtrl& c = s.ctrl;
         Set(c, "AutoSize", Variant::I2(k.autoSize));
-        Set(c, "FileName", Variant::Bstr(dir.File(k.file)));
+        Set(c, "FileName", Variant::Bstr(dir.path(k.file)));
         const int clientWidth = c.View().clientWidth, clientHeight = c.View().clientHeight;
         EXPECT_EQ(Short(c, "bmpw"), k.inch ? 96 : clientWidth);
         EXPECT_EQ(Short(c, "bmph"), k.inch ? 48 : clientHeight);

@@ -44,7 +44,7 @@ struct FrameLog {
 // given client points.
 struct Player {
     FrameLog log;  // outlives the control, whose end stops the player
-    ScratchDir dir{"player"};
+    ScratchDir dir;
     SitedControl s;
     explicit Player(std::vector<POINT> points = {}) {
         Set(s.ctrl, "BorderStyle", Variant::I2(0));
@@ -62,7 +62,7 @@ struct Player {
         });
     }
     void Load(int width, int height, const std::vector<GifFrameSpec>& frames) {
-        const std::string path = dir.File("anim.gif");
+        const std::string path = dir.path("anim.gif");
         WriteBytes(path, AnimatedGif(width, height, kPalette, frames));
         Set(s.ctrl, "FileName", Variant::Bstr(path));
     }

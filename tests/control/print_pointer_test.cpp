@@ -71,8 +71,8 @@ TEST(WindowFrame, EachBorderStyleAndAppearanceDrawsItsFrame) {
 }
 
 TEST(WindowFrame, PictureFillsTheClientAreaUnderTheFrame) {
-    ScratchDir dir("frame");
-    const std::string file = dir.File("grid.bmp");
+    ScratchDir dir;
+    const std::string file = dir.path("grid.bmp");
     WriteBytes(file, MakeBmp24(8, 6, [](int x, int y) { return x == 0 && y == 0 ? kBlue : kRed; }));
     SitedControl s;  // BorderStyle 1, Appearance 1
     Set(s.ctrl, "FileName", Variant::Bstr(file));
@@ -171,8 +171,8 @@ TEST(Pointer, HourglassShowsDuringLoadsAndAlwaysWhileFramesAreGathered) {
 }
 
 TEST(Printing, DrawsIntoTheRectangleForSquareAndNonSquarePixels) {
-    ScratchDir dir("print");
-    const std::string file = dir.File("blue.bmp");
+    ScratchDir dir;
+    const std::string file = dir.path("blue.bmp");
     WriteBytes(file, MakeBmp24(100, 50, [](int, int) { return kBlue; }));
     struct Row {
         int dpiX, dpiY;
