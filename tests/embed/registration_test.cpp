@@ -11,6 +11,7 @@
 #include "control/property_pages.h"
 #include "control/registration.h"
 #include "shell.h"
+#include "support/picture.h"
 #include "support/testdata.h"
 
 namespace fs = std::filesystem;
@@ -20,10 +21,10 @@ namespace {
 const std::vector<std::string> kOurs = {"LUMORA.LumoraCtrl.1", "Lumora32.CSecProp",
                                         "Lumora32.CGraphProp", "LumoraLib 2.0"};
 
+// A fresh folder for the test's registry files, removed with the object.
 struct TempDir {
-    fs::path path = fs::temp_directory_path() / ("lumora-reg-" + std::to_string(::getpid()));
-    TempDir() { fs::create_directories(path); }
-    ~TempDir() { fs::remove_all(path); }
+    testsupport::TempDir scratch;
+    fs::path path = scratch.dir;
 };
 
 TEST(Registration, RegisterTwiceThenUnregisterKeepsOtherPlugins) {
