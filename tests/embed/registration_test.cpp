@@ -1,8 +1,6 @@
 // Registration into the per-user registry file, the class factories and the lumora verbs.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -112,7 +110,12 @@ TEST(Registration, CommandVerbs) {
               "LUMORA.LumoraCtrl.1\nLumora32.CSecProp\nLumora32.CGraphProp\nLumoraLib 2.0\n");
     EXPECT_EQ(embed_test::Shell(lumora + " unregister" + option).status, 0);
     EXPECT_EQ(embed_test::Shell(lumora + " registered" + option).output, "");
-    EXPECT_NE(embed_test::Shell(lumora + " register --registry").status, 0);
+    // A missing or empty registry name is a usage error, not a registry.
+    for (const char* bad : {" register --registry", " register --registry ''"}) {
+        const embed_test::Result result = embed_test::Shell(lumora + bad);
+        EXPECT_NE(result.status, 0) << bad;
+        EXPECT_EQ(result.output.rfind("usage: lumora register", 0), 0u) << result.output;
+    }
 }
 
 }  // namespace
