@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,13 +19,11 @@ using control_test::SitedControl;
 
 TEST(DispatchTable, MembersAreNumberedInTableOrderAndFoundWhateverTheirCase) {
     std::vector<DISPID> custom;
-    int kinds[3] = {};
+    std::map<MemberKind, int> kinds;
     std::set<std::string> lower;
     for (const MemberInfo& m : DispatchMembers()) {
         if (m.dispid > 0) custom.push_back(m.dispid);
-        ++kinds[static_cast<int>(m.kind == MemberKind::Property ? 0
-                                 : m.kind == MemberKind::Method ? 1
-                                                                : 2)];
+        ++kinds[m.kind];
         std::string name(m.name);
         for (char& ch : name)
             ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -33,33 +32,22 @@ TEST(DispatchTable, MembersAreNumberedInTableOrderAndFoundWhateverTheirCase) {
     ASSERT_EQ(custom.size(), 79u);
     for (size_t i = 0; i < custom.size(); ++i)
         EXPECT_EQ(custom[i], static_cast<DISPID>(i + 1));
-    EXPECT_EQ(kinds[0], 63);
-    EXPECT_EQ(kinds[1], 25);
-    EXPECT_EQ(kinds[2], 1);
+    EXPECT_EQ(kinds[MemberKind::Property], 63);
+    EXPECT_EQ(kinds[MemberKind::Method], 25);
+    EXPECT_EQ(kinds[MemberKind::IndexedProperty], 1);
 
     CLumoraCtrl c;
-    const std::pair<const char*, DISPID> ids[] = {{"FancyUpsampling", 1},
-                                                  {"PCDSize", 55},
-                                                  {"Line", 56},
-                                                  {"TabStops", 79},
-                                                  {"bmpw", 14},
-                                                  {"BMPW", 14},
-                                                  {"hdc", 18},
-                                                  {"jpgquality", 20},
-                                                  {"_picture", 0},
-                                                  {"Refresh", -550},
-                                                  {"BackColor", -501},
-                                                  {"BorderStyle", -504},
-                                                  {"Enabled", -514},
-                                                  {"ForeColor", -513},
-                                                  {"HWND", -515},
-                                                  {"Font", -512},
-                                                  {"Appearance", -520},
-                                                  {"AboutBox", -552},
-                                                  {"NoSuchMember", DISPID_UNKNOWN},
-                                                  {"bmp", DISPID_UNKNOWN}};
+    const std::pair<const char*, DISPID> ids[] = {
+        {"FancyUpsampling", 1}, {"PCDSize", 55},     {"Line", 56},        {"TabStops", 79},
+        {"bmpw", 14},           {"BMPW", 14},        {"hdc", 18},         {"jpgquality", 20},
+        {"_picture", 0},        {"Refresh", -550},   {"BackColor", -501}, {"BorderStyle", -504},
+        {"Enabled", -514},      {"ForeColor", -513}, {"HWND", -515},      {"Font", -512},
+        {"Appearance", -520},   {"AboutBox", -552},
+    };
     for (const auto& [name, id] : ids)
         EXPECT_EQ(c.GetIDsOfNames(name), id) << name;
+    for (const char* name : {"NoSuchMember", "bmp"})
+        EXPECT_EQ(c.GetIDsOfNames(name), DISPID_UNKNOWN) << name;
 }
 
 TEST(DispatchInvoke, ArgumentsAreCoercedWithOleRules) {
