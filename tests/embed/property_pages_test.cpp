@@ -10,6 +10,7 @@
 #include "control/dispatch.h"
 #include "control/property_pages.h"
 #include "lumora/version.h"
+#include "platform/ole/property_bag.h"
 
 namespace {
 
@@ -51,6 +52,12 @@ TEST(PropertyPages, FieldsShowTheControlsValues) {
         EXPECT_EQ(page.Value(row.field), row.value);
         EXPECT_EQ(page.Text(row.field), row.text);
     }
+    // Loading a saved state checks no range: a value without an entry selects nothing.
+    c.ctrl.Load(platform::PropertyBag::Parse("AutoSize=9\n"));
+    PropertyPage general(c.ctrl, *FindPropertyPage("General"));
+    general.Open();
+    EXPECT_EQ(general.Value("AutoSize"), -1);
+    EXPECT_EQ(general.Text("AutoSize"), "");
 }
 
 TEST(PropertyPages, ExchangeOrderBindsEveryFieldOnce) {
@@ -89,6 +96,10 @@ TEST(PropertyPages, ApplyWritesChangedFieldsThroughTheSetters) {
     EXPECT_EQ(c.ctrl.GetProperty("Zoom").AsR4(), 2.5f);
     EXPECT_FALSE(general.Changed("AutoSize"));
     EXPECT_TRUE(general.Changed("JPGQuality"));
+    // Reading the control again forgets the edits.
+    general.Open();
+    EXPECT_FALSE(general.Changed("JPGQuality"));
+    EXPECT_EQ(general.Value("JPGQuality"), 0);
 
     general.SetValue("JPGQuality", 100);
     general.Apply();

@@ -1,17 +1,15 @@
 // Registration into the per-user registry file, the class factories and the lumora verbs.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "control/lumora_ctrl.h"
 #include "control/property_pages.h"
 #include "control/registration.h"
 #include "shell.h"
+#include "support/picture.h"
 #include "support/testdata.h"
 
 namespace fs = std::filesystem;
@@ -21,16 +19,11 @@ namespace {
 const std::vector<std::string> kOurs = {"LUMORA.LumoraCtrl.1", "Lumora32.CSecProp",
                                         "Lumora32.CGraphProp", "LumoraLib 2.0"};
 
+// A fresh folder for the test's registry files, removed with the object.
 struct TempDir {
-    fs::path path = fs::temp_directory_path() / ("lumora-reg-" + std::to_string(::getpid()));
-    TempDir() { fs::create_directories(path); }
-    ~TempDir() { fs::remove_all(path); }
+    testsupport::TempDir scratch;
+    fs::path path = scratch.dir;
 };
-
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 TEST(Registration, RegisterTwiceThenUnregisterKeepsOtherPlugins) {
     TempDir dir;
@@ -45,7 +38,7 @@ TEST(Registration, RegisterTwiceThenUnregisterKeepsOtherPlugins) {
         expected.insert(expected.end(), kOurs.begin(), kOurs.end());
         EXPECT_EQ(control::RegisteredEntries(file), expected) << round;
     }
-    const std::string text = ReadAll(file);
+    const std::string text = embed_test::ReadText(file);
     for (const char* line : {"MiscStatus=0x30191", "TypeName=Lumora Control", "TypeName=General",
                              "TypeName=Graphics", "Version=2.0", "CLSID={0}"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
@@ -53,7 +46,7 @@ TEST(Registration, RegisterTwiceThenUnregisterKeepsOtherPlugins) {
 
     ASSERT_EQ(control::UnregisterServer(file), 0);
     EXPECT_EQ(control::RegisteredEntries(file), std::vector<std::string>{"Other.Plugin.1"});
-    EXPECT_EQ(ReadAll(file), "[Other.Plugin.1]\nCLSID={0}\n");
+    EXPECT_EQ(embed_test::ReadText(file), "[Other.Plugin.1]\nCLSID={0}\n");
 }
 
 TEST(Registration, UnwritableRegistryReportsTheTypeLibraryStep) {
@@ -117,7 +110,12 @@ TEST(Registration, CommandVerbs) {
               "LUMORA.LumoraCtrl.1\nLumora32.CSecProp\nLumora32.CGraphProp\nLumoraLib 2.0\n");
     EXPECT_EQ(embed_test::Shell(lumora + " unregister" + option).status, 0);
     EXPECT_EQ(embed_test::Shell(lumora + " registered" + option).output, "");
-    EXPECT_NE(embed_test::Shell(lumora + " register --registry").status, 0);
+    // A missing or empty registry name is a usage error, not a registry.
+    for (const char* bad : {" register --registry", " register --registry ''"}) {
+        const embed_test::Result result = embed_test::Shell(lumora + bad);
+        EXPECT_NE(result.status, 0) << bad;
+        EXPECT_EQ(result.output.rfind("usage: lumora register", 0), 0u) << result.output;
+    }
 }
 
 }  // namespace

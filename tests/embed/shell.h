@@ -1,9 +1,11 @@
-// Runs a shell command and keeps its exit status and combined output.
+// Runs a shell command and keeps its exit status and combined output; reads a file whole.
 #pragma once
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -24,6 +26,11 @@ inline Result Shell(const std::string& command) {
         result.output.append(buffer.data(), n);
     result.status = pclose(pipe.release());
     return result;
+}
+
+inline std::string ReadText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline std::string Quote(const std::filesystem::path& path) {
