@@ -142,22 +142,39 @@ class RowPlacer {
     int pass_ = 0;
 };
 
+// A code's string is kept in chunks of eight bytes from its start: `chunk` holds the last chunk
+// (one to eight bytes) and `prefix` the code whose string is everything before it, so writing a
+// string out takes one step per eight bytes instead of one per byte.
+constexpr int kChunk = 8;
+
 struct LzwTables {
+    uint8_t chunk[kMaxCodes][kChunk];
     uint16_t prefix[kMaxCodes];
-    uint16_t length[kMaxCodes];  // length of each code's string
-    uint8_t suffix[kMaxCodes];
-    uint8_t stack[kMaxCodes];
+    uint16_t length[kMaxCodes];         // length of each code's string
+    uint8_t stack[kMaxCodes + kChunk];  // a string that does not fit in the row, and slack
 };
 
-// Writes the `length` bytes of the string of `code` backwards into `out` and returns its first
-// character. Bounded by `length`, so a damaged table can never write outside `out`.
-inline int ExpandCode(const LzwTables& t, int code, int length, uint8_t* out) {
-    for (int i = length - 1; i > 0; --i) {
-        out[i] = t.suffix[code];
+// Writes the `length` bytes of the string of `code` into `out`, whole chunks at a time, so up to
+// kChunk - 1 bytes past the string are written too. Bounded by `length`, so a damaged table can
+// never write outside out[0, length + kChunk - 1).
+inline void ExpandCode(const LzwTables& t, int code, int length, uint8_t* out) {
+    for (int at = (length - 1) & ~(kChunk - 1); at >= 0; at -= kChunk) {
+        std::memcpy(out + at, t.chunk[code], kChunk);
         code = t.prefix[code];
     }
-    out[0] = static_cast<uint8_t>(code);
-    return code;
+}
+
+// The entry for `code`: the string of `old` followed by `c`.
+inline void AddCode(LzwTables& t, int code, int old, uint8_t c) {
+    const int used = t.length[old] % kChunk;  // bytes of old's last chunk, 0 when it is full
+    if (used) {
+        std::memcpy(t.chunk[code], t.chunk[old], kChunk);
+        t.prefix[code] = t.prefix[old];
+    } else {
+        t.prefix[code] = static_cast<uint16_t>(old);
+    }
+    t.chunk[code][used] = c;
+    t.length[code] = static_cast<uint16_t>(t.length[old] + 1);
 }
 
 int32_t DecodeImage(DecodedImage& img, ByteReader& in, bool interlaced) {
@@ -167,8 +184,9 @@ int32_t DecodeImage(DecodedImage& img, ByteReader& in, bool interlaced) {
 
     // Pixels are collected a row at a time so that a row the data never completes is never
     // written into the picture.
-    platform::GlobalBlock rowBlock(
-        platform::GlobalAlloc(GMEM_ZEROINIT, static_cast<size_t>(std::max(width, img.rowStride))));
+    // Strings are written a chunk at a time: room for one more past the row.
+    platform::GlobalBlock rowBlock(platform::GlobalAlloc(
+        GMEM_ZEROINIT, static_cast<size_t>(std::max(width, img.rowStride)) + kChunk));
     auto* const rowBuffer = static_cast<uint8_t*>(platform::GlobalLock(rowBlock.get()));
     if (!rowBuffer) return kNoMemory;
 
@@ -179,8 +197,10 @@ int32_t DecodeImage(DecodedImage& img, ByteReader& in, bool interlaced) {
     LzwTables t;
     const int clear = 1 << minCodeSize;
     const int end = clear + 1;
-    for (int i = 0; i < clear; ++i)
+    for (int i = 0; i < clear; ++i) {
         t.length[i] = 1;
+        t.chunk[i][0] = static_cast<uint8_t>(i);
+    }
 
     int next = clear + 2;
     int codeSize = minCodeSize + 1;
@@ -219,23 +239,21 @@ int32_t DecodeImage(DecodedImage& img, ByteReader& in, bool interlaced) {
         }
         if (code > next) return kGifBadCode;
 
-        int length;
+        // A code not yet in the table (it can only be the next one) is the previous string
+        // followed by its own first character; it goes into the table before it is written.
+        const bool added = next < kMaxCodes && oldCode >= 0;
         if (code == next) {
             if (oldCode < 0) return kGifBadFirstCode;
-            length = t.length[oldCode] + 1;
-        } else {
-            length = t.length[code];
+            if (!added) return kGifBadCode;
+            AddCode(t, next, oldCode, static_cast<uint8_t>(firstChar));
         }
+        int length = t.length[code];
 
         // Straight into the row when the string fits, else through the stack.
         const bool fits = length <= width - x;
         uint8_t* const out = fits ? rowBuffer + x : t.stack;
-        if (code == next) {
-            out[length - 1] = static_cast<uint8_t>(firstChar);
-            firstChar = ExpandCode(t, oldCode, length - 1, out);
-        } else {
-            firstChar = ExpandCode(t, code, length, out);
-        }
+        ExpandCode(t, code, length, out);
+        firstChar = out[0];
         if (fits) {
             x += length;
             if (x == width) {
@@ -256,10 +274,8 @@ int32_t DecodeImage(DecodedImage& img, ByteReader& in, bool interlaced) {
             }
         }
 
-        if (next < kMaxCodes && oldCode >= 0) {
-            t.prefix[next] = static_cast<uint16_t>(oldCode);
-            t.suffix[next] = static_cast<uint8_t>(firstChar);
-            t.length[next] = static_cast<uint16_t>(t.length[oldCode] + 1);
+        if (added) {
+            if (code != next) AddCode(t, next, oldCode, static_cast<uint8_t>(firstChar));
             ++next;
             if (next == limit && codeSize < kMaxCodeBits) {
                 ++codeSize;
