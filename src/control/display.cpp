@@ -61,11 +61,12 @@ void CLumoraCtrl::RebuildScrollState(int cx, int cy) {
     view_.vertPageStep = view_.vertRange / 5;
     view_.horzLineStep = view_.horzRange / 10;
     view_.vertLineStep = view_.vertRange / 10;
-    if (image_.bmpw > cx) {
+    // Anything to scroll takes at least a pixel a step, the picture zoomed or not.
+    if (horz > 0) {
         if (view_.horzPageStep == 0) view_.horzPageStep = 1;
         if (view_.horzLineStep == 0) view_.horzLineStep = 1;
     }
-    if (cy < image_.bmph * aspect) {
+    if (vert > 0) {
         if (view_.vertPageStep == 0) view_.vertPageStep = 1;
         if (view_.vertLineStep == 0) view_.vertLineStep = 1;
     }

@@ -76,6 +76,7 @@ TEST(Display, ScrollRangesStepsAndBars) {
         {0, 1, 1, 305, 307, 5, 7, 1, 1, 1, 1},        // too small for a step: one pixel
         {0, 1, 1, 303, 302, 3, 2, 1, 1, 1, 1},
         {0, 1, 2, 305, 307, 5, 314, 1, 1, 62, 31},  // aspect stretches the height only
+        {0, 2, 1, 151, 151, 2, 2, 1, 1, 1, 1},      // zoomed past the window by two pixels
     };
     ScratchDir dir;
     for (const Row& row : rows) {
