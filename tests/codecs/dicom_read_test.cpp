@@ -182,23 +182,6 @@ TEST_F(DicomRead, PublicSamplesMatchDcmtkRenderers) {
     }
 }
 
-// ImageMagick's DICOM reader, independent of DCMTK, reads only the JPEG-encapsulated colour
-// samples of the set; on those it agrees exactly, frame by frame.
-TEST_F(DicomRead, ImageMagickAgreesOnJpegColourSamples) {
-    REQUIRE_TESTDATA("dcm");
-    if (!oracle::ToolAvailable("convert")) GTEST_SKIP() << "ImageMagick not installed";
-    for (const auto& [name, frame] :
-         {std::pair{"SC_rgb_jpeg_dcmtk.dcm", 1}, std::pair{"examples_ybr_color.dcm", 1},
-          std::pair{"examples_ybr_color.dcm", 3}}) {
-        SCOPED_TRACE(testing::Message() << name << " image " << frame);
-        const ReadResult got = Read(Sample(name), frame);
-        ASSERT_GT(got.code, 0);
-        const auto magick = oracle::ImageMagickFrames("dcm:" + Sample(name).string(), frame - 1);
-        ASSERT_EQ(magick.size(), 1u);
-        EXPECT_EQ(testsupport::ComparePictures(got.picture.Picture(), magick[0]), "");
-    }
-}
-
 // A colour picture wrapped by img2dcm and a 12-bit MONOCHROME1 file made here, rewritten in
 // every other uncompressed syntax and recompressed with every lossless encoder dcmtk has,
 // decode exactly as the original does (the colour one as its source picture); baseline JPEG
