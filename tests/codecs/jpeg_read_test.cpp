@@ -42,8 +42,8 @@ int DistinctIndices(const Decoded& d) {
 
 // Every file djpeg can decode decodes to exactly djpeg's pixels in every DCT and upsampling
 // setting (a DCT method out of range is the slow integer one); grey files come out over a
-// grey ramp. What djpeg cannot convert (CMYK) agrees with ImageMagick within the one level of
-// rounding its 16-bit conversion adds; the rest gives a loader code or a picture.
+// grey ramp. What djpeg cannot convert (CMYK) agrees with ImageMagick within the rounding of
+// the two conversions (ImageMagick's is in 16 bits); the rest gives a loader code or a picture.
 TEST_F(JpegRead, MatchesDjpegOnEveryPublicFile) {
     REQUIRE_TESTDATA("jpg");
     if (!oracle::ToolAvailable("djpeg") || !oracle::ToolAvailable("convert"))
