@@ -1,15 +1,17 @@
-// Helpers shared by the codec module tests: calling the modules, running the reference
-// decoders, parsing what they print, temporary files.
+// Helpers shared by the codec module tests: calling the modules, reference tools, damaged
+// copies of files, PNG chunk arithmetic.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "decode/codec_contract.h"
+#include "decode/loader_error.h"
 #include "platform/os/module.h"
 #include "support/oracle.h"
 #include "support/picture.h"
@@ -30,12 +32,13 @@ struct Decoded {
     std::vector<uint8_t> rows;  // bottom-up, as the block held them
     std::array<uint8_t, 768> palette{};
 
-    // Red, green, blue of picture pixel (x, y), y = 0 at the top; indexed pixels through the
-    // palette.
+    // Red, green, blue of pixel (x, y), y = 0 at the top; indexed pixels through the palette.
     std::array<uint8_t, 3> Rgb(int x, int y) const;
     uint8_t Index(int x, int y) const;
-    // Top row first, three bytes a pixel.
-    std::vector<uint8_t> ToRgb() const;
+    // Comparable with an oracle's decode.
+    oracle::RgbImage Picture() const;
+    // True when the palette is the grey ramp 0..255.
+    bool GreyRamp() const;
 };
 
 // The result of one read call: the module's return value, and the picture when it was a block.
@@ -44,10 +47,6 @@ struct ReadResult {
     Decoded picture;
     bool blockLargeEnough = true;  // the block holds stride x height bytes
 };
-
-// A read of a damaged file either gives a sane picture in a large enough block or fails with a
-// loader code; counts which.
-void TallyDamagedRead(const ReadResult& got, int& pictures, int& failures);
 
 struct JpegOptions {
     bool fancyUpsampling = true;
@@ -71,37 +70,47 @@ class Codec {
     platform::Module module_;
 };
 
+// A test with a module's entry point loaded: `read_` is set once SetUp has passed.
+template <class Proc>
+class ModuleTest : public ::testing::Test {
+  protected:
+    ModuleTest(const char* module, const char* entry) : module_(module), entry_(entry) {}
+    void SetUp() override {
+        ASSERT_TRUE(codec_.loaded()) << platform::ModulePath(module_);
+        read_ = codec_.Entry<Proc>(entry_);
+        ASSERT_NE(read_, nullptr) << entry_;
+    }
+
+    const char* module_;
+    const char* entry_;
+    Codec codec_{module_};
+    Proc read_ = nullptr;
+};
+
 // Calls the entry point and frees the returned block after copying the picture out.
 ReadResult CallReadJpg(ReadJPGProc read, const fs::path& file, const JpegOptions& options = {});
 ReadResult CallReadPng(ReadPNGProc read, const fs::path& file);
 // imageNumber goes in as the image wanted and comes back as the module left it.
 ReadResult CallReadDcm(ReadDCMProc read, const fs::path& file, int32_t& imageNumber);
 
-// A portable anymap or a Windows bitmap as a reference decoder wrote it. Anymap samples are
-// brought to 8 bits: the high byte of 16-bit ones, others scaled from their maximum value.
-struct Reference {
-    int width = 0;
-    int height = 0;
-    int channels = 0;              // 1 grey, 3 RGB; 1 with a palette for indexed BMP
-    std::vector<uint8_t> samples;  // top row first, no padding
-    std::vector<uint8_t> palette;  // RGB triples, indexed BMP only
-};
-std::optional<Reference> ParsePnm(const std::string& bytes);
-std::optional<Reference> ParseBmp(const std::string& bytes);
-
-struct ToolOutput {
-    int status = -1;  // exit status; -1 when the command could not run
-    std::string out;  // standard output
-};
-// Runs a shell command with standard error discarded.
-ToolOutput RunTool(const std::string& command);
+// True when the command ran and exited with status 0.
+bool Succeeds(const std::string& command);
 inline std::string Quote(const fs::path& path) {
     return oracle::ShellQuote(path.string());
 }
 
 std::string ReadBytes(const fs::path& file);
+void WriteBytes(const fs::path& file, const std::string& bytes);
 // Deterministic damaged copies of a file: cut short, bytes overwritten, bytes inserted.
 std::vector<std::string> DamagedCopies(const std::string& original, int count);
+// The codes the modules give for a file they cannot show: could not open down to unsupported.
+inline bool IsReadFailure(int32_t code) {
+    return code <= decode::kCouldNotOpen && code >= decode::kUnsupported;
+}
+// A read of a damaged file gives a picture in a large enough block or a loader code; counts
+// which.
+void TallyDamagedRead(const ReadResult& got, int& pictures, int& failures);
+
 // CRC-32 of bytes [from, to), as PNG chunks carry it.
 uint32_t Crc32(const std::string& bytes, size_t from, size_t to);
 // The gamma a viewer applies to a PNG for an sRGB display, as ImageMagick's -gamma takes it
@@ -110,7 +119,6 @@ uint32_t Crc32(const std::string& bytes, size_t from, size_t to);
 double PngViewingGamma(const std::string& png);
 // Recomputes the CRC of every chunk of a PNG file so damage reaches the decoder.
 std::string FixPngCrcs(std::string png);
-void WriteBytes(const fs::path& file, const std::string& bytes);
 
 // Sets the display depth for one test and restores the previous one.
 class DisplayDepthScope {
