@@ -31,6 +31,10 @@ struct PictureCase {
     int32_t expect;
     std::vector<Pixel> pixels = {};
 };
+// A case built by a call, so that the table bin-packs its arguments.
+PictureCase Row(Picture p, int layout, int32_t expect, std::vector<Pixel> pixels = {}) {
+    return {std::move(p), layout, expect, std::move(pixels)};
+}
 
 // Samples of 16 or 32 bits, little- or big-endian.
 Bytes Le(int bytes, std::initializer_list<uint32_t> values) {
@@ -49,55 +53,53 @@ Bytes Be(int bytes, std::initializer_list<uint32_t> values) {
 // Picture fields: width, height, bits, samples, photometric, compression, strip, extra fields.
 const PictureCase kPictures[] = {
     // A bit count of 0 from either factor, no width, a width beyond the largest picture.
-    {{4, 2, 0, 1, 1, 1, Bytes(8, 1)}, kII, kBad},
-    {{4, 2, 8, 0, 1, 1, Bytes(8, 1)}, kII, kBad},
-    {{0, 2, 8, 1, 1, 1, Bytes(8, 1)}, kII, kBad},
-    {{40000, 2, 8, 1, 1, 1, Bytes(8, 1)}, kII, decode::kNoMemory},
+    Row({4, 2, 0, 1, 1, 1, Bytes(8, 1)}, kII, kBad),
+    Row({4, 2, 8, 0, 1, 1, Bytes(8, 1)}, kII, kBad),
+    Row({0, 2, 8, 1, 1, 1, Bytes(8, 1)}, kII, kBad),
+    Row({40000, 2, 8, 1, 1, 1, Bytes(8, 1)}, kII, decode::kNoMemory),
     // Layouts plain strip reading would get wrong go to the module: separate planes, floating
     // point, bit-reversed, tiled, Lab, LZW.
-    {{2, 2, 8, 3, 2, 1, Bytes(12, 7), {Short(284, 2)}}, kII, kModule},
-    {{2, 2, 8, 3, 2, 1, Bytes(12, 7), {Short(339, 3)}}, kII, kModule},
-    {{2, 2, 8, 3, 2, 1, Bytes(12, 7), {Short(266, 2)}}, kII, kModule},
-    {{2, 2, 8, 3, 2, 1, Bytes(12, 7), {Long(322, 16)}}, kII, kModule},
-    {{2, 2, 8, 3, 8, 1, Bytes(12, 7)}, kII, kModule},
-    {{2, 2, 8, 3, 2, 5, Bytes(12, 7)}, kII, kModule},
+    Row({2, 2, 8, 3, 2, 1, Bytes(12, 7), {Short(284, 2)}}, kII, kModule),
+    Row({2, 2, 8, 3, 2, 1, Bytes(12, 7), {Short(339, 3)}}, kII, kModule),
+    Row({2, 2, 8, 3, 2, 1, Bytes(12, 7), {Short(266, 2)}}, kII, kModule),
+    Row({2, 2, 8, 3, 2, 1, Bytes(12, 7), {Long(322, 16)}}, kII, kModule),
+    Row({2, 2, 8, 3, 8, 1, Bytes(12, 7)}, kII, kModule),
+    Row({2, 2, 8, 3, 2, 5, Bytes(12, 7)}, kII, kModule),
     // Grey ramps follow the photometric interpretation, in both byte orders.
-    {{3, 1, 8, 1, 0, 1, {0, 128, 255}}, kII, 8, {{0, 0, G(255)}, {2, 0, G(0)}}},
-    {{3, 1, 8, 1, 0, 1, {0, 128, 255}}, kMM, 8, {{0, 0, G(255)}, {1, 0, G(127)}}},
-    {{3, 1, 8, 1, 1, 1, {0, 128, 255}}, kMM, 8, {{0, 0, G(0)}, {1, 0, G(128)}}},
-    {{2, 1, 4, 1, 1, 1, {0x1F}}, kII, 4, {{0, 0, G(17)}, {1, 0, G(255)}}},
+    Row({3, 1, 8, 1, 0, 1, {0, 128, 255}}, kII, 8, {{0, 0, G(255)}, {2, 0, G(0)}}),
+    Row({3, 1, 8, 1, 0, 1, {0, 128, 255}}, kMM, 8, {{0, 0, G(255)}, {1, 0, G(127)}}),
+    Row({3, 1, 8, 1, 1, 1, {0, 128, 255}}, kMM, 8, {{0, 0, G(0)}, {1, 0, G(128)}}),
+    Row({2, 1, 4, 1, 1, 1, {0x1F}}, kII, 4, {{0, 0, G(17)}, {1, 0, G(255)}}),
     // 2 bits widen to nibbles over a four-step ramp, so white stays white.
-    {{4, 1, 2, 1, 1, 1, {0x1B}}, kMM, 4, {{1, 0, G(85)}, {2, 0, G(170)}, {3, 0, G(255)}}},
-    {{9, 1, 1, 1, 1, 1, {0x80, 0x00}}, kII, 1, {{0, 0, G(255)}, {8, 0, G(0)}}},
-    {{9, 1, 1, 1, 0, 1, {0x80, 0x00}}, kII, 1, {{0, 0, G(0)}, {8, 0, G(255)}}},
+    Row({4, 1, 2, 1, 1, 1, {0x1B}}, kMM, 4, {{1, 0, G(85)}, {2, 0, G(170)}, {3, 0, G(255)}}),
+    Row({9, 1, 1, 1, 1, 1, {0x80, 0x00}}, kII, 1, {{0, 0, G(255)}, {8, 0, G(0)}}),
+    Row({9, 1, 1, 1, 0, 1, {0x80, 0x00}}, kII, 1, {{0, 0, G(0)}, {8, 0, G(255)}}),
     // RGB, RGBA (alpha dropped), CMYK by 255 - ink - black clamped at 0.
-    {{2, 1, 8, 3, 2, 1, {10, 20, 30, 40, 50, 60}}, kII, 24, {{1, 0, {40, 50, 60}}}},
-    {{2, 1, 8, 4, 2, 1, {10, 20, 30, 99, 40, 50, 60, 99}}, kII, 24, {{1, 0, {40, 50, 60}}}},
-    {{2, 1, 8, 4, 5, 1, {10, 20, 30, 40, 200, 100, 0, 60}}, kII, 24, {{0, 0, {205, 195, 185}}}},
-    {{2, 1, 8, 4, 5, 1, {10, 20, 30, 40, 200, 100, 0, 60}}, kII, 24, {{1, 0, {0, 95, 195}}}},
+    Row({2, 1, 8, 3, 2, 1, {10, 20, 30, 40, 50, 60}}, kII, 24, {{1, 0, {40, 50, 60}}}),
+    Row({2, 1, 8, 4, 2, 1, {10, 20, 30, 99, 40, 50, 60, 99}}, kII, 24, {{1, 0, {40, 50, 60}}}),
+    Row({2, 1, 8, 4, 5, 1, {10, 20, 30, 40, 200, 100, 0, 60}}, kII, 24, {{0, 0, {205, 195, 185}}}),
+    Row({2, 1, 8, 4, 5, 1, {10, 20, 30, 40, 200, 100, 0, 60}}, kII, 24, {{1, 0, {0, 95, 195}}}),
     // Wide samples keep their most significant byte.
-    {{1, 1, 16, 3, 2, 1, Le(2, {0x1234, 0xAB01, 0xFFFE})}, kII, 24, {{0, 0, {18, 171, 255}}}},
-    {{1, 1, 16, 3, 2, 1, Be(2, {0x1234, 0xAB01, 0xFFFE})}, kMM, 24, {{0, 0, {18, 171, 255}}}},
-    {{2, 1, 16, 1, 1, 1, Le(2, {0xC001, 0x00FF})}, kII, 8, {{0, 0, G(0xC0)}}},
-    {{2, 1, 16, 1, 1, 1, Be(2, {0xC001, 0x00FF})}, kMM, 8, {{1, 0, G(0)}}},
-    {{1, 1, 32, 3, 2, 1, Le(4, {0x11223344, 0xA0000000, 255})}, kII, 24, {{0, 0, {17, 160, 0}}}},
-    {{1, 1, 32, 3, 2, 1, Be(4, {0x11223344, 0xA0000000, 255})}, kMM, 24, {{0, 0, {17, 160, 0}}}},
-    {{2, 1, 8, 2, 1, 1, {70, 255, 90, 0}}, kII, 8, {{0, 0, G(70)}, {1, 0, G(90)}}},
+    Row({1, 1, 16, 3, 2, 1, Le(2, {0x1234, 0xAB01, 0xFFFE})}, kII, 24, {{0, 0, {18, 171, 255}}}),
+    Row({1, 1, 16, 3, 2, 1, Be(2, {0x1234, 0xAB01, 0xFFFE})}, kMM, 24, {{0, 0, {18, 171, 255}}}),
+    Row({2, 1, 16, 1, 1, 1, Le(2, {0xC001, 0x00FF})}, kII, 8, {{0, 0, G(0xC0)}}),
+    Row({2, 1, 16, 1, 1, 1, Be(2, {0xC001, 0x00FF})}, kMM, 8, {{1, 0, G(0)}}),
+    Row({1, 1, 32, 3, 2, 1, Le(4, {0x11223344, 0xA0000000, 255})}, kII, 24, {{0, 0, {17, 160, 0}}}),
+    Row({1, 1, 32, 3, 2, 1, Be(4, {0x11223344, 0xA0000000, 255})}, kMM, 24, {{0, 0, {17, 160, 0}}}),
+    Row({2, 1, 8, 2, 1, 1, {70, 255, 90, 0}}, kII, 8, {{0, 0, G(70)}, {1, 0, G(90)}}),
     // 12-bit grey packed high bit first (0xABC, 0x123) becomes 24 bits; 5-bit RGB (31, 0, 16).
-    {{2, 1, 12, 1, 1, 1, {0xAB, 0xC1, 0x23}}, kMM, 24, {{0, 0, G(0xAB)}, {1, 0, G(0x12)}}},
-    {{2, 1, 12, 1, 0, 1, {0xAB, 0xC1, 0x23}}, kMM, 24, {{0, 0, G(0x54)}, {1, 0, G(0xED)}}},
-    {{1, 1, 5, 3, 2, 1, {0xF8, 0x20}}, kII, 24, {{0, 0, {255, 0, 131}}}},
+    Row({2, 1, 12, 1, 1, 1, {0xAB, 0xC1, 0x23}}, kMM, 24, {{0, 0, G(0xAB)}, {1, 0, G(0x12)}}),
+    Row({2, 1, 12, 1, 0, 1, {0xAB, 0xC1, 0x23}}, kMM, 24, {{0, 0, G(0x54)}, {1, 0, G(0xED)}}),
+    Row({1, 1, 5, 3, 2, 1, {0xF8, 0x20}}, kII, 24, {{0, 0, {255, 0, 131}}}),
     // PackBits: literal 3, a repeat of 2 (one 9 dropped), a no-op, a literal of 6 overrunning
     // row 1 (two bytes dropped), a repeat of 4.
-    {{4, 3, 8, 1, 1, 32773, {0x02, 1, 2, 3, 0xFF, 9, 0x80, 0x05, 5, 6, 7, 8, 0, 0, 0xFD, 4}},
-     kII,
-     8,
-     {{3, 0, G(9)}, {3, 1, G(8)}, {3, 2, G(4)}}},
+    Row({4, 3, 8, 1, 1, 32773, {0x02, 1, 2, 3, 0xFF, 9, 0x80, 0x05, 5, 6, 7, 8, 0, 0, 0xFD, 4}},
+        kII, 8, {{3, 0, G(9)}, {3, 1, G(8)}, {3, 2, G(4)}}),
     // The end of the file reads as 255, a repeat of 255s, also for a picture far larger than
     // its data; uncompressed data that ends early leaves the rest blank.
-    {{4, 3, 8, 1, 1, 32773, {0x01, 3, 4}}, kStripLast, 8, {{1, 0, G(4)}, {3, 2, G(255)}}},
-    {{3000, 2000, 8, 1, 1, 32773, {2, 1, 2, 3}}, kStripLast, 8, {{2999, 1999, G(255)}}},
-    {{4, 3, 8, 1, 1, 1, {1, 2, 3, 4, 5}}, kMM | kStripLast, 8, {{0, 1, G(5)}, {1, 1, G(0)}}},
+    Row({4, 3, 8, 1, 1, 32773, {0x01, 3, 4}}, kStripLast, 8, {{1, 0, G(4)}, {3, 2, G(255)}}),
+    Row({3000, 2000, 8, 1, 1, 32773, {2, 1, 2, 3}}, kStripLast, 8, {{2999, 1999, G(255)}}),
+    Row({4, 3, 8, 1, 1, 1, {1, 2, 3, 4, 5}}, kMM | kStripLast, 8, {{0, 1, G(5)}, {1, 1, G(0)}}),
 };
 
 // Every row runs without the codec modules: files the reader hands to a module fail with the
