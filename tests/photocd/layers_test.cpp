@@ -46,7 +46,7 @@ photocd::HuffmanTables ParseTables(const Bytes& tables, int count, bool ok = tru
     photocd::HuffmanTables t;
     EXPECT_EQ(photocd::ReadHuffmanTables(file, count, t), ok);
     EXPECT_EQ(file.position(), 2048);
-    t.RebuildLookup();
+    if (ok) t.RebuildLookup();  // a refused table has no lookup to build
     return t;
 }
 
@@ -209,6 +209,8 @@ TEST(PhotoCdLayer, LinesAddTheirResidualsAndDamageIsReported) {
               {{0, 0, 0, 100}, {1, 0, 0, 102}, {2, 0, 0, 105}}),
         Layer("chroma planes too small", {LumaLine(0, {1}), {2, 2, {1}, {}}, LumaLine(1, {1})},
               Geometry{.height = 3}, "", {{0, 0, 0, 101}, {0, 0, 1, 100}, {1, 0, 0, 100}}),
+        Layer("chroma 2 planes too small", {LumaLine(0, {1}), {3, 2, {1}, {}}, LumaLine(1, {1})},
+              Geometry{.height = 3}, "", {{0, 0, 1, 100}, {2, 0, 0, 100}}),
     };
     for (const LayerCase& c : cases) {
         SCOPED_TRACE(c.what);
