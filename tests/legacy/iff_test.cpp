@@ -1,6 +1,5 @@
 // The IFF reader: plane conversion, row padding, ByteRun1 and the chunk walk on hand-made
-// files; pictures written by ppmtoilbm compared with ilbmtoppm and with their source; the
-// public Amiga and PC samples.
+// files; the public Amiga and PC samples compared with ilbmtoppm.
 #include <gtest/gtest.h>
 
 #include <string>

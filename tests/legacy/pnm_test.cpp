@@ -1,6 +1,5 @@
 // The portable anymap reader: header parsing, sample scaling and short data on hand-made files;
-// every variant netpbm writes compared with netpbm's and ImageMagick's reading; the public
-// samples.
+// the public samples compared with netpbm's reading.
 #include <gtest/gtest.h>
 
 #include <string>
