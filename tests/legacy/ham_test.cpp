@@ -1,6 +1,6 @@
 // Amiga viewport modes of ILBM pictures: hold-and-modify (HAM6, HAM8) and extra half-brite, on
-// files ppmtoilbm writes (edited for the cases it does not write) and on the public samples,
-// each compared with ilbmtoppm.
+// files ppmtoilbm writes (edited for the cases it does not write), compared with ilbmtoppm. The
+// public samples of these modes are compared with it by Iff.PublicSamples.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -15,12 +15,12 @@ namespace {
 
 using testsupport::Bytes;
 
-const std::filesystem::path kTestData = testsupport::TestData();
-
 bool Shell(const std::string& command) {
     return oracle::RunCommand("( " + command + " ) >/dev/null").has_value();
 }
-oracle::RgbImage Oracle(const std::string& command) { return oracle::FirstPicture(command); }
+oracle::RgbImage Oracle(const std::string& command) {
+    return oracle::FirstPicture(command);
+}
 using testsupport::ComparePictures;
 
 uint32_t Be32At(const Bytes& b, size_t at) {
@@ -115,25 +115,5 @@ INSTANTIATE_TEST_SUITE_P(Ilbm, IffModes, ::testing::ValuesIn(kModes), [](const a
         if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
     return n;
 });
-
-// The public HAM and EHB samples equal ilbmtoppm's reading.
-TEST(IffModes, PublicSamples) {
-    if (!oracle::ToolAvailable("ilbmtoppm")) GTEST_SKIP() << "netpbm is not installed";
-    int compared = 0;
-    for (const char* name : {"clipper.iff", "fashion.iff", "glass.iff", "porsche930.iff",
-                             "room.iff", "rt64.iff", "tng.iff", "tos.iff"}) {
-        const auto path = kTestData / "iff" / name;
-        if (!std::filesystem::exists(path)) continue;
-        SCOPED_TRACE(name);
-        const auto load = testsupport::LoadFile(path.string());
-        ASSERT_EQ(load.rc, 0);
-        EXPECT_EQ(
-            ComparePictures(load.picture, Oracle("ilbmtoppm " + oracle::ShellQuote(path.string()))),
-            "");
-        ++compared;
-    }
-    if (compared == 0) GTEST_SKIP() << "no public test pictures at " << kTestData;
-    EXPECT_EQ(compared, 8);
-}
 
 }  // namespace

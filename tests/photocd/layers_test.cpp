@@ -18,6 +18,7 @@ namespace {
 
 using pcdpack::Bytes;
 using pcdpack::Line;
+using testsupport::Cat;
 
 // Planes of a small layer geometry, filled with one value, decoded from layer bytes.
 struct Decode {
@@ -37,17 +38,24 @@ struct Geometry {
     uint8_t fill = 100;
 };
 
+photocd::HuffmanTables ParseTables(const Bytes& tables, int count, bool ok = true) {
+    Bytes sector = tables;
+    sector.resize(std::max<size_t>(sector.size(), 2048));
+    decode::ByteReader in(sector);
+    photocd::PackFile file(in);
+    photocd::HuffmanTables t;
+    EXPECT_EQ(photocd::ReadHuffmanTables(file, count, t), ok);
+    EXPECT_EQ(file.position(), 2048);
+    if (ok) t.RebuildLookup();  // a refused table has no lookup to build
+    return t;
+}
+
 // The small table for every channel, parsed from a table sector.
 photocd::HuffmanTables SmallTables() {
     Bytes sector;
     for (int c = 0; c < 3; ++c)
         pcdpack::AppendTable(sector, pcdpack::SmallTable());
-    sector.resize(2048);
-    decode::ByteReader in(sector);
-    photocd::PackFile file(in);
-    photocd::HuffmanTables tables;
-    EXPECT_TRUE(photocd::ReadHuffmanTables(file, 3, tables));
-    return tables;
+    return ParseTables(sector, 3);
 }
 
 std::unique_ptr<Decode> DecodeBytes(const Bytes& layer, const Geometry& g) {
@@ -85,189 +93,135 @@ TEST(PhotoCdTables, TablesAreParsedBackToBackAndUnusableOnesRefused) {
     pcdpack::AppendTable(sector, {{"0", 3}, {"10", -4}});
     pcdpack::AppendTable(sector, {{"1", 7}, {"01", 9}, {"00", -9}});
     pcdpack::AppendTable(sector, {{"0", 1}, {"1", 2}});
-    sector.resize(2048);
-    {
-        decode::ByteReader in(sector);
-        photocd::PackFile file(in);
-        photocd::HuffmanTables t;
-        ASSERT_TRUE(photocd::ReadHuffmanTables(file, 3, t));
-        EXPECT_EQ(file.position(), 2048);
-        EXPECT_EQ(t.counts[0], 2);
-        EXPECT_EQ(t.counts[1], 3);
-        EXPECT_EQ(t.counts[2], 2);
-        EXPECT_EQ(t.entries[1][2].value, -9);
-        EXPECT_EQ(t.entries[1][1].pattern, 0x4000);
-        t.RebuildLookup();
-        EXPECT_EQ(t.lookup[0][0x0000], 1 << 8 | 3);
-        EXPECT_EQ(t.lookup[0][0x7FFF], 1 << 8 | 3);
-        EXPECT_EQ(t.lookup[0][0x8000], 2 << 8 | uint8_t(-4));
-        EXPECT_EQ(t.lookup[0][0xC000], 0) << "no code starts with 11";
-        EXPECT_EQ(t.lookup[1][0x5555], 2 << 8 | 9);
-    }
-    {
-        // Overlapping codes: the later entry wins where they overlap.
-        Bytes overlap;
-        pcdpack::AppendTable(overlap, {{"1", 7}, {"11", 8}, {"0", 1}});
-        overlap.resize(2048);
-        decode::ByteReader in(overlap);
-        photocd::PackFile file(in);
-        photocd::HuffmanTables t;
-        ASSERT_TRUE(photocd::ReadHuffmanTables(file, 1, t));
-        t.RebuildLookup();
-        EXPECT_EQ(t.lookup[0][0x8000], 1 << 8 | 7);
-        EXPECT_EQ(t.lookup[0][0xC000], 2 << 8 | 8);
-        EXPECT_EQ(t.lookup[0][0xFFFF], 2 << 8 | 8);
-    }
-    {
-        // A code of 17 bits would fill more than the lookup: the table is not used.
-        Bytes bad;
-        pcdpack::AppendTable(bad, {{"0", 1}, {"1", 2}}, 17);
-        bad.resize(2048);
-        decode::ByteReader in(bad);
-        photocd::PackFile file(in);
-        photocd::HuffmanTables t;
-        EXPECT_FALSE(photocd::ReadHuffmanTables(file, 1, t));
-        EXPECT_EQ(t.counts[0], 0);
-    }
-    {
-        // Three tables of 256 entries need 3075 bytes: the third runs past the sector.
-        pcdpack::Table full;
-        for (int i = 0; i < 256; ++i)
-            full.push_back({"00000000", 0});
-        Bytes big;
-        for (int c = 0; c < 3; ++c)
-            pcdpack::AppendTable(big, full);
-        big.resize(4096);
-        decode::ByteReader in(big);
-        photocd::PackFile file(in);
-        photocd::HuffmanTables t;
-        EXPECT_FALSE(photocd::ReadHuffmanTables(file, 3, t));
-        decode::ByteReader again(big);
-        photocd::PackFile file2(again);
-        EXPECT_TRUE(photocd::ReadHuffmanTables(file2, 1, t)) << "one table of 256 entries fits";
-    }
+    auto t = ParseTables(sector, 3);
+    EXPECT_EQ(t.counts, (std::array<int, 3>{2, 3, 2}));
+    // A lookup slot holds the code's length and value.
+    EXPECT_EQ(t.lookup[0][0x0000], 1 << 8 | 3);
+    EXPECT_EQ(t.lookup[0][0x7FFF], 1 << 8 | 3);
+    EXPECT_EQ(t.lookup[0][0x8000], 2 << 8 | uint8_t(-4));
+    EXPECT_EQ(t.lookup[0][0xC000], 0) << "no code starts with 11";
+    EXPECT_EQ(t.lookup[1][0x5555], 2 << 8 | 9);
+    EXPECT_EQ(t.lookup[1][0x0000], 2 << 8 | uint8_t(-9));
+
+    // Overlapping codes: the later entry wins where they overlap.
+    Bytes overlap;
+    pcdpack::AppendTable(overlap, {{"1", 7}, {"11", 8}, {"0", 1}});
+    t = ParseTables(overlap, 1);
+    EXPECT_EQ(t.lookup[0][0x8000], 1 << 8 | 7);
+    EXPECT_EQ(t.lookup[0][0xFFFF], 2 << 8 | 8);
+
+    // A code of 17 bits would fill more than the lookup: the table is not used.
+    Bytes bad;
+    pcdpack::AppendTable(bad, {{"0", 1}, {"1", 2}}, 17);
+    EXPECT_EQ(ParseTables(bad, 1, false).counts[0], 0);
+
+    // Three tables of 256 entries need 3075 bytes: the third runs past the sector; one fits.
+    Bytes big;
+    for (int c = 0; c < 3; ++c)
+        pcdpack::AppendTable(big, pcdpack::Table(256, {"00000000", 0}));
+    ParseTables(big, 3, false);
+    ParseTables(big, 1, true);
 }
 
-TEST(PhotoCdLayer, CleanLinesAddTheirResidualsWithClampingAndNoMessage) {
+// A layer of lines decoded into planes of 100s: the messages and some plane values after.
+struct Sample {
+    int plane;  // 0 luma, 1 chroma 1, 2 chroma 2
+    uint32_t x, y;
+    int value;
+};
+struct LayerCase {
+    const char* what;
     std::vector<Line> lines;
-    for (int n = 0; n < 4; ++n)
-        lines.push_back(LumaLine(n, {1, -1, 2, -2, 1, -1, 0, 5}));
-    lines[2].residuals = {-128, 127, 0, 0};       // a short line: the rest keeps its value
-    lines.push_back({2, 0, {1, 2, -1, -2}, {}});  // chroma line 0 and 1: row 0
-    lines.push_back({3, 3, {-5, 5, 0, 1}, {}});   // chroma line 3: row 1
-    auto d = DecodeBytes(Encode(lines, 4), {});
-    EXPECT_EQ(d->errors, "");
-    EXPECT_EQ(d->at(d->luma, 0, 1), 101);
-    EXPECT_EQ(d->at(d->luma, 1, 3), 99);
-    EXPECT_EQ(d->at(d->luma, 7, 3), 105);
-    EXPECT_EQ(d->at(d->luma, 0, 2), 0) << "100 - 128 clamps to 0";
-    EXPECT_EQ(d->at(d->luma, 1, 2), 227);
-    EXPECT_EQ(d->at(d->luma, 2, 2), 100);
-    EXPECT_EQ(d->at(d->luma, 7, 2), 100);
-    EXPECT_EQ(d->at(d->chroma1, 1, 0), 102);
-    EXPECT_EQ(d->at(d->chroma1, 3, 1), 100);
-    EXPECT_EQ(d->at(d->chroma2, 0, 1), 95);
-    EXPECT_EQ(d->at(d->chroma2, 3, 1), 101);
-
-    Geometry bright;
-    bright.fill = 200;
-    auto b = DecodeBytes(Encode({LumaLine(0, {127, -128, 127})}, 4), bright);
-    EXPECT_EQ(b->at(b->luma, 0, 0), 255) << "200 + 127 clamps to 255";
-    EXPECT_EQ(b->at(b->luma, 1, 0), 72);
-    EXPECT_EQ(b->errors, "");
+    Geometry geometry;
+    std::string errors;
+    std::vector<Sample> samples;
+    Bytes prefix = {};  // bytes before the coded lines
+};
+LayerCase Layer(const char* what, std::vector<Line> lines, Geometry geometry, std::string errors,
+                std::vector<Sample> samples, Bytes prefix = {}) {
+    return {
+        what, std::move(lines), geometry, std::move(errors), std::move(samples), std::move(prefix)};
 }
 
-TEST(PhotoCdLayer, DamagedLinesAreReportedAndDecodingResynchronises) {
-    {
+TEST(PhotoCdLayer, LinesAddTheirResidualsAndDamageIsReported) {
+    const std::vector<int> clean = {1, -1, 2, -2, 1, -1, 0, 5};
+    const Geometry plain, search{.search = true};
+    const std::vector<Line> mixed = {
+        LumaLine(0, {1}), {2, 0, {2}, {}}, LumaLine(1, {1}), {3, 0, {5}, {}}};
+    const LayerCase cases[] = {
+        // A short line keeps the rest of its row; chroma line 0 and 1 are row 0, 3 row 1.
+        Layer("clean",
+              {LumaLine(0, clean),
+               LumaLine(1, clean),
+               LumaLine(2, {-128, 127, 0, 0}),
+               LumaLine(3, clean),
+               {2, 0, {1, 2, -1, -2}, {}},
+               {3, 3, {-5, 5, 0, 1}, {}}},
+              plain, "",
+              {{0, 0, 1, 101},
+               {0, 1, 3, 99},
+               {0, 7, 3, 105},
+               {0, 0, 2, 0},
+               {0, 1, 2, 227},
+               {0, 2, 2, 100},
+               {0, 7, 2, 100},
+               {1, 1, 0, 102},
+               {1, 3, 1, 100},
+               {2, 0, 1, 95},
+               {2, 3, 1, 101}}),
+        Layer("clamped at 255", {LumaLine(0, {127, -128, 127})}, Geometry{.fill = 200}, "",
+              {{0, 0, 0, 255}, {0, 1, 0, 72}}),
         // Garbage in the middle of line 1: the rest of the line is left, line 2 decodes.
-        std::vector<Line> lines = {LumaLine(0, {1, 1, 1, 1, 1, 1, 1, 1}), LumaLine(1, {2, 2, 2}),
-                                   LumaLine(2, {-1, -1, -1, -1})};
-        lines[1].garbage = "1111000010101010";
-        auto d = DecodeBytes(Encode(lines, 4), {});
-        EXPECT_EQ(d->errors,
-                  "Unable to decode, ignoring rest of line\nSynchron mark found Line 2\n");
-        EXPECT_EQ(d->at(d->luma, 2, 1), 102);
-        EXPECT_EQ(d->at(d->luma, 3, 1), 100);
-        EXPECT_EQ(d->at(d->luma, 3, 2), 99);
-    }
-    {
+        Layer("garbage",
+              {LumaLine(0, {1, 1, 1, 1, 1, 1, 1, 1}),
+               {0, 1, {2, 2, 2}, "1111000010101010"},
+               LumaLine(2, {-1, -1, -1, -1})},
+              plain, "Unable to decode, ignoring rest of line\nSynchron mark found Line 2\n",
+              {{0, 2, 1, 102}, {0, 3, 1, 100}, {0, 3, 2, 99}}),
         // One code too many is dropped silently; a second one means the sync mark is missing.
-        std::vector<Line> lines = {LumaLine(0, {1, 1, 1, 1, 1, 1, 1, 1, 2}),
-                                   LumaLine(1, {1, 1, 1, 1, 1, 1, 1, 1, 2, 2}), LumaLine(2, {5})};
-        auto d = DecodeBytes(Encode(lines, 4), {});
-        EXPECT_EQ(d->errors,
-                  "Missing synchron mark in Luma Channel line 1\nSynchron mark found Line 2\n");
-        EXPECT_EQ(d->at(d->luma, 7, 0), 101);
-        EXPECT_EQ(d->at(d->luma, 7, 1), 101);
-        EXPECT_EQ(d->at(d->luma, 0, 2), 105);
-    }
-    {
-        // Chroma lines name their channel.
-        std::vector<Line> lines = {{3, 2, {1, 1, 1, 1, 1, 1}, {}}, LumaLine(3, {1})};
-        auto d = DecodeBytes(Encode(lines, 4), {});
-        EXPECT_EQ(d->errors,
-                  "Missing synchron mark in Chroma2 Channel line 2\nSynchron mark found Line 3\n");
-        EXPECT_EQ(d->at(d->chroma2, 3, 1), 101);
-    }
-    {
+        Layer("codes too many",
+              {LumaLine(0, {1, 1, 1, 1, 1, 1, 1, 1, 2}),
+               LumaLine(1, {1, 1, 1, 1, 1, 1, 1, 1, 2, 2}), LumaLine(2, {5})},
+              plain, "Missing synchron mark in Luma Channel line 1\nSynchron mark found Line 2\n",
+              {{0, 7, 0, 101}, {0, 7, 1, 101}, {0, 0, 2, 105}}),
+        Layer("chroma lines name their channel", {{3, 2, {1, 1, 1, 1, 1, 1}, {}}, LumaLine(3, {1})},
+              plain,
+              "Missing synchron mark in Chroma2 Channel line 2\nSynchron mark found Line 3\n",
+              {{2, 3, 1, 101}}),
         // A line number beyond the layer, then an abnormal tag read as luma.
-        std::vector<Line> lines = {LumaLine(9, {1, 1}), {1, 1, {2, 2}, {}}, LumaLine(2, {5})};
-        auto d = DecodeBytes(Encode(lines, 4), {});
-        EXPECT_EQ(d->errors,
-                  "Wrong line number 9, ignoring line\nSynchron mark found Line 1\n"
-                  "Abnormal line tag in 1, interpreting as Luma tag\n");
-        EXPECT_EQ(d->at(d->luma, 0, 0), 100);
-        EXPECT_EQ(d->at(d->luma, 1, 1), 102);
-        EXPECT_EQ(d->at(d->luma, 0, 2), 105);
-    }
-    {
+        Layer("wrong numbers and tags", {LumaLine(9, {1, 1}), {1, 1, {2, 2}, {}}, LumaLine(2, {5})},
+              plain,
+              "Wrong line number 9, ignoring line\nSynchron mark found Line 1\n"
+              "Abnormal line tag in 1, interpreting as Luma tag\n",
+              {{0, 0, 0, 100}, {0, 1, 1, 102}, {0, 0, 2, 105}}),
         // A stream that does not start with a sync mark: without the search it cannot be
         // decoded until the first mark; with it, the mark is sought first.
-        Bytes layer = Encode({LumaLine(1, {1, 1})}, 4);
-        layer.insert(layer.begin(), {0xF0, 0x0F, 0x33});
-        auto d = DecodeBytes(layer, {});
-        EXPECT_EQ(d->errors,
-                  "Unable to decode, ignoring rest of line\nSynchron mark found Line 1\n");
-        EXPECT_EQ(d->at(d->luma, 1, 1), 101);
-        Geometry seek;
-        seek.search = true;
-        auto s = DecodeBytes(layer, seek);
-        EXPECT_EQ(
-            s->errors,
-            "Image does not start with synchron mark, seeking...\nSynchron mark found Line 1\n");
-        EXPECT_EQ(s->at(s->luma, 1, 1), 101);
-        auto clean = DecodeBytes(Encode({LumaLine(1, {1})}, 4), seek);
-        EXPECT_EQ(clean->errors, "") << "a stream that starts with its mark needs no search";
+        Layer("no leading mark", {LumaLine(1, {1, 1})}, plain,
+              "Unable to decode, ignoring rest of line\nSynchron mark found Line 1\n",
+              {{0, 1, 1, 101}}, {0xF0, 0x0F, 0x33}),
+        Layer("no leading mark, sought", {LumaLine(1, {1, 1})}, search,
+              "Image does not start with synchron mark, seeking...\nSynchron mark found Line 1\n",
+              {{0, 1, 1, 101}}, {0xF0, 0x0F, 0x33}),
+        Layer("a leading mark needs no search", {LumaLine(1, {1})}, search, "", {{0, 0, 1, 101}}),
+        Layer("without chroma planes the layer ends at the first chroma line", mixed,
+              Geometry{.chroma = false}, "", {{0, 0, 0, 101}, {0, 0, 1, 100}}),
+        Layer("without a luma plane its lines are passed", mixed, Geometry{.luma = false}, "",
+              {{0, 0, 0, 100}, {1, 0, 0, 102}, {2, 0, 0, 105}}),
+        Layer("chroma planes too small", {LumaLine(0, {1}), {2, 2, {1}, {}}, LumaLine(1, {1})},
+              Geometry{.height = 3}, "", {{0, 0, 0, 101}, {0, 0, 1, 100}, {1, 0, 0, 100}}),
+        Layer("chroma 2 planes too small", {LumaLine(0, {1}), {3, 2, {1}, {}}, LumaLine(1, {1})},
+              Geometry{.height = 3}, "", {{0, 0, 1, 100}, {2, 0, 0, 100}}),
+    };
+    for (const LayerCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto d = DecodeBytes(Cat(c.prefix, Encode(c.lines, c.geometry.height)), c.geometry);
+        EXPECT_EQ(d->errors, c.errors);
+        for (const Sample& s : c.samples) {
+            const photocd::Plane* planes[] = {&d->luma, &d->chroma1, &d->chroma2};
+            EXPECT_EQ(d->at(*planes[s.plane], s.x, s.y), s.value)
+                << "plane " << s.plane << " at " << s.x << "," << s.y;
+        }
     }
-}
-
-TEST(PhotoCdLayer, MissingPlanesEndOrSkipTheirLines) {
-    std::vector<Line> lines = {
-        LumaLine(0, {1}), {2, 0, {2}, {}}, LumaLine(1, {1}), {3, 0, {5}, {}}};
-    Geometry noChroma;
-    noChroma.chroma = false;
-    auto d = DecodeBytes(Encode(lines, 4), noChroma);
-    EXPECT_EQ(d->errors, "");
-    EXPECT_EQ(d->at(d->luma, 0, 0), 101);
-    EXPECT_EQ(d->at(d->luma, 0, 1), 100) << "the layer ends at the first chroma line";
-
-    Geometry noLuma;
-    noLuma.luma = false;
-    auto c = DecodeBytes(Encode(lines, 4), noLuma);
-    EXPECT_EQ(c->errors, "");
-    EXPECT_EQ(c->at(c->luma, 0, 0), 100);
-    EXPECT_EQ(c->at(c->chroma1, 0, 0), 102);
-    EXPECT_EQ(c->at(c->chroma2, 0, 0), 105);
-
-    // Chroma planes too small for the layer (an odd height leaves line 2 without a row) are
-    // not written: the layer ends at its first chroma line as if they were absent.
-    Geometry odd;
-    odd.height = 3;
-    auto o = DecodeBytes(Encode({LumaLine(0, {1}), {2, 2, {1}, {}}, LumaLine(1, {1})}, 3), odd);
-    EXPECT_EQ(o->errors, "");
-    EXPECT_EQ(o->at(o->luma, 0, 0), 101);
-    EXPECT_EQ(o->at(o->luma, 0, 1), 100);
-    EXPECT_EQ(o->at(o->chroma1, 0, 0), 100);
 }
 
 TEST(PhotoCdLayer, ATruncatedLayerKeepsWhatWasDecodedAndReportsOnce) {
@@ -339,21 +293,23 @@ class LayeredPack : public testing::Test {
             layer1, {t, t, t}, layer2);
     }
 
-    // The picture the decoder should give at size 3 or 4.
-    static std::vector<std::array<uint8_t, 3>> Expected(int size) {
+    // The picture the decoder should give at size 3 or 4, a layer's residuals left out when its
+    // table is unusable or it is missing.
+    static std::vector<std::array<uint8_t, 3>> Expected(int size, bool firstLayer,
+                                                        bool secondLayer) {
         pcdref::Plane y{768, 512, base.y}, c1{384, 256, base.c1}, c2{384, 256, base.c2};
         y = pcdref::Double(y);
         c1 = pcdref::Double(pcdref::Double(c1));
         c2 = pcdref::Double(pcdref::Double(c2));
-        for (uint32_t n = 0; n < 1024; ++n)
+        for (uint32_t n = 0; n < 1024 && firstLayer; ++n)
             Apply(y, n, Row(1536, n, 0));
         if (size == 4) y = pcdref::Double(y);
-        for (uint32_t n = 0; n < 2048; n += 2) {
+        for (uint32_t n = 0; n < 2048 && secondLayer; n += 2) {
             Apply(c1, n / 2, Row(1536, n, 1));
             Apply(c2, n / 2, Row(1536, n, 2));
         }
         if (size == 4) {
-            for (uint32_t n = 0; n < 2048; ++n)
+            for (uint32_t n = 0; n < 2048 && secondLayer; ++n)
                 Apply(y, n, Row(3072, n, 0));
             c1 = pcdref::Double(c1);
             c2 = pcdref::Double(c2);
@@ -390,53 +346,40 @@ class LayeredPack : public testing::Test {
     static inline pcdpack::LayeredPack pack;
 };
 
-TEST_F(LayeredPack, Size4AddsBothLayersAtTheirSectors) {
-    std::unique_ptr<testsupport::ReaderRun> run;
-    EXPECT_EQ(Run(pack.bytes, 4, run), "");
-    ExpectPicture(*run, Expected(4));
-}
-
-TEST_F(LayeredPack, Size3TakesTheChromaOfTheLargeLayerFromSectorSPlusN) {
+// Both layers at sizes 3 and 4, a pack of base images only, and packs whose first (luma code
+// 17 bits long) or second layer's table is unusable: the layer is left out, the next is found.
+TEST_F(LayeredPack, EachLayerAddsItsResidualsAtItsSectors) {
     ASSERT_GT(pack.chromaSector, pack.layer2Sector + 14) << "chroma lines start in a later sector";
-    std::unique_ptr<testsupport::ReaderRun> run;
-    const std::string errors = Run(pack.bytes, 3, run);
-    // The chroma part starts inside a sector: the search passes luma lines on the way.
-    EXPECT_TRUE(errors == "" ||
-                errors.starts_with("Image does not start with synchron mark, seeking...\n"
-                                   "Synchron mark found Line "))
-        << errors;
-    EXPECT_EQ(errors.find("Unable"), std::string::npos);
-    ExpectPicture(*run, Expected(3));
-}
-
-TEST_F(LayeredPack, AnUnusableTableLeavesItsLayerOutButTheNextIsStillFound) {
-    Bytes damaged = pack.bytes;
-    damaged[388 * 2048 + 1] = 16;  // first luma code 17 bits long
-    std::unique_ptr<testsupport::ReaderRun> run;
-    EXPECT_EQ(Run(damaged, 4, run), "Bad Huffman table, ignoring layer\n");
-    // Expected: the size 4 decode with the first layer's residuals left out.
-    pcdref::Plane y{768, 512, base.y}, c1{384, 256, base.c1}, c2{384, 256, base.c2};
-    y = pcdref::Double(pcdref::Double(y));
-    c1 = pcdref::Double(pcdref::Double(c1));
-    c2 = pcdref::Double(pcdref::Double(c2));
-    for (uint32_t n = 0; n < 2048; ++n)
-        Apply(y, n, Row(3072, n, 0));
-    for (uint32_t n = 0; n < 2048; n += 2) {
-        Apply(c1, n / 2, Row(1536, n, 1));
-        Apply(c2, n / 2, Row(1536, n, 2));
+    const Bytes baseOnly(pack.bytes.begin(), pack.bytes.begin() + 385 * 2048);
+    Bytes badFirst = pack.bytes, badSecond = pack.bytes;
+    badFirst[388 * 2048 + 1] = 16;
+    badSecond[(pack.layer2Sector + 12) * 2048 + 1] = 20;
+    const std::string bad = "Bad Huffman table, ignoring layer\n",
+                      missing = "Read error\nRead error\n";
+    const struct {
+        const Bytes& bytes;
+        int size;
+        std::string errors;
+        bool firstLayer, secondLayer;
+    } cases[] = {
+        {pack.bytes, 4, "", true, true},      {pack.bytes, 3, "", true, true},
+        {baseOnly, 3, missing, false, false}, {baseOnly, 4, missing, false, false},
+        {badFirst, 4, bad, false, true},      {badSecond, 3, bad, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "size " << c.size << " layers " << c.firstLayer << c.secondLayer);
+        std::unique_ptr<testsupport::ReaderRun> run;
+        const std::string errors = Run(c.bytes, c.size, run);
+        // At size 3 the chroma part starts inside a sector: the search passes luma lines on the
+        // way.
+        if (c.size == 3 &&
+            errors.starts_with("Image does not start with synchron mark, seeking...\n"))
+            EXPECT_EQ(errors.find("Unable"), std::string::npos) << errors;
+        else
+            EXPECT_EQ(errors, c.errors);
+        ExpectPicture(*run, Expected(c.size, c.firstLayer, c.secondLayer));
     }
-    c1 = pcdref::Double(c1);
-    c2 = pcdref::Double(c2);
-    std::vector<std::array<uint8_t, 3>> want;
-    for (size_t i = 0; i < y.px.size(); ++i)
-        want.push_back(pcdref::TableRgb(y.px[i], c1.px[i], c2.px[i]));
-    ExpectPicture(*run, want);
-
-    // The large layer's tables damaged: it is left out, the first layer stays.
-    Bytes damaged2 = pack.bytes;
-    damaged2[(pack.layer2Sector + 12) * 2048 + 1] = 20;
-    EXPECT_EQ(Run(damaged2, 3, run), "Bad Huffman table, ignoring layer\n");
-    EXPECT_EQ(run->rc, 0);
 }
 
 TEST_F(LayeredPack, TruncatedPacksFinishFromWhatWasRead) {

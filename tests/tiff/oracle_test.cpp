@@ -2,9 +2,7 @@
 // file), compared with ImageMagick's decodes.
 #include <gtest/gtest.h>
 
-#include "decode/loader.h"
-#include "decode/loader_error.h"
-#include "platform/gdi/gdi.h"
+#include "decode/readers.h"
 #include "tiff/tiff_files.h"
 
 namespace tiff_test {
@@ -23,23 +21,13 @@ bool Shell(const std::string& command) {
     return oracle::RunCommand(command + " >/dev/null").has_value();
 }
 
-std::string Q(const std::string& s) {
-    return oracle::ShellQuote(s);
-}
-
-RgbImage ImageMagick(const std::string& path, int frame = 0) {
-    return MagickSrgb(path, frame);
-}
+using oracle::ShellQuote;
 
 // CMYK: pixels of ink alone or black alone, where every CMYK-to-RGB rule agrees.
 TEST(TiffOracle, CmykFilesMatchImageMagick) {
     if (!HaveTools()) GTEST_SKIP() << "ImageMagick or libtiff tools missing";
     TempDir dir;
-    Picture p;
-    p.width = 23;
-    p.height = 17;
-    p.samples = 4;
-    p.photometric = 5;
+    Picture p{23, 17, 8, 4, 5, 1, {}};
     for (uint32_t y = 0; y < p.height; ++y)
         for (uint32_t x = 0; x < p.width; ++x) {
             const uint8_t a = static_cast<uint8_t>(x * 11), b = static_cast<uint8_t>(y * 15);
@@ -53,43 +41,39 @@ TEST(TiffOracle, CmykFilesMatchImageMagick) {
     for (const char* compression : {"none", "packbits", "lzw"}) {
         SCOPED_TRACE(compression);
         const std::string out = dir.path(std::string("cmyk-") + compression + ".tif");
-        ASSERT_TRUE(Shell("tiffcp -c " + std::string(compression) + " " + Q(plain) + " " + Q(out)));
+        ASSERT_TRUE(Shell("tiffcp -c " + std::string(compression) + " " + ShellQuote(plain) + " " +
+                          ShellQuote(out)));
         const auto got = LoadFile(out);
         ASSERT_EQ(got.rc, 0);
-        EXPECT_EQ(ComparePictures(got.picture, ImageMagick(out), 1), "");
+        EXPECT_EQ(ComparePictures(got.picture, MagickSrgb(out), 1), "");
     }
 }
 
-// A three-page file: the first load records every page; each page, loaded by its offset, is
+// A three-page file: the first read records every page; each page, loaded by its offset, is
 // ImageMagick's frame of the same number, in-house and through the module.
 TEST(TiffOracle, ThreePagesLoadByTheirOffsets) {
     if (!HaveTools()) GTEST_SKIP() << "ImageMagick or libtiff tools missing";
     TempDir dir;
     const std::string a = dir.path("a.ppm"), b = dir.path("b.ppm");
     ASSERT_TRUE(testsupport::WritePpm(a, testsupport::TestPattern(40, 30, 1)));
-    ASSERT_TRUE(Shell("convert -size 21x33 gradient:red-blue -depth 8 " + Q(b)));
+    ASSERT_TRUE(Shell("convert -size 21x33 gradient:red-blue -depth 8 " + ShellQuote(b)));
     for (const char* compression : {"none", "lzw"}) {
         SCOPED_TRACE(compression);
         const std::string out = dir.path(std::string("pages-") + compression + ".tif");
-        ASSERT_TRUE(Shell("convert " + Q(a) + " " + Q(b) + " \\( " + Q(a) +
-                          " -colorspace gray \\) -compress " + compression + " " + Q(out)));
-        decode::DecodedImage img;
-        HDC dc = platform::GetDC(0);
-        HBITMAP bitmap = decode::LoadImageFile(img, out, dc, {});
-        ASSERT_NE(bitmap, 0u);
-        platform::DeleteObject(bitmap);
-        if (img.paletteHandle) platform::DeleteObject(img.paletteHandle);
-        platform::ReleaseDC(0, dc);
-        ASSERT_EQ(img.tiffPageOffsets.size(), 3u);
-        EXPECT_LT(img.tiffPageOffsets[0], img.tiffPageOffsets[1]);
+        ASSERT_TRUE(Shell("convert " + ShellQuote(a) + " " + ShellQuote(b) + " \\( " +
+                          ShellQuote(a) + " -colorspace gray \\) -compress " + compression + " " +
+                          ShellQuote(out)));
+        const Bytes bytes = testsupport::ReadBytes(out);
+        const auto pages = testsupport::RunReader(decode::ReadTiff, bytes)->img.tiffPageOffsets;
+        ASSERT_EQ(pages.size(), 3u);
         for (int page = 0; page < 3; ++page) {
             SCOPED_TRACE(page);
             decode::LoadOptions options;
-            options.startOffset = page ? img.tiffPageOffsets[page] : 0;
+            options.startOffset = page ? pages[page] : 0;
             const auto got = LoadFile(out, options);
             ASSERT_EQ(got.rc, 0);
             EXPECT_EQ(got.pixelBits, page == 2 ? 8 : 24);
-            EXPECT_EQ(ComparePictures(got.picture, ImageMagick(out, page), 0), "");
+            EXPECT_EQ(ComparePictures(got.picture, MagickSrgb(out, page), 0), "");
         }
     }
 }
@@ -99,30 +83,27 @@ TEST(TiffOracle, ThreePagesLoadByTheirOffsets) {
 TEST(TiffModule, EmbeddedStreamsLoadFromTheirBaseOffset) {
     if (!HaveTools()) GTEST_SKIP() << "ImageMagick or libtiff tools missing";
     TempDir dir;
-    const std::string colour = dir.path("colour.ppm");
+    const std::string colour = dir.path("colour.ppm"), path = dir.path("embedded.bin");
     ASSERT_TRUE(testsupport::WritePpm(colour, testsupport::TestPattern(29, 17, 5)));
     for (const char* compression : {"none", "lzw", "group4"}) {
         SCOPED_TRACE(compression);
         const std::string tiff = dir.path(std::string("preview-") + compression + ".tif");
         const std::string mono = std::string(compression) == "group4" ? " -monochrome" : "";
-        ASSERT_TRUE(
-            Shell("convert " + Q(colour) + mono + " -compress " + compression + " " + Q(tiff)));
+        ASSERT_TRUE(Shell("convert " + ShellQuote(colour) + mono + " -compress " + compression +
+                          " " + ShellQuote(tiff)));
         const Bytes stream = testsupport::ReadBytes(tiff);
         Bytes file(1234, 0x25);  // stands for the PostScript part
         file.insert(file.end(), stream.begin(), stream.end());
         file.insert(file.end(), 99, 0x0A);
-        const std::string path = dir.path("embedded.bin");
         testsupport::WriteBytes(path, file);
 
-        decode::DecodedImage img;
-        img.sourcePath = path;
-        decode::ByteReader in(file);
-        ASSERT_EQ(decode::ReadTiffAt(img, in, {}, 1234), 0);
-        ASSERT_EQ(img.tiffPageOffsets.size(), 1u);
-        EXPECT_GT(img.tiffPageOffsets[0], 1234);
         testsupport::ReaderRun run;
-        run.img = img;
-        EXPECT_EQ(ComparePictures(run.picture(), ImageMagick(tiff), 0), "");
+        run.img.sourcePath = path;
+        decode::ByteReader in(file);
+        ASSERT_EQ(decode::ReadTiffAt(run.img, in, {}, 1234), 0);
+        ASSERT_EQ(run.img.tiffPageOffsets.size(), 1u);
+        EXPECT_GT(run.img.tiffPageOffsets[0], 1234);
+        EXPECT_EQ(ComparePictures(run.picture(), MagickSrgb(tiff), 0), "");
     }
 }
 

@@ -19,7 +19,7 @@ using testsupport::Bytes;
 inline const bool kCodecPathSet =
     setenv("LUMORA_CODEC_PATH", testsupport::CodecDir().c_str(), 0) == 0;
 
-enum Type : uint16_t { kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kRational = 5 };
+enum Type : uint16_t { kShort = 3, kLong = 4, kRational = 5 };
 
 // One directory entry: the 32-bit value field is written as the format stores it (a SHORT in
 // the field's first two bytes).
@@ -46,42 +46,33 @@ class TiffBuilder {
     explicit TiffBuilder(bool bigEndian = false) : big_(bigEndian) {
         bytes_ = big_ ? Bytes{'M', 'M', 0, 42} : Bytes{'I', 'I', 42, 0};
         Put32(0);  // first directory, patched by Directory()
-        link_ = 4;
     }
 
-    bool bigEndian() const { return big_; }
     const Bytes& bytes() const { return bytes_; }
     uint32_t size() const { return static_cast<uint32_t>(bytes_.size()); }
 
-    // Appends bytes (word-aligned) and returns their offset.
+    // Each appends its data word-aligned and returns its offset.
     uint32_t Append(const Bytes& data) {
-        if (bytes_.size() & 1) bytes_.push_back(0);
-        const uint32_t at = size();
+        const uint32_t at = Align();
         bytes_.insert(bytes_.end(), data.begin(), data.end());
         return at;
     }
     uint32_t AppendShorts(const std::vector<uint32_t>& values) {
-        if (bytes_.size() & 1) bytes_.push_back(0);
-        const uint32_t at = size();
+        const uint32_t at = Align();
         for (uint32_t v : values)
             Put16(v);
         return at;
     }
     uint32_t AppendLongs(const std::vector<uint32_t>& values) {
-        if (bytes_.size() & 1) bytes_.push_back(0);
-        const uint32_t at = size();
+        const uint32_t at = Align();
         for (uint32_t v : values)
             Put32(v);
         return at;
     }
-    uint32_t AppendRational(uint32_t numerator, uint32_t denominator) {
-        return AppendLongs({numerator, denominator});
-    }
 
-    // Appends a directory, links the previous one (or the header) to it and returns its offset.
+    // Appends a directory and links the previous one (or the header) to it.
     uint32_t Directory(const std::vector<Field>& fields) {
-        if (bytes_.size() & 1) bytes_.push_back(0);
-        const uint32_t at = size();
+        const uint32_t at = Align();
         Patch32(link_, at);
         Put16(static_cast<uint32_t>(fields.size()));
         for (const Field& f : fields) {
@@ -108,6 +99,10 @@ class TiffBuilder {
     uint32_t lastLink() const { return link_; }
 
   private:
+    uint32_t Align() {
+        if (bytes_.size() & 1) bytes_.push_back(0);
+        return size();
+    }
     void Put16(uint32_t v) {
         const uint8_t lo = static_cast<uint8_t>(v), hi = static_cast<uint8_t>(v >> 8);
         bytes_.push_back(big_ ? hi : lo);
@@ -120,23 +115,18 @@ class TiffBuilder {
 
     bool big_;
     Bytes bytes_;
-    uint32_t link_;
+    uint32_t link_ = 4;
 };
 
 // A single-strip picture: the strip is appended as given (raw or already compressed).
 struct Picture {
-    uint32_t width = 1;
-    uint32_t height = 1;
-    uint32_t bitsPerSample = 8;
-    uint32_t samples = 1;
-    uint32_t photometric = 1;
-    uint32_t compression = 1;
+    uint32_t width, height, bitsPerSample, samples, photometric, compression;
     Bytes strip;
-    std::vector<Field> extra;  // further fields, in tag order after the standard ones
+    std::vector<Field> extra = {};  // further fields, in tag order after the standard ones
 };
 
-inline uint32_t AddPicture(TiffBuilder& b, const Picture& p) {
-    const uint32_t strip = b.Append(p.strip);
+inline uint32_t AddPicture(TiffBuilder& b, const Picture& p, bool stripLast = false) {
+    const uint32_t strip = stripLast ? 0 : b.Append(p.strip);
     std::vector<Field> fields{Long(256, p.width),
                               Long(257, p.height),
                               Short(258, p.bitsPerSample),
@@ -150,22 +140,16 @@ inline uint32_t AddPicture(TiffBuilder& b, const Picture& p) {
     return b.Directory(fields);
 }
 
-// The directory first and the strip last, so that the strip runs to the end of the file.
-inline Bytes MakeTiffStripLast(const Picture& p, bool bigEndian = false) {
+// `stripLast` puts the directory first and the strip last, so that it runs to the end of the
+// file.
+inline Bytes MakeTiff(const Picture& p, bool bigEndian = false, bool stripLast = false) {
     TiffBuilder b(bigEndian);
-    Picture empty = p;
-    empty.strip.clear();
-    const uint32_t dir = AddPicture(b, empty);
+    const uint32_t dir = AddPicture(b, p, stripLast);
+    if (!stripLast) return b.bytes();
     b.Patch32(dir + 2 + 5 * 12 + 8, b.size());  // StripOffsets, the sixth field
     Bytes bytes = b.bytes();
     bytes.insert(bytes.end(), p.strip.begin(), p.strip.end());
     return bytes;
-}
-
-inline Bytes MakeTiff(const Picture& p, bool bigEndian = false) {
-    TiffBuilder b(bigEndian);
-    AddPicture(b, p);
-    return b.bytes();
 }
 
 // ImageMagick's decode of one frame in sRGB (its own CMYK and Lab conversions included), alpha
