@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "platform/ole/base64.h"
 #include "platform/gdi/gdi.h"
+#include "platform/ole/base64.h"
 #include "platform/ole/prop_exchange.h"
 
 using namespace platform;
