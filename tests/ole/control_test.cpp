@@ -149,13 +149,16 @@ TEST(Colors, TranslationOfSystemPaletteAndRgbValues) {
     EXPECT_EQ(control.TranslateColor(0x00123456), 0x00123456u);
     EXPECT_EQ(control.TranslateColor(0x02123456), 0x00123456u);
     EXPECT_EQ(GetSysColor(COLOR_MENU), RGB(192, 192, 192));
+    EXPECT_EQ(GetSysColor(30), RGB(192, 192, 192));  // the last one, the menu bar
+    EXPECT_EQ(GetSysColor(31), 0u);                  // one past the table
 
     LOGPALETTE log{0x300, 4, {}};
     const HPALETTE palette = CreatePalette(&log);
     EXPECT_EQ(control.TranslateColor(0x01000003, palette), 0x01000003u);
     EXPECT_EQ(control.TranslateColor(0x00123456, palette), 0x02123456u);
 
-    const OLE_COLOR invalid[] = {0x80000040, 0x81000000, 0x04000000, 0x01000004, 0xFF000000};
+    const OLE_COLOR invalid[] = {0x8000001F, 0x80000040, 0x81000000,
+                                 0x04000000, 0x01000004, 0xFF000000};
     for (OLE_COLOR c : invalid) {
         try {
             control.TranslateColor(c, c == 0x01000004 ? palette : 0);

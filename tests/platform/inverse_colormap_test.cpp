@@ -46,6 +46,8 @@ std::vector<PaletteCase> Cases() {
         masked.matchable.push_back(i % 2);
     cases.push_back(masked);
     cases.push_back({"single entry", {{10, 200, 30, 0}}, {}});
+    // (7,7,7) is as far from both entries as the cell's bound allows: the lower index must win.
+    cases.push_back({"tie at a cell's far corner", {{14, 14, 14, 0}, {0, 0, 0, 0}}, {}});
     return cases;
 }
 
@@ -54,8 +56,14 @@ TEST(InverseColormap, AgreesWithThePlainSearch) {
     for (const PaletteCase& c : Cases()) {
         const uint8_t* matchable = c.matchable.empty() ? nullptr : c.matchable.data();
         InverseColormap map(c.table.data(), c.table.size(), matchable);
-        for (int n = 0; n < 300000; ++n) {
-            const uint32_t v = rng();
+        // Random colours, then every corner of every cell, where ties sit on the bounds.
+        for (int n = 0; n < 300000 + 64 * 64 * 64; ++n) {
+            const uint32_t k = n - 300000;
+            const auto corner = [&](int shift) {
+                const uint32_t bits = (k >> shift) & 63;  // the cell along this axis, and which end
+                return (bits >> 1) * 8 + (bits & 1) * 7;
+            };
+            const uint32_t v = n < 300000 ? rng() : corner(0) | corner(6) << 8 | corner(12) << 16;
             const uint8_t r = v, g = v >> 8, b = v >> 16;
             const uint32_t want = NearestIndex(c.table.data(), c.table.size(), matchable, r, g, b);
             ASSERT_EQ(map.Nearest(r, g, b), want)
