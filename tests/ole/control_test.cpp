@@ -126,6 +126,7 @@ TEST(Font, DispatchPropertiesAndHolderCopies) {
     Variant v;
     ASSERT_EQ(font->GetProperty(DISPID_FONT_WEIGHT, v), S_OK);
     EXPECT_EQ(v, Variant::I2(700));
+    EXPECT_EQ(font->SetProperty(DISPID_FONT_WEIGHT, Variant::I2(1001)), E_INVALIDARG);
     EXPECT_EQ(font->SetProperty(DISPID_FONT_WEIGHT, Variant::I2(500)), S_OK);
     ASSERT_EQ(font->GetProperty(DISPID_FONT_BOLD, v), S_OK);
     EXPECT_EQ(v, Variant::Bool(false));
