@@ -153,45 +153,36 @@ TEST(PaletteDisplay, RealisingMapsTheLogicalPaletteIntoTheSystemPalette) {
     SelectPalette(otherDc, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)), false);
 }
 
-TEST(PaletteDisplay, WithoutARealisedPaletteOnlyStaticColoursRemain) {
-    DisplayGuard guard(8);
-    WindowDc window;
-    Object screen(CreateCompatibleBitmap(window, 2, 1));
-    MemoryDc dc(screen);
-    EXPECT_EQ(SetPixel(dc, 0, 0, RGB(250, 5, 5)), RGB(255, 0, 0));
-    EXPECT_EQ(SetPixel(dc, 1, 0, RGB(120, 120, 125)), RGB(128, 128, 128));
-    // The default palette realises nothing.
-    EXPECT_EQ(RealizePalette(dc), 0u);
-    // Blits between display bitmaps copy indices; whiteness is index 255, white.
-    Object other(CreateCompatibleBitmap(window, 2, 1));
-    MemoryDc otherDc(other);
-    ASSERT_TRUE(BitBlt(otherDc, 0, 0, 2, 1, dc, 0, 0, SRCCOPY));
-    EXPECT_EQ(GetPixel(otherDc, 0, 0), RGB(255, 0, 0));
-    ASSERT_TRUE(BitBlt(otherDc, 0, 0, 1, 1, 0, 0, 0, WHITENESS));
-    EXPECT_EQ(GetPixel(otherDc, 0, 0), RGB(255, 255, 255));
-}
-
-TEST(PaletteDisplay, SixteenColourAndMonochromeDisplays) {
-    {
-        DisplayGuard guard(4);
+// Without a realised palette a display bitmap holds only the fixed colours: the twenty static
+// ones at 8 bits, sixteen at 4, black and white at 1; a logical palette realises nothing there.
+TEST(PaletteDisplay, WithoutARealisedPaletteOnlyFixedColoursRemain) {
+    const struct {
+        int depth;
+        COLORREF asked, got;
+    } rows[] = {{8, RGB(250, 5, 5), RGB(255, 0, 0)},
+                {8, RGB(120, 120, 125), RGB(128, 128, 128)},
+                {4, RGB(200, 190, 185), RGB(192, 192, 192)},
+                {1, RGB(90, 90, 90), kBlack}};
+    LOGPALETTE lp = Ramp(4, 0);
+    Object palette(CreatePalette(&lp));
+    for (const auto& row : rows) {
+        DisplayGuard guard(row.depth);
         WindowDc window;
-        Object screen(CreateCompatibleBitmap(window, 1, 1));
+        Object screen(CreateCompatibleBitmap(window, 2, 1));
         MemoryDc dc(screen);
-        EXPECT_EQ(SetPixel(dc, 0, 0, RGB(200, 190, 185)), RGB(192, 192, 192));
-        LOGPALETTE lp = Ramp(4, 0);
-        Object palette(CreatePalette(&lp));
-        const HPALETTE old = SelectPalette(dc, palette, false);
-        EXPECT_EQ(RealizePalette(dc), 0u);  // the sixteen colours are fixed
-        SelectPalette(dc, old, false);
-    }
-    {
-        DisplayGuard guard(1);
-        WindowDc window;
-        Object screen(CreateCompatibleBitmap(window, 1, 1));
-        BITMAP bm{};
-        GetObject(screen, sizeof bm, &bm);
-        EXPECT_EQ(bm.bmBitsPixel, 1);
-        MemoryDc dc(screen);
-        EXPECT_EQ(SetPixel(dc, 0, 0, RGB(90, 90, 90)), RGB(0, 0, 0));
+        EXPECT_EQ(SetPixel(dc, 0, 0, row.asked), row.got) << row.depth;
+        EXPECT_EQ(RealizePalette(dc), 0u);  // the default palette
+        if (row.depth == 4) {
+            const HPALETTE old = SelectPalette(dc, palette, false);
+            EXPECT_EQ(RealizePalette(dc), 0u);  // the sixteen colours are fixed
+            SelectPalette(dc, old, false);
+        }
+        // Blits between display bitmaps copy indices; whiteness is all ones, white.
+        Object other(CreateCompatibleBitmap(window, 2, 1));
+        MemoryDc otherDc(other);
+        ASSERT_TRUE(BitBlt(otherDc, 0, 0, 2, 1, dc, 0, 0, SRCCOPY));
+        EXPECT_EQ(GetPixel(otherDc, 0, 0), row.got);
+        ASSERT_TRUE(BitBlt(otherDc, 0, 0, 1, 1, 0, 0, 0, WHITENESS));
+        EXPECT_EQ(GetPixel(otherDc, 0, 0), kWhite);
     }
 }
