@@ -61,7 +61,7 @@ class SquareControl : public OleControl {
 }  // namespace
 
 TEST(Picture, HimetricConversionsAtDisplayResolution) {
-    // Rounded to nearest: {pixels, dpi, himetric}, each way where it is exact.
+    // Both conversions round to the nearest unit, negative values symmetrically.
     EXPECT_EQ(PixelsToHimetric(1, 96), 26);
     EXPECT_EQ(PixelsToHimetric(100, 120), 2117);
     EXPECT_EQ(PixelsToHimetric(-100, 96), -2646);
