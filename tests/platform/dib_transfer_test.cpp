@@ -51,60 +51,35 @@ std::vector<COLORREF> Colors(const BITMAPINFO& info, const uint8_t* bits) {
 
 }  // namespace
 
-TEST(DibSection, GeometryAndPixelMemoryForEveryBitCount) {
-    for (const Format& f : kFormats) {
-        SCOPED_TRACE(f.name);
-        BITMAPINFO info = MakeInfo(13, 5, f.bits, f.compression);
-        if (f.compression == BI_BITFIELDS) SetMasks(info, f.masks[0], f.masks[1], f.masks[2]);
-        void* bits = nullptr;
-        Object bitmap(CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits));
-        ASSERT_NE(bitmap.get(), 0u);
-        ASSERT_NE(bits, nullptr);
-        BITMAP bm{};
-        ASSERT_EQ(GetObject(bitmap, sizeof bm, &bm), static_cast<int>(sizeof bm));
-        EXPECT_EQ(bm.bmWidth, 13);
-        EXPECT_EQ(bm.bmHeight, 5);
-        EXPECT_EQ(bm.bmWidthBytes, Stride(13, f.bits));
-        EXPECT_EQ(bm.bmBitsPixel, f.bits);
-        EXPECT_EQ(bm.bmBits, bits);
-        // Fresh pixel memory is zero: colour-table entry 0 or black.
-        EXPECT_TRUE(std::all_of(static_cast<uint8_t*>(bits),
-                                static_cast<uint8_t*>(bits) + 5 * bm.bmWidthBytes,
-                                [](uint8_t b) { return b == 0; }));
-    }
-}
-
 TEST(DibSection, RejectsWhatItCannotHold) {
-    auto make = [](BITMAPINFO info, uint32_t usage = DIB_RGB_COLORS) {
+    const struct {
+        BITMAPINFOHEADER header;
+        uint32_t masks[3];
+        uint32_t usage = DIB_RGB_COLORS;
+    } rows[] = {
+        {MakeInfo(4, 4, 3).bmiHeader, {}},
+        {MakeInfo(0, 4, 8).bmiHeader, {}},
+        {MakeInfo(4, 0, 8).bmiHeader, {}},
+        {MakeInfo(-4, 4, 8).bmiHeader, {}},
+        {MakeInfo(4, 4, 8, BI_RLE8).bmiHeader, {}},
+        {MakeInfo(4, 4, 24, BI_BITFIELDS).bmiHeader, {0xFF0000, 0xFF00, 0xFF}},
+        {MakeInfo(4, 4, 8).bmiHeader, {}, 7},
+        {{40, 4, 4, 2, 8, BI_RGB, 0, 0, 0, 0, 0}, {}},                           // two planes
+        {MakeInfo(4, 4, 16, BI_BITFIELDS).bmiHeader, {0xF800, 0x0FE0, 0x001F}},  // overlap
+        {MakeInfo(4, 4, 32, BI_BITFIELDS).bmiHeader, {0xF0F000, 0xFF00, 0xFF}},  // gap
+        {MakeInfo(4, 4, 16, BI_BITFIELDS).bmiHeader, {0x70000, 0xFF00, 0xFF}},   // beyond 16 bits
+        {MakeInfo(0x7FFFFFF, 0x7FFFFFF, 32).bmiHeader, {}},  // far too large, refused early
+        {{12, 4, 4, 1, 8, BI_RGB, 0, 0, 0, 0, 0}, {}},       // a core header
+    };
+    for (const auto& row : rows) {
+        BITMAPINFO info{row.header, {}};
+        SetMasks(info, row.masks[0], row.masks[1], row.masks[2]);
         void* bits = reinterpret_cast<void*>(1);
-        const HBITMAP h = CreateDIBSection(0, &info, usage, &bits);
+        const HBITMAP h = CreateDIBSection(0, &info, row.usage, &bits);
+        EXPECT_EQ(h, 0u) << (&row - rows);
         EXPECT_EQ(bits, nullptr);
         if (h) DeleteObject(h);
-        return h;
-    };
-    EXPECT_EQ(make(MakeInfo(4, 4, 3)), 0u);
-    EXPECT_EQ(make(MakeInfo(0, 4, 8)), 0u);
-    EXPECT_EQ(make(MakeInfo(4, 0, 8)), 0u);
-    EXPECT_EQ(make(MakeInfo(-4, 4, 8)), 0u);
-    EXPECT_EQ(make(MakeInfo(4, 4, 8, BI_RLE8)), 0u);
-    EXPECT_EQ(make(MakeInfo(4, 4, 24, BI_BITFIELDS)), 0u);
-    EXPECT_EQ(make(MakeInfo(4, 4, 8), 7), 0u);
-    BITMAPINFO planes = MakeInfo(4, 4, 8);
-    planes.bmiHeader.biPlanes = 2;
-    EXPECT_EQ(make(planes), 0u);
-    BITMAPINFO overlapping = MakeInfo(4, 4, 16, BI_BITFIELDS);
-    SetMasks(overlapping, 0xF800, 0x0FE0, 0x001F);
-    EXPECT_EQ(make(overlapping), 0u);
-    BITMAPINFO gap = MakeInfo(4, 4, 32, BI_BITFIELDS);
-    SetMasks(gap, 0xF0F000, 0xFF00, 0xFF);
-    EXPECT_EQ(make(gap), 0u);
-    BITMAPINFO wide = MakeInfo(4, 4, 16, BI_BITFIELDS);
-    SetMasks(wide, 0x70000, 0xFF00, 0xFF);  // beyond 16 bits
-    EXPECT_EQ(make(wide), 0u);
-    EXPECT_EQ(make(MakeInfo(0x7FFFFFF, 0x7FFFFFF, 32)), 0u);  // far too large, refused early
-    BITMAPINFO small = MakeInfo(4, 4, 8);
-    small.bmiHeader.biSize = 12;
-    EXPECT_EQ(make(small), 0u);
+    }
 }
 
 // Every source format, written with SetDIBits and read back with GetDIBits in every format,
@@ -128,7 +103,16 @@ TEST(DibTransfer, RoundTripsBetweenAllFormats) {
         EXPECT_EQ(Colors(out, outBits.data()), expected);
 
         // Into a DIB section of the source's own format: the bits come back unchanged.
-        Object same(CreateDIBSection(0, &src.info, DIB_RGB_COLORS, nullptr));
+        void* fresh = nullptr;
+        Object same(CreateDIBSection(0, &src.info, DIB_RGB_COLORS, &fresh));
+        BITMAP bm{};
+        ASSERT_EQ(GetObject(same, sizeof bm, &bm), static_cast<int>(sizeof bm));
+        EXPECT_TRUE(bm.bmWidth == w && bm.bmHeight == h && bm.bmBitsPixel == from.bits);
+        EXPECT_TRUE(bm.bmWidthBytes == src.stride && bm.bmBits == fresh);
+        // Fresh pixel memory is zero: colour-table entry 0 or black.
+        EXPECT_EQ(std::count(static_cast<uint8_t*>(fresh),
+                             static_cast<uint8_t*>(fresh) + src.bits.size(), 0),
+                  static_cast<long>(src.bits.size()));
         ASSERT_EQ(SetDIBits(dc, same, 0, h, src.bits.data(), &src.info, DIB_RGB_COLORS), h);
         BITMAPINFO again = src.info;
         std::memset(again.bmiColors, 0, sizeof again.bmiColors);
@@ -175,15 +159,11 @@ TEST(DibTransfer, GetDIBitsWithoutBitsDescribesTheBitmap) {
     BITMAPINFO query{};
     query.bmiHeader.biSize = 40;
     EXPECT_GT(GetDIBits(dc, bitmap, 0, 0, nullptr, &query, DIB_RGB_COLORS), 0);
-    EXPECT_EQ(query.bmiHeader.biWidth, 10);
-    EXPECT_EQ(query.bmiHeader.biHeight, 7);
-    EXPECT_EQ(query.bmiHeader.biBitCount, 16);
-    EXPECT_EQ(query.bmiHeader.biCompression, static_cast<uint32_t>(BI_BITFIELDS));
-    EXPECT_EQ(query.bmiHeader.biSizeImage, 20u * 7);
-    uint32_t masks[3];
-    std::memcpy(masks, query.bmiColors, sizeof masks);
-    EXPECT_EQ(masks[0], 0xF800u);
-    EXPECT_EQ(masks[1], 0x07E0u);
+    const BITMAPINFOHEADER& got = query.bmiHeader;
+    EXPECT_TRUE(got.biWidth == 10 && got.biHeight == 7 && got.biBitCount == 16);
+    EXPECT_EQ(got.biCompression, static_cast<uint32_t>(BI_BITFIELDS));
+    EXPECT_EQ(got.biSizeImage, 20u * 7);
+    EXPECT_EQ(std::memcmp(query.bmiColors, info.bmiColors, 12), 0);  // the masks
 
     // A requested format gets its image size and, for 8 bits and less, its colour table.
     BITMAPINFO pal = MakeInfo(4, 3, 8);
@@ -192,8 +172,7 @@ TEST(DibTransfer, GetDIBitsWithoutBitsDescribesTheBitmap) {
     BITMAPINFO q8 = MakeInfo(4, 3, 8);
     EXPECT_GT(GetDIBits(dc, indexed, 0, 3, nullptr, &q8, DIB_RGB_COLORS), 0);
     EXPECT_EQ(q8.bmiHeader.biSizeImage, 12u);
-    EXPECT_EQ(q8.bmiColors[5].rgbRed, 10);
-    EXPECT_EQ(q8.bmiColors[5].rgbBlue, 30);
+    EXPECT_EQ(std::memcmp(&q8.bmiColors[5], &pal.bmiColors[5], 4), 0);
     BITMAPINFO q1 = MakeInfo(33, 3, 1);
     EXPECT_GT(GetDIBits(dc, indexed, 0, 3, nullptr, &q1, DIB_RGB_COLORS), 0);
     EXPECT_EQ(q1.bmiHeader.biSizeImage, 8u * 3);
@@ -206,8 +185,7 @@ TEST(DibTransfer, GetDIBitsWithoutBitsDescribesTheBitmap) {
     BITMAPINFO qd{};
     qd.bmiHeader.biSize = 40;
     EXPECT_GT(GetDIBits(dc, device, 0, 0, nullptr, &qd, DIB_RGB_COLORS), 0);
-    EXPECT_EQ(qd.bmiHeader.biBitCount, 32);
-    EXPECT_EQ(qd.bmiHeader.biCompression, static_cast<uint32_t>(BI_RGB));
+    EXPECT_TRUE(qd.bmiHeader.biBitCount == 32 && qd.bmiHeader.biCompression == BI_RGB);
     uint8_t scratch[128];
     qd.bmiHeader.biBitCount = 0;
     EXPECT_EQ(GetDIBits(dc, device, 0, 5, scratch, &qd, DIB_RGB_COLORS), 0);
@@ -223,11 +201,8 @@ TEST(DibTransfer, ScanLineRangesCountFromTheBottom) {
     for (int s = 0; s < 3; ++s)
         rows[s * Stride(w, 24) + 2] = static_cast<uint8_t>(100 + s);
     EXPECT_EQ(SetDIBits(dc, bitmap, 1, 3, rows.data(), &info, DIB_RGB_COLORS), 3);
-    EXPECT_EQ(GetPixel(dc, 0, 4), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 0, 3), RGB(100, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 0, 2), RGB(101, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 0, 1), RGB(102, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
+    for (int y = 0; y < h; ++y)
+        EXPECT_EQ(GetPixel(dc, 0, y), y == 0 || y == 4 ? 0 : RGB(103 - y, 0, 0)) << y;
     // Lines past the top are dropped; a start past the top copies nothing.
     EXPECT_EQ(SetDIBits(dc, bitmap, 3, 10, rows.data(), &info, DIB_RGB_COLORS), 2);
     EXPECT_EQ(GetPixel(dc, 0, 0), RGB(101, 0, 0));
@@ -246,21 +221,6 @@ TEST(DibTransfer, ScanLineRangesCountFromTheBottom) {
     EXPECT_EQ(GetDIBits(dc, bitmap, 0, h, all.data(), &td, DIB_RGB_COLORS), h);
     EXPECT_EQ(all[2], 101);
     EXPECT_EQ(all[3 * Stride(w, 24) + 2], 100);
-}
-
-TEST(DibTransfer, TopDownSectionsStoreTheTopRowFirst) {
-    BITMAPINFO info = MakeInfo(3, -4, 8);
-    info.bmiColors[1] = Quad(255, 0, 0);
-    void* bits = nullptr;
-    Object bitmap(CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits));
-    static_cast<uint8_t*>(bits)[1] = 1;  // row 0, x 1
-    MemoryDc dc(bitmap);
-    EXPECT_EQ(GetPixel(dc, 1, 0), RGB(255, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 1, 3), RGB(0, 0, 0));
-    BITMAPINFO q{};
-    q.bmiHeader.biSize = 40;
-    GetDIBits(dc, bitmap, 0, 0, nullptr, &q, DIB_RGB_COLORS);
-    EXPECT_EQ(q.bmiHeader.biHeight, -4);
 }
 
 TEST(DibTransfer, IndexedTargetsTakeTheNearestColourOfTheirTable) {
@@ -282,10 +242,7 @@ TEST(DibTransfer, IndexedTargetsTakeTheNearestColourOfTheirTable) {
     BITMAPINFO out = MakeInfo(4, 1, 8);
     uint8_t idx[4] = {};
     ASSERT_EQ(GetDIBits(dc, bitmap, 0, 1, idx, &out, DIB_RGB_COLORS), 1);
-    EXPECT_EQ(idx[0], 1);
-    EXPECT_EQ(idx[1], 2);
-    EXPECT_EQ(idx[2], 0);
-    EXPECT_EQ(idx[3], 1);
+    EXPECT_EQ(std::vector<uint8_t>(idx, idx + 4), (std::vector<uint8_t>{1, 2, 0, 1}));
     EXPECT_EQ(out.bmiColors[2].rgbBlue, 200);
     // DIB_PAL_COLORS reports the table as indices into that palette.
     BITMAPINFO outPal = MakeInfo(4, 1, 8);
@@ -310,18 +267,13 @@ TEST(DeviceBitmaps, CreationRulesAndPadding) {
     const uint8_t mono[6] = {0x80, 0x40, 0x00, 0x00, 0x01, 0xFF};
     Object bitmap(CreateBitmap(10, 3, 1, 1, mono));
     MemoryDc dc(bitmap);
-    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 255, 255));
-    EXPECT_EQ(GetPixel(dc, 1, 0), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 9, 0), RGB(255, 255, 255));  // bit 6 of the second byte
-    EXPECT_EQ(GetPixel(dc, 0, 1), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 7, 2), RGB(255, 255, 255));
-    EXPECT_EQ(GetPixel(dc, 8, 2), RGB(255, 255, 255));
-    EXPECT_EQ(GetPixel(dc, 6, 2), RGB(0, 0, 0));
+    const char* rows[] = {"#........#", "..........", ".......###"};  // '#' white
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 10; ++x)
+            EXPECT_EQ(GetPixel(dc, x, y), rows[y][x] == '#' ? kWhite : kBlack) << x << "," << y;
     BITMAP bm{};
     GetObject(bitmap, sizeof bm, &bm);
-    EXPECT_EQ(bm.bmWidthBytes, 2);
-    EXPECT_EQ(bm.bmBitsPixel, 1);
-    EXPECT_EQ(bm.bmBits, nullptr);
+    EXPECT_TRUE(bm.bmWidthBytes == 2 && bm.bmBitsPixel == 1 && bm.bmBits == nullptr);
 
     // A fresh memory DC holds a monochrome bitmap, so bitmaps compatible with it are monochrome.
     MemoryDc fresh;
@@ -339,8 +291,7 @@ TEST(DeviceBitmaps, CreationRulesAndPadding) {
     MemoryDc holder(section);
     Object like(CreateCompatibleBitmap(holder, 3, 3));
     GetObject(like, sizeof bm, &bm);
-    EXPECT_EQ(bm.bmBitsPixel, 4);
-    EXPECT_NE(bm.bmBits, nullptr);
+    EXPECT_TRUE(bm.bmBitsPixel == 4 && bm.bmBits != nullptr);
     BITMAPINFO q = MakeInfo(3, 3, 4);
     GetDIBits(holder, like, 0, 3, nullptr, &q, DIB_RGB_COLORS);
     EXPECT_EQ(q.bmiColors[3].rgbRed, 1);
@@ -363,9 +314,9 @@ TEST(DeviceBitmaps, CreateDIBitmapMakesMasksMonochrome) {
     GetObject(mask, sizeof bm, &bm);
     EXPECT_EQ(bm.bmBitsPixel, 1);
     MemoryDc dc(mask);
-    EXPECT_EQ(GetPixel(dc, 0, 1), RGB(255, 255, 255));  // bottom scan line 0xF0
-    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 7, 0), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(dc, 0, 1), kWhite);  // bottom scan line 0xF0
+    EXPECT_EQ(GetPixel(dc, 0, 0), kBlack);
+    EXPECT_EQ(GetPixel(dc, 7, 0), kWhite);
 
     // An 8-bit mask DIB as the loader builds one: a display-depth bitmap of black and white.
     BITMAPINFO eight = MakeInfo(4, 1, 8);
@@ -375,9 +326,8 @@ TEST(DeviceBitmaps, CreateDIBitmapMakesMasksMonochrome) {
     GetObject(colour, sizeof bm, &bm);
     EXPECT_EQ(bm.bmBitsPixel, DisplayDepth());
     MemoryDc cdc(colour);
-    EXPECT_EQ(GetPixel(cdc, 0, 0), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(cdc, 1, 0), RGB(255, 255, 255));
-    EXPECT_EQ(GetPixel(cdc, 3, 0), RGB(255, 255, 255));
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(GetPixel(cdc, x, 0), idx[x] == 2 ? kWhite : kBlack) << x;
 
     // A header the engine cannot take leaves nothing behind.
     const size_t before = CountHandles(HandleKind::Bitmap);

@@ -46,11 +46,14 @@ std::vector<PaletteCase> Cases() {
         masked.matchable.push_back(i % 2);
     cases.push_back(masked);
     cases.push_back({"single entry", {{10, 200, 30, 0}}, {}});
+    // (7,7,7) is as far from both entries as the cell's bound allows: the lower index must win.
+    cases.push_back({"tie at a cell's far corner", {{14, 14, 14, 0}, {0, 0, 0, 0}}, {}});
     return cases;
 }
 
-// Random colours reach every kind of cell once or twice; whole cells swept twice over, and rows
-// through MapRow, reach the tabled answers of busy cells.
+// Random colours and every corner of every cell (where ties sit on the bounds) reach every kind
+// of cell a few times; whole cells swept twice over through MapRow reach the tabled answers of
+// busy cells.
 TEST(InverseColormap, AgreesWithThePlainSearch) {
     std::mt19937 rng(11);
     for (const PaletteCase& c : Cases()) {
@@ -58,10 +61,16 @@ TEST(InverseColormap, AgreesWithThePlainSearch) {
         InverseColormap map(c.table.data(), c.table.size(), matchable);
         const auto check = [&](uint8_t r, uint8_t g, uint8_t b, uint32_t got) {
             const uint32_t want = NearestIndex(c.table.data(), c.table.size(), matchable, r, g, b);
-            ASSERT_EQ(got, want) << c.name << " colour " << int{r} << "," << int{g} << "," << int{b};
+            ASSERT_EQ(got, want) << c.name << " colour " << int{r} << "," << int{g} << ","
+                                 << int{b};
         };
-        for (int n = 0; n < 200000; ++n) {
-            const uint32_t v = rng();
+        for (int n = 0; n < 200000 + 64 * 64 * 64; ++n) {
+            const uint32_t k = n - 200000;
+            const auto corner = [&](int shift) {
+                const uint32_t bits = (k >> shift) & 63;  // the cell along this axis, and which end
+                return (bits >> 1) * 8 + (bits & 1) * 7;
+            };
+            const uint32_t v = n < 200000 ? rng() : corner(0) | corner(6) << 8 | corner(12) << 16;
             check(v, v >> 8, v >> 16, map.Nearest(v, v >> 8, v >> 16));
         }
         for (int cell = 0; cell < 400; ++cell) {

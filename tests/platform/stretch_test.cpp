@@ -37,7 +37,6 @@ class Canvas {
         return c;
     }
     HDC dc() const { return *dc_; }
-    HBITMAP bitmap() const { return bitmap_->get(); }
 
   private:
     int w_, h_;
@@ -60,7 +59,6 @@ Canvas Ramp(int w, int h) {
 TEST(Stretch, HugeAndZeroExtents) {
     Canvas src = Ramp(4, 3);
     Canvas dst(5, 3);
-    dst.Fill(1);
     // Extents far beyond the bitmaps are clipped, not walked.
     dst.Fill(1);
     ASSERT_TRUE(StretchBlt(dst.dc(), INT_MIN / 2, 0, INT_MAX, 1, src.dc(), 0, 0, 4, 1, SRCCOPY));
@@ -90,27 +88,26 @@ TEST(Stretch, StretchDIBitsMeasuresBottomUpSourcesFromTheBottom) {
     for (int i = 0; i < 256; ++i)
         info.bmiColors[i] = Quad(uint8_t(i), uint8_t(i), uint8_t(255 - i));
     const uint8_t bits[16] = {40, 0, 0, 0, 30, 0, 0, 0, 20, 0, 0, 0, 10, 0, 0, 0};
+    const struct {
+        int height, y, extent, srcExtent;
+        uint32_t rop;
+        std::vector<int> column;  // the destination, from a fill of 1 (0xFF for SRCAND)
+    } rows[] = {
+        {4, 0, 4, 4, SRCCOPY, {10, 20, 30, 40}},
+        {4, 0, 2, 2, SRCCOPY, {30, 40, 1, 1}},    // the bottom two rows
+        {-4, 0, 2, 2, SRCCOPY, {40, 30, 1, 1}},   // a top-down DIB is measured from the top
+        {4, 4, -4, 2, SRCAND, {40, 40, 30, 30}},  // stretched and mirrored, with an operation
+    };
     Canvas dst(1, 4);
-    dst.Fill(1);
-    EXPECT_EQ(StretchDIBits(dst.dc(), 0, 0, 1, 4, 0, 0, 1, 4, bits, &info, DIB_RGB_COLORS, SRCCOPY),
-              4);
-    EXPECT_EQ(dst.Column(0), (std::vector<int>{10, 20, 30, 40}));
-    dst.Fill(1);
-    ASSERT_GT(StretchDIBits(dst.dc(), 0, 0, 1, 2, 0, 0, 1, 2, bits, &info, DIB_RGB_COLORS, SRCCOPY),
-              0);
-    EXPECT_EQ(dst.Column(0), (std::vector<int>{30, 40, 1, 1}));  // the bottom two rows
-    // A top-down DIB is measured from the top.
-    info.bmiHeader.biHeight = -4;
-    dst.Fill(1);
-    ASSERT_GT(StretchDIBits(dst.dc(), 0, 0, 1, 2, 0, 0, 1, 2, bits, &info, DIB_RGB_COLORS, SRCCOPY),
-              0);
-    EXPECT_EQ(dst.Column(0), (std::vector<int>{40, 30, 1, 1}));
-    // Stretched and mirrored from a DIB, with a raster operation.
-    info.bmiHeader.biHeight = 4;
-    dst.Fill(0xFF);
-    ASSERT_GT(StretchDIBits(dst.dc(), 0, 4, 1, -4, 0, 0, 1, 2, bits, &info, DIB_RGB_COLORS, SRCAND),
-              0);
-    EXPECT_EQ(dst.Column(0), (std::vector<int>{40, 40, 30, 30}));
+    for (const auto& row : rows) {
+        info.bmiHeader.biHeight = row.height;
+        dst.Fill(row.rop == SRCAND ? 0xFF : 1);
+        // Every call reports the source's scan lines.
+        EXPECT_EQ(StretchDIBits(dst.dc(), 0, row.y, 1, row.extent, 0, 0, 1, row.srcExtent, bits,
+                                &info, DIB_RGB_COLORS, row.rop),
+                  4);
+        EXPECT_EQ(dst.Column(0), row.column) << (&row - rows);
+    }
     EXPECT_EQ(
         StretchDIBits(dst.dc(), 0, 0, 1, 1, 0, 0, 1, 1, nullptr, &info, DIB_RGB_COLORS, SRCCOPY),
         0);
