@@ -1,5 +1,5 @@
-// Hand-made DICOM files for the "ReadDCM" tests: a Part 10 file in explicit VR little endian,
-// element by element in tag order.
+// Hand-made DICOM files for the "ReadDCM" tests: preamble, "DICM" and the meta group, then the
+// data set in explicit VR little endian, element by element in tag order.
 #pragma once
 
 #include <cstdint>
