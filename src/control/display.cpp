@@ -96,8 +96,13 @@ void CLumoraCtrl::UpdateLayout(int16_t mode) {
 
     if (mode < 0 || mode > 4) ThrowError(CTL_E_INVALIDPROPERTYVALUE);
     image_.autoSize = mode;
-    if (mode == 4) return;
+    // Fitted to the control (mode 4) the picture has nothing to scroll either: bars left over
+    // from mode 0 would scroll nothing.
     HideScrollBars();
+    if (mode == 4) {
+        InvalidateControl();
+        return;
+    }
 
     if (image_.thumbnail != 0) {
         SetControlSize(image_.thumbnail, image_.thumbnail);
