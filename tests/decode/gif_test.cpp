@@ -328,24 +328,15 @@ TEST(GifLayout, TwoColourFileIsEightBitWithBlackUnusedEntries) {
         ASSERT_EQ(f.rc, 0);
         EXPECT_EQ(img.header.biBitCount, 8);
         EXPECT_EQ(img.builtBitCount, 8);
-        EXPECT_EQ(img.header.biSize, 40u);
         EXPECT_EQ(img.rowStride, (width + 3) / 4 * 4);
-        EXPECT_EQ(img.bitInfo.bmiHeader.biWidth, width);
-        EXPECT_EQ(f.width, width);
-        EXPECT_EQ(f.height, height);
         EXPECT_EQ(f.pixels, px);
         EXPECT_TRUE(std::all_of(f.padding.begin(), f.padding.end(), [](uint8_t v) { return !v; }));
-        EXPECT_EQ(img.rgbPalette[0], 10);
-        EXPECT_EQ(img.rgbPalette[2], 30);
-        EXPECT_EQ(img.rgbPalette[3], 250);
-        EXPECT_EQ(img.rgbPalette[5], 230);
-        EXPECT_TRUE(std::all_of(img.rgbPalette.begin() + 6, img.rgbPalette.end(),
-                                [](uint8_t v) { return v == 0; }));
+        std::array<uint8_t, 768> want{10, 20, 30, 250, 240, 230};  // the rest black
+        EXPECT_EQ(img.rgbPalette, want);
         EXPECT_EQ(img.transparentIndex, -1);
-        EXPECT_EQ(img.gif.screenWidth, 40);
-        EXPECT_EQ(img.gif.screenHeight, 30);
-        EXPECT_EQ(img.gif.frameLeft, 5);
-        EXPECT_EQ(img.gif.frameTop, 6);
+        EXPECT_EQ(std::vector<int>({img.gif.screenWidth, img.gif.screenHeight, img.gif.frameLeft,
+                                    img.gif.frameTop}),
+                  std::vector<int>({40, 30, 5, 6}));
         EXPECT_EQ(img.gif.frameDisposal, 4);
         EXPECT_EQ(img.gif.frameDescriptorOffset, static_cast<int32_t>(b.descriptorOffsets[0]));
         EXPECT_EQ(img.gif.nextFrameOffset, 0);
@@ -361,7 +352,7 @@ TEST(GifLzw, EveryCodeSizeTableGrowthAndFullTables) {
         bool interlaced = false;
     };
     int lastCodeUses = 0;
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {2, 7, 5, {}, 255},
         {3, 64, 64, {}, 255},
         {4, 100, 90, {}, 17},
@@ -376,16 +367,10 @@ TEST(GifLzw, EveryCodeSizeTableGrowthAndFullTables) {
         {2, 512, 512, {.clearWhenFull = false, .lastCodeUses = &lastCodeUses}, 255, true},
         // No end code: the data simply runs out.
         {4, 50, 50, {.endCode = false}, 255},
-        // Interlaced: every row lands once at heights that end each pass early.
-        {5, 5, 1, {}, 255, false, true},
-        {5, 5, 2, {}, 255, false, true},
-        {5, 5, 3, {}, 255, false, true},
-        {5, 5, 4, {}, 255, false, true},
-        {5, 5, 5, {}, 255, false, true},
-        {5, 5, 7, {}, 255, false, true},
-        {5, 5, 9, {}, 255, false, true},
-        {5, 7, 29, {}, 255, false, true},
     };
+    // Interlaced: every row lands once at heights that end each pass early.
+    for (int height : {1, 2, 3, 4, 5, 7, 9, 29})
+        cases.push_back({5, height == 29 ? 7 : 5, height, {}, 255, false, true});
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "min " << c.minCodeSize << " " << c.width << "x"
                                         << c.height << " block " << c.blockSize);
@@ -810,20 +795,15 @@ std::string Compare(const Frame& f, const DecodedImage& img, const oracle::RgbIm
     for (int y = 0; y < f.height; ++y) {
         for (int x = 0; x < f.width; ++x) {
             const int index = f.pixels[static_cast<size_t>(y) * f.width + x];
-            const uint8_t* ours = &img.rgbPalette[index * 3];
-            const uint8_t* theirs = ref.pixel(x, y);
-            bool ok;
-            if (!ref.opaque(x, y))
-                ok = !checkTransparency || index == img.transparentIndex;
-            else
-                ok = std::equal(ours, ours + 3, theirs) &&
-                     (!checkTransparency || index != img.transparentIndex || ref.alpha.empty());
+            const bool clear = index == img.transparentIndex;
+            const bool ok = !ref.opaque(x, y)
+                                ? !checkTransparency || clear
+                                : std::equal(&img.rgbPalette[index * 3],
+                                             &img.rgbPalette[index * 3 + 3], ref.pixel(x, y)) &&
+                                      (!checkTransparency || !clear || ref.alpha.empty());
             if (!ok && bad++ == 0)
-                first = "pixel " + std::to_string(x) + "," + std::to_string(y) + " index " +
-                        std::to_string(index) + " ours " + std::to_string(ours[0]) + "," +
-                        std::to_string(ours[1]) + "," + std::to_string(ours[2]) + " theirs " +
-                        std::to_string(theirs[0]) + "," + std::to_string(theirs[1]) + "," +
-                        std::to_string(theirs[2]) + (ref.opaque(x, y) ? "" : " (transparent)");
+                first = std::to_string(x) + "," + std::to_string(y) + " index " +
+                        std::to_string(index) + (ref.opaque(x, y) ? "" : " (transparent)");
         }
     }
     return bad ? std::to_string(bad) + " pixels differ, first " + first : "";

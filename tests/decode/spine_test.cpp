@@ -413,20 +413,3 @@ TEST(LoaderDispatch, ExtensionFirstThenContentThenTheModules) {
         EXPECT_EQ(load.picture.width > 0, load.rc == 0) << c.name;
     }
 }
-
-// The read-back every format's tests rely on: the loader's bitmap, seen as ImageMagick sees the
-// same file.
-TEST(TestSupport, LoadedBitmapReadsBackAsTheOracleSeesTheFile) {
-    if (!oracle::ToolAvailable("convert")) GTEST_SKIP() << "ImageMagick is not installed";
-    testsupport::TempDir dir;
-    const std::string gif = dir.path("tiny.gif"), bmp = dir.path("tiny.bmp");
-    testsupport::WriteBytes(gif, kTinyGif);
-    testsupport::WriteBytes(bmp, TinyBmp());
-    for (const std::string& path : {gif, bmp}) {
-        const testsupport::FileLoad load = testsupport::LoadFile(path);
-        ASSERT_EQ(load.rc, 0) << path;
-        const auto frames = oracle::ImageMagickFrames(path, 0);
-        ASSERT_EQ(frames.size(), 1u);
-        EXPECT_EQ(testsupport::ComparePictures(load.picture, frames[0]), "") << path;
-    }
-}
