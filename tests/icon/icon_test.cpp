@@ -200,6 +200,7 @@ TEST(IconFile, HeaderAndDirectoryRules) {
         {"type 0", IconFile({Image(8)}, 0)},
         {"header cut", {0, 0, 1}},
         {"no images", {0, 0, 1, 0, 0, 0}},
+        {"count 0 before a whole entry", Patched(good, {{4, 0}})},
         {"directory cut", Patched(good, {}, 21)},
         {"directory shorter than its count", Patched(good, {{4, 0xFF}, {5, 0xFF}})},
         {"image cut", Patched(good, {}, good.size() - 1)},
