@@ -374,17 +374,6 @@ TEST(GifLzw, EveryCodeSizeTableGrowthAndFullTables) {
     EXPECT_GE(lastCodeUses, 3) << "the last table entry is hardly used";
 }
 
-TEST(GifLzw, KwKwKAndClearInTheMiddle) {
-    // min 2: clear 4, end 5. 1, 6 (= next: "1 1"), 7 (= next: "1 1 1"), clear, 2, 6 (= next
-    // after a clear with an old code: "2 2"), end.
-    Bytes data = PackCodes({{4, 3}, {1, 3}, {6, 3}, {7, 3}, {4, 4}, {2, 3}, {6, 3}, {5, 3}});
-    GifBuilder b(9, 1, TestPalette(4));
-    b.image({.width = 9, .height = 1, .minCodeSize = 2, .data = data}).trailer();
-    Frame f = Read(b.bytes());
-    ASSERT_EQ(f.rc, 0);
-    EXPECT_EQ(f.pixels, (Bytes{1, 1, 1, 1, 1, 1, 2, 2, 2}));
-}
-
 Bytes WithData(const Bytes& data, int minCodeSize = 2, int width = 4, int height = 1) {
     GifBuilder b(4, 1, TestPalette(4));
     b.image({.width = width, .height = height, .minCodeSize = minCodeSize, .data = data});
@@ -556,29 +545,39 @@ TEST(GifTransparency, WhiteEntryCarriedOverAndResetOnlyAtTheStart) {
     EXPECT_EQ(entry(carried, 2), rgb(palette[2]));
 }
 
-TEST(GifInterlace, RowsBeyondThePictureGoToTheBottomRow) {
-    // Height 1, interlaced: after the first row the passes run out of the picture, so the
-    // second row of data is written as the bottom row.
-    GifBuilder one(3, 1, TestPalette(4));
-    one.image(
-        {.width = 3, .height = 1, .minCodeSize = 2, .data = LzwEncode({1, 1, 1, 2, 3, 2}, 2)});
-    Frame f = Read(one.bytes());
-    ASSERT_EQ(f.rc, 0);
-    EXPECT_EQ(f.pixels, (Bytes{2, 3, 2}));
-
-    // Not interlaced: an extra complete row replaces the bottom row; an extra partial row
-    // never reaches the picture.
-    const Bytes px = {1, 1, 2, 2, 3, 3};
-    for (auto [extra, bottom] : {std::pair{Bytes{0, 3}, Bytes{0, 3}}, {Bytes{0}, Bytes{3, 3}}}) {
-        Bytes data = px;
-        data.insert(data.end(), extra.begin(), extra.end());
-        GifBuilder b(2, 3, TestPalette(4));
-        b.image({.width = 2, .height = 3, .minCodeSize = 2, .data = LzwEncode(data, 2)});
-        f = Read(b.bytes());
-        ASSERT_EQ(f.rc, 0);
-        EXPECT_EQ(Row(f.pixels, 2, 0), (Bytes{1, 1}));
-        EXPECT_EQ(Row(f.pixels, 2, 1), (Bytes{2, 2}));
-        EXPECT_EQ(Row(f.pixels, 2, 2), bottom);
+// Code streams no encoder here writes, and the pixels they give.
+TEST(GifLzw, StreamsAndTheRowsTheyFill) {
+    const struct {
+        const char* name;
+        int width, height;
+        bool interlaced;
+        Bytes data, pixels;
+    } kCases[] = {
+        // min 2: clear 4, end 5. 1, 6 (= next: "1 1"), 7 (= next: "1 1 1"), clear, 2, 6 (= next
+        // after a clear with an old code: "2 2"), end.
+        {"KwKwK and a clear in the middle",
+         9,
+         1,
+         false,
+         PackCodes({{4, 3}, {1, 3}, {6, 3}, {7, 3}, {4, 4}, {2, 3}, {6, 3}, {5, 3}}),
+         {1, 1, 1, 1, 1, 1, 2, 2, 2}},
+        // After the first row the passes run out of the picture: the second row of data is
+        // written as the bottom row.
+        {"interlaced, one row", 3, 1, true, LzwEncode({1, 1, 1, 2, 3, 2}, 2), {2, 3, 2}},
+        // An extra complete row replaces the bottom row; an extra partial row never shows.
+        {"extra row", 2, 3, false, LzwEncode({1, 1, 2, 2, 3, 3, 0, 3}, 2), {1, 1, 2, 2, 0, 3}},
+        {"extra part row", 2, 3, false, LzwEncode({1, 1, 2, 2, 3, 3, 0}, 2), {1, 1, 2, 2, 3, 3}},
+    };
+    for (const auto& c : kCases) {
+        GifBuilder b(c.width, c.height, TestPalette(4));
+        b.image({.width = c.width,
+                 .height = c.height,
+                 .minCodeSize = 2,
+                 .interlaced = c.interlaced,
+                 .data = c.data});
+        Frame f = Read(b.trailer().bytes());
+        ASSERT_EQ(f.rc, 0) << c.name;
+        EXPECT_EQ(f.pixels, c.pixels) << c.name;
     }
 }
 
