@@ -157,7 +157,7 @@ TEST(BmpHeader, DamagedOrHostileFilesAreRefusedWithTheirCodeAndNoPixels) {
         {"short info header", Cut(Bmp(24, 1, 1).bytes(), 14 + 30), kBadHeader},
         {"header size 0", WithHeaderSize(0), kBadHeader},
         {"header size 8", WithHeaderSize(8), kBadHeader},
-        {"header size 13", WithHeaderSize(13), kBadHeader},
+        {"header size 15", WithHeaderSize(15), kBadHeader},  // the bit count cut in half
         {"header size 125", WithHeaderSize(125), kBadHeader},
         {"header size huge", WithHeaderSize(0xFFFFFFFFu), kBadHeader},
         {"0 bits", Bmp(0, 1, 1).data(Bytes(16)).bytes(), kBadHeader},
