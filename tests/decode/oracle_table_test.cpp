@@ -239,33 +239,30 @@ std::vector<OracleRow> LegacyRows() {
 std::vector<OracleRow> TiffRows() {
     struct V {
         const char* name;
-        const char* writer;
+        std::string writer;
         int tolerance;
         bool inHouse;
     };
-    const std::string plain = "convert %s -compress none %d.t.tif && ";
+    // Most layouts are made by libtiff's copier from ImageMagick's uncompressed file.
+    const std::string plain = "convert %s -compress none %d.t.tif && tiffcp ";
+    const auto cp = [&plain](const std::string& options) {
+        return plain + options + " %d.t.tif %d";
+    };
+    const std::string whiteGrey = "-colorspace gray -define quantum:polarity=min-is-white";
     const V variants[] = {
         {"none", "convert %s -compress none %d", 0, true},
-        {"none_msb", "convert %s -compress none %d.t.tif && tiffcp -B %d.t.tif %d", 0, true},
-        {"packbits", "convert %s -compress none %d.t.tif && tiffcp -c packbits %d.t.tif %d", 0,
-         true},
-        {"packbits_msb_strips",
-         "convert %s -compress none %d.t.tif && tiffcp -B -r 5 -c packbits %d.t.tif %d", 0, true},
+        {"none_msb", cp("-B"), 0, true},
+        {"packbits", cp("-c packbits"), 0, true},
+        {"packbits_msb_strips", cp("-B -r 5 -c packbits"), 0, true},
         {"lzw", "convert %s -compress lzw %d", 0, false},
-        {"lzw_lsb_predictor",
-         "convert %s -compress none %d.t.tif && tiffcp -L -c lzw:2 %d.t.tif %d", 0, false},
-        {"lzw_msb", "convert %s -compress none %d.t.tif && tiffcp -B -c lzw %d.t.tif %d", 0, false},
+        {"lzw_lsb_predictor", cp("-L -c lzw:2"), 0, false},
+        {"lzw_msb", cp("-B -c lzw"), 0, false},
         {"deflate", "convert %s -compress zip %d", 0, false},
         {"jpeg_ycbcr", "convert %s -compress jpeg -quality 90 %d", 3, false},
-        {"jpeg_rgb", "convert %s -compress none %d.t.tif && tiffcp -r 16 -c jpeg:r %d.t.tif %d", 3,
-         false},
-        {"tiled", "convert %s -compress none %d.t.tif && tiffcp -t -w 16 -l 16 %d.t.tif %d", 0,
-         false},
-        {"tiled_uncompressed_msb",
-         "convert %s -compress none %d.t.tif && tiffcp -B -c none -t -w 32 -l 16 %d.t.tif %d", 0,
-         false},
-        {"planar_separate",
-         "convert %s -compress none %d.t.tif && tiffcp -p separate -c lzw %d.t.tif %d", 0, false},
+        {"jpeg_rgb", cp("-r 16 -c jpeg:r"), 3, false},
+        {"tiled", cp("-t -w 16 -l 16"), 0, false},
+        {"tiled_uncompressed_msb", cp("-B -c none -t -w 32 -l 16"), 0, false},
+        {"planar_separate", cp("-p separate -c lzw"), 0, false},
         {"g4", "convert %s -monochrome -compress group4 %d", 0, false},
         {"g3", "convert %s -monochrome -compress fax %d", 0, false},
         {"bilevel_min_is_black", "convert %s -monochrome -compress none %d", 0, true},
@@ -273,12 +270,8 @@ std::vector<OracleRow> TiffRows() {
          "convert %s -monochrome -define quantum:polarity=min-is-white -compress lzw %d", 0, false},
         {"bilevel_min_is_black_lzw", "convert %s -monochrome -compress lzw %d", 0, false},
         {"grey_min_is_black", "convert %s -colorspace gray -compress none %d", 0, true},
-        {"grey_min_is_white",
-         "convert %s -colorspace gray -define quantum:polarity=min-is-white -compress none %d", 0,
-         true},
-        {"grey_min_is_white_lzw",
-         "convert %s -colorspace gray -define quantum:polarity=min-is-white -compress lzw %d", 0,
-         false},
+        {"grey_min_is_white", "convert %s " + whiteGrey + " -compress none %d", 0, true},
+        {"grey_min_is_white_lzw", "convert %s " + whiteGrey + " -compress lzw %d", 0, false},
         {"grey4", "convert %s -colorspace gray -depth 4 -compress none %d", 0, true},
         {"grey2_lzw", "convert %s -colorspace gray -depth 2 -compress lzw %d", 0, false},
         {"grey16", "convert %s -colorspace gray -depth 16 -compress none %d", 1, true},
@@ -287,8 +280,8 @@ std::vector<OracleRow> TiffRows() {
         {"rgb16", "convert %s -depth 16 -compress none %d", 1, true},
         {"rgb16_msb_lzw", "convert %s -depth 16 -endian MSB -compress lzw %d", 1, false},
         {"rgba", "convert %s -alpha set -compress none %d", 0, true},
-        {"zstd", "convert %s -compress none %d.t.tif && tiffcp -c zstd %d.t.tif %d", 0, false},
-        {"lzma", "convert %s -compress none %d.t.tif && tiffcp -c lzma %d.t.tif %d", 0, false},
+        {"zstd", cp("-c zstd"), 0, false},
+        {"lzma", cp("-c lzma"), 0, false},
     };
     std::vector<OracleRow> rows;
     for (const V& v : variants)
@@ -319,7 +312,7 @@ std::vector<OracleRow> TiffRows() {
     // BigTIFF: the reader leaves it to the module, which gives it at 24 bits.
     for (const char* compression : {"none", "lzw"})
         rows.push_back({.name = std::string("tiff_big_") + compression,
-                        .writer = plain + "tiffcp -8 -c " + compression + " %d.t.tif %d",
+                        .writer = cp(std::string("-8 -c ") + compression),
                         .file = "picture.tif",
                         .decoders = {testsupport::LibtiffRgba(0)},
                         .source = Source::kPhoto,
