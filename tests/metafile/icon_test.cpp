@@ -92,6 +92,10 @@ TEST(Icon, AlphaImagesBlendWithTheBackground) {
     const auto mix = [](int c, int g) { return (c * 100 + g * 155 + 127) / 255; };
     ExpectPixels(s, {{0, 0, RGB(mix(200, 0), mix(40, 160), mix(90, 0))}, {1, 0, kColor}});
     ExpectPixels(s, {{2, 0, kBackground}});
+    // Only a fully transparent pixel is masked.
+    Board k(8, 8, kBackground);
+    EXPECT_TRUE(DrawIconEx(k, 0, 0, icon, 0, 0, 0, 0, DI_MASK));
+    ExpectPixels(k, {{0, 0, kBlack}, {2, 0, kWhite}});
     // Logical 4 x 4 covers 8 x 8 pixels under a mapping.
     Board m(8, 8, kBackground);
     SetMapMode(m, MM_ANISOTROPIC);
