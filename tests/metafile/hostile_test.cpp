@@ -15,8 +15,8 @@ namespace {
 
 // Objects made and deleted during a test; stock objects are made on first use, all at once.
 struct HandleCounts {
-    HandleCounts() { GetStockObject(WHITE_BRUSH); }
     static std::vector<size_t> Now() {
+        GetStockObject(WHITE_BRUSH);
         std::vector<size_t> n;
         for (HandleKind k : {HandleKind::Brush, HandleKind::Pen, HandleKind::Font,
                              HandleKind::Palette, HandleKind::MetaFile, HandleKind::EnhMetaFile})
