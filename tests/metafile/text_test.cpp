@@ -1,159 +1,132 @@
 // Text with the bundled face: measurement, metrics, one-bit rendering and alignment.
+#include <cstring>
+
 #include "metafile_support.h"
 #include "platform/gdi/gdi_text.h"
 
 namespace meta_test {
 namespace {
 
-HFONT Font(int height, int weight = 400) {
+HFONT Font(int height, int weight = 400, int width = 0) {
     LOGFONT lf{};
     lf.lfHeight = height;
     lf.lfWeight = weight;
+    lf.lfWidth = width;
     return CreateFontIndirect(&lf);
 }
 
+SIZE Extent(HDC dc, const char* text) {
+    SIZE size{};
+    EXPECT_TRUE(GetTextExtentPoint32(dc, text, static_cast<int>(strlen(text)), &size));
+    return size;
+}
+
+TEXTMETRIC Metrics(HDC dc) {
+    TEXTMETRIC tm{};
+    EXPECT_TRUE(GetTextMetrics(dc, &tm));
+    return tm;
+}
+
 TEST(Text, ExtentsAndMetrics) {
-    const HFONT font = Font(-20);
-    const HFONT cell = Font(30);
-    const HFONT bold = Font(-20, 700);
-    ASSERT_NE(font, 0u);
-    {
-        Board s(200, 60);
-        EXPECT_EQ(SelectObject(s, font), 0u);  // none selected before: the default face
-        SIZE hello{}, longer{};
-        ASSERT_TRUE(GetTextExtentPoint32(s, "Hello", 5, &hello));
-        ASSERT_TRUE(GetTextExtentPoint32(s, "Hello, world", 12, &longer));
-        EXPECT_GT(hello.cx, 20);
-        EXPECT_GT(longer.cx, hello.cx);
-        SIZE empty{};
-        ASSERT_TRUE(GetTextExtentPoint32(s, "", 0, &empty));
-        EXPECT_EQ(empty.cx, 0);
-        TEXTMETRIC tm{};
-        ASSERT_TRUE(GetTextMetrics(s, &tm));
-        const TEXTMETRIC base = tm;
-        EXPECT_EQ(tm.tmHeight, tm.tmAscent + tm.tmDescent);
-        EXPECT_NEAR(tm.tmHeight - tm.tmInternalLeading, 20, 1);
-        EXPECT_EQ(hello.cy, tm.tmHeight);
-        EXPECT_GT(tm.tmMaxCharWidth, tm.tmAveCharWidth);
-        EXPECT_GT(tm.tmAveCharWidth, 0);
+    const Object font(Font(-20)), cell(Font(30)), bold(Font(-20, 700));
+    Board s(200, 60);
+    EXPECT_EQ(SelectObject(s, font), 0u);  // none selected before: the default face
+    const SIZE hello = Extent(s, "Hello");
+    const TEXTMETRIC base = Metrics(s);
+    EXPECT_GT(hello.cx, 20);
+    EXPECT_GT(Extent(s, "Hello, world").cx, hello.cx);
+    EXPECT_EQ(Extent(s, "").cx, 0);
+    EXPECT_EQ(base.tmHeight, base.tmAscent + base.tmDescent);
+    EXPECT_NEAR(base.tmHeight - base.tmInternalLeading, 20, 1);  // a negative height: the em
+    EXPECT_EQ(hello.cy, base.tmHeight);
+    EXPECT_GT(base.tmMaxCharWidth, base.tmAveCharWidth);
+    EXPECT_GT(base.tmAveCharWidth, 0);
 
-        // A positive height is the cell; a mapping scales the logical height.
-        SelectObject(s, cell);
-        ASSERT_TRUE(GetTextMetrics(s, &tm));
-        EXPECT_NEAR(tm.tmHeight, 30, 1);
-        SetMapMode(s, MM_ANISOTROPIC);
-        SetWindowExtEx(s, 2, 2, nullptr);
-        SetViewportExtEx(s, 1, 1, nullptr);
-        SIZE mapped{};
-        ASSERT_TRUE(GetTextMetrics(s, &tm));
-        EXPECT_NEAR(tm.tmHeight, 15, 1);
-        ASSERT_TRUE(GetTextExtentPoint32(s, "Hello", 5, &mapped));
-        SetMapMode(s, MM_TEXT);
-        SIZE plain{};
-        GetTextExtentPoint32(s, "Hello", 5, &plain);
-        EXPECT_NEAR(mapped.cx, plain.cx, 4);  // half the pixels, twice the units per pixel
+    // A positive height is the cell; a mapping scales the logical height, and the extent in
+    // logical units stays about the same.
+    SelectObject(s, cell);
+    EXPECT_NEAR(Metrics(s).tmHeight, 30, 1);
+    const SIZE plain = Extent(s, "Hello");
+    SetMapMode(s, MM_ANISOTROPIC);
+    SetWindowExtEx(s, 2, 2, nullptr);
+    SetViewportExtEx(s, 1, 1, nullptr);
+    EXPECT_NEAR(Metrics(s).tmHeight, 15, 1);
+    EXPECT_NEAR(Extent(s, "Hello").cx, plain.cx, 4);
+    SetMapMode(s, MM_TEXT);
 
-        // A bold face is wider.
-        SelectObject(s, bold);
-        SIZE wide{};
-        GetTextExtentPoint32(s, "Hello", 5, &wide);
-        EXPECT_GT(wide.cx, hello.cx);
-        EXPECT_FALSE(DeleteObject(bold));  // still selected
-        // A width twice the face's average stretches the text to about twice the extent.
-        LOGFONT lf{};
-        lf.lfHeight = -20;
-        lf.lfWidth = 2 * base.tmAveCharWidth;
-        const HFONT stretched = CreateFontIndirect(&lf);
-        SelectObject(s, stretched);
-        SIZE twice{};
-        GetTextExtentPoint32(s, "Hello", 5, &twice);
-        EXPECT_NEAR(twice.cx, 2 * hello.cx, hello.cx / 5);
-        TEXTMETRIC same{};
-        GetTextMetrics(s, &same);
-        EXPECT_EQ(same.tmHeight, base.tmHeight);
-        SelectObject(s, cell);
-        EXPECT_TRUE(DeleteObject(stretched));
-    }
-    EXPECT_TRUE(DeleteObject(font));
-    EXPECT_TRUE(DeleteObject(cell));
-    EXPECT_TRUE(DeleteObject(bold));
+    // A bold face is wider; a width twice the face's average stretches the text to about twice
+    // the extent at the same height. A selected font cannot be deleted.
+    SelectObject(s, bold);
+    EXPECT_GT(Extent(s, "Hello").cx, hello.cx);
+    EXPECT_FALSE(DeleteObject(bold));
+    const Object stretched(Font(-20, 400, 2 * base.tmAveCharWidth));
+    SelectObject(s, stretched);
+    EXPECT_NEAR(Extent(s, "Hello").cx, 2 * hello.cx, hello.cx / 5);
+    EXPECT_EQ(Metrics(s).tmHeight, base.tmHeight);
+    SelectObject(s, cell);
 }
 
 TEST(Text, GlyphsAreOneColourWithoutSmoothing) {
-    const HFONT font = Font(-24);
-    {
-        Board s(200, 60);
-        SelectObject(s, font);
-        SetTextColor(s, kRed);
-        SetBkMode(s, TRANSPARENT);
-        ASSERT_TRUE(TextOut(s, 10, 10, "Hello", 5));
-        const int red = s.Count(kRed);
-        EXPECT_GT(red, 50);
-        EXPECT_EQ(red + s.Count(kWhite), 200 * 60);
-        SIZE ext{};
-        GetTextExtentPoint32(s, "Hello", 5, &ext);
-        const RECT ink = s.Changed();
-        EXPECT_GE(ink.left, 10);
-        EXPECT_LE(ink.right, 10 + ext.cx + 1);
-        EXPECT_GE(ink.top, 10);
-        EXPECT_LE(ink.bottom, 10 + ext.cy);
-
-        // Opaque: the cell is filled with the background colour under the glyphs.
-        Board o(200, 60);
-        SelectObject(o, font);
-        SetTextColor(o, kRed);
-        SetBkColor(o, kBlue);
-        SetBkMode(o, OPAQUE);
-        TextOut(o, 10, 10, "Hello", 5);
-        EXPECT_EQ(o.Count(kRed) + o.Count(kBlue), ext.cx * ext.cy);
-        EXPECT_EQ(o.Count(kRed), red);
-        EXPECT_EQ(o.At(10, 10), kBlue);
-        EXPECT_EQ(o.At(9, 10), kWhite);
+    const Object font(Font(-24));
+    Board s(200, 60), o(200, 60);
+    for (Board* b : {&s, &o}) {
+        SelectObject(*b, font);
+        SetTextColor(*b, kRed);
     }
-    EXPECT_TRUE(DeleteObject(font));
+    SetBkMode(s, TRANSPARENT);
+    ASSERT_TRUE(TextOut(s, 10, 10, "Hello", 5));
+    const int red = s.Count(kRed);
+    const SIZE ext = Extent(s, "Hello");
+    const RECT ink = s.Changed();
+    EXPECT_GT(red, 50);
+    EXPECT_EQ(red + s.Count(kWhite), 200 * 60);
+    EXPECT_GE(ink.left, 10);
+    EXPECT_LE(ink.right, 10 + ext.cx + 1);
+    EXPECT_GE(ink.top, 10);
+    EXPECT_LE(ink.bottom, 10 + ext.cy);
+
+    // Opaque: the cell is filled with the background colour under the same glyphs.
+    SetBkColor(o, kBlue);
+    SetBkMode(o, OPAQUE);
+    TextOut(o, 10, 10, "Hello", 5);
+    EXPECT_EQ(o.Count(kRed) + o.Count(kBlue), ext.cx * ext.cy);
+    EXPECT_EQ(o.Count(kRed), red);
+    ExpectPixels(o, {{10, 10, kBlue}, {9, 10, kWhite}});
 }
 
+// Each alignment draws what the default one (left, top) draws at the reference point moved by
+// the extent, the ascent or the descent; with TA_UPDATECP the current position is the reference
+// and moves on by the extent.
 TEST(Text, AlignmentAndCurrentPosition) {
-    const HFONT font = Font(-20);
-    SIZE ext{};
-    TEXTMETRIC tm{};
-    {
-        Board s(200, 80);
-        SelectObject(s, font);
-        SetBkMode(s, TRANSPARENT);
-        GetTextExtentPoint32(s, "Hello", 5, &ext);
-        GetTextMetrics(s, &tm);
-        SetTextAlign(s, TA_RIGHT | TA_BASELINE);
-        EXPECT_EQ(GetTextAlign(s), static_cast<uint32_t>(TA_RIGHT | TA_BASELINE));
-        TextOut(s, 150, 50, "Hello", 5);
-        const RECT ink = s.Changed();
-        EXPECT_LE(ink.right, 150);
-        EXPECT_GE(ink.left, 150 - ext.cx);
-        EXPECT_LE(ink.bottom, 51);  // nothing below the baseline in "Hello"
-        EXPECT_GE(ink.top, 50 - tm.tmAscent);
-    }
-    {
-        Board s(200, 80);
-        SelectObject(s, font);
-        SetBkMode(s, TRANSPARENT);
-        SetTextAlign(s, TA_CENTER | TA_BOTTOM);
-        TextOut(s, 100, 60, "Hello", 5);
-        const RECT ink = s.Changed();
-        EXPECT_NEAR((ink.left + ink.right) / 2.0, 100, 3);
-        EXPECT_LE(ink.bottom, 60 - tm.tmDescent + 1);
-    }
-    {
-        Board s(200, 80);
-        SelectObject(s, font);
-        SetTextAlign(s, TA_UPDATECP);
-        MoveToEx(s, 5, 5, nullptr);
-        TextOut(s, 0, 0, "Hello", 5);
+    const Object font(Font(-20));
+    Board probe(10, 10);
+    SelectObject(probe, font);
+    const SIZE ext = Extent(probe, "Hello");
+    const TEXTMETRIC tm = Metrics(probe);
+    struct Row {
+        uint32_t align;
+        int dx, dy;
+    };
+    for (const Row& r :
+         {Row{TA_RIGHT | TA_BASELINE, -ext.cx, -tm.tmAscent},
+          Row{TA_CENTER | TA_BOTTOM, -ext.cx / 2, -tm.tmHeight}, Row{TA_UPDATECP, 0, 0}}) {
+        SCOPED_TRACE(r.align);
+        Board got(200, 80), want(200, 80);
+        for (Board* b : {&got, &want}) {
+            SelectObject(*b, font);
+            SetBkMode(*b, TRANSPARENT);
+        }
+        SetTextAlign(got, r.align);
+        EXPECT_EQ(GetTextAlign(got), r.align);
+        MoveToEx(got, 60, 30, nullptr);
+        const int x = r.align == TA_UPDATECP ? 0 : 100, y = r.align == TA_UPDATECP ? 0 : 50;
+        TextOut(got, x, y, "Hello", 5);
+        TextOut(want, (x ? x : 60) + r.dx, (y ? y : 30) + r.dy, "Hello", 5);
+        EXPECT_EQ(got.Art(), want.Art());
         POINT p{};
-        GetCurrentPositionEx(s, &p);
-        EXPECT_EQ(p.x, 5 + ext.cx);
-        EXPECT_EQ(p.y, 5);
-        EXPECT_EQ(s.At(5, 5), RGB(255, 255, 255));  // opaque cell in the white background
-        EXPECT_EQ(s.Changed().left >= 5, true);
+        GetCurrentPositionEx(got, &p);
+        EXPECT_EQ(p.x, r.align == TA_UPDATECP ? 60 + ext.cx : 60);
+        EXPECT_EQ(p.y, 30);
     }
     // Save and restore bring back the font and the alignment.
     Board s(20, 20);
@@ -163,7 +136,6 @@ TEST(Text, AlignmentAndCurrentPosition) {
     RestoreDC(s, level);
     EXPECT_EQ(GetTextAlign(s), 0u);
     EXPECT_EQ(GetCurrentObject(s, OBJ_FONT), 0u);
-    EXPECT_TRUE(DeleteObject(font));
 }
 
 }  // namespace
