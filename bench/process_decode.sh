@@ -7,7 +7,8 @@ set -euo pipefail
 build=${1:-build}
 rounds=${2:-7}
 lumora="$build/lumora"
-export LUMORA_CODEC_PATH="$build/codecs"
+# The library finds its codec modules beside itself, as an installed one does.
+unset LUMORA_CODEC_PATH
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 
