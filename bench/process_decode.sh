@@ -23,28 +23,29 @@ convert "$dir/p.ppm" "$dir/p.bmp"
 convert "$dir/p.ppm" "$dir/p.tga"
 convert "$dir/p.ppm" "$dir/p.pcx"
 convert "$dir/p.ppm" -compress none "$dir/p.tif"
+convert "$dir/p.ppm" -depth 16 "$dir/p16.ppm"  # two-byte samples, as scanners write them
 
-# format  peer command (the file is appended)
+# label  file  peer command (the file is appended)
 peers=(
-  "jpg|djpeg -dct int -nosmooth"
-  "png|pngtopnm"
-  "gif|giftopnm"
-  "bmp|bmptopnm"
-  "tga|tgatoppm"
-  "pcx|pcxtoppm"
-  "tif|tifftopnm"
-  "ppm|ppmtoppm <"
+  "jpg|p.jpg|djpeg -dct int -nosmooth"
+  "png|p.png|pngtopnm"
+  "gif|p.gif|giftopnm"
+  "bmp|p.bmp|bmptopnm"
+  "tga|p.tga|tgatoppm"
+  "pcx|p.pcx|pcxtoppm"
+  "tif|p.tif|tifftopnm"
+  "ppm|p.ppm|ppmtoppm <"
+  "ppm16|p16.ppm|ppmtoppm <"
 )
 
 now() { date +%s%N; }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 faults() { /usr/bin/time -f %R bash -c "$1" 2>&1 >/dev/null | tail -1; }
 
-printf '%-5s %10s %10s %7s %9s %9s\n' format lumora_ms peer_ms ratio faults peer_faults
+printf '%-6s %10s %10s %7s %9s %9s\n' format lumora_ms peer_ms ratio faults peer_faults
 for entry in "${peers[@]}"; do
-  fmt=${entry%%|*}
-  peer=${entry#*|}
-  file="$dir/p.$fmt"
+  IFS='|' read -r fmt name peer <<<"$entry"
+  file="$dir/$name"
   ours=() theirs=()
   for ((i = 0; i < rounds; i++)); do
     t0=$(now); "$lumora" decode "$file" >/dev/null; t1=$(now)
@@ -53,7 +54,7 @@ for entry in "${peers[@]}"; do
   done
   a=$(printf '%s\n' "${ours[@]}" | median)
   b=$(printf '%s\n' "${theirs[@]}" | median)
-  printf '%-5s %10.1f %10.1f %7.2f %9s %9s\n' "$fmt" "$(echo "$a / 1000" | bc -l)" \
+  printf '%-6s %10.1f %10.1f %7.2f %9s %9s\n' "$fmt" "$(echo "$a / 1000" | bc -l)" \
     "$(echo "$b / 1000" | bc -l)" "$(echo "$a / $b" | bc -l)" \
     "$(faults "$lumora decode $file")" "$(faults "$peer $file")"
 done
