@@ -12,21 +12,36 @@ HBITMAP Section24(int w, int h, void** bits) {
 
 }  // namespace
 
-TEST(ColourRules, MonochromeToColourUsesTheDestinationTextAndBackground) {
-    const uint8_t bits[2] = {0xA0, 0x00};  // 1 0 1 0
-    Object mono(CreateBitmap(4, 1, 1, 1, bits));
-    Object colour(Section24(4, 1, nullptr));
-    MemoryDc src(mono), dst(colour);
-    SetTextColor(dst, RGB(10, 20, 30));
-    SetBkColor(dst, RGB(200, 100, 50));
-    SetBkColor(src, RGB(1, 2, 3));  // the source DC's colours play no part here
-    SetTextColor(src, RGB(4, 5, 6));
-    ASSERT_TRUE(BitBlt(dst, 0, 0, 4, 1, src, 0, 0, SRCCOPY));
-    EXPECT_EQ(GetPixel(dst, 0, 0), RGB(200, 100, 50));
-    EXPECT_EQ(GetPixel(dst, 1, 0), RGB(10, 20, 30));
+// One-bit sources on colour: a monochrome bitmap takes the destination's background (1) and text
+// (0) colours, a one-bit section its own table; the source DC's colours play no part.
+TEST(ColourRules, OneBitSourcesOnColour) {
+    const uint8_t monoBits[2] = {0x80, 0x00};  // 1 0
+    Object mono(CreateBitmap(2, 1, 1, 1, monoBits));
+    BITMAPINFO info = MakeInfo(2, 1, 1);
+    info.bmiColors[0] = Quad(0, 0, 255);
+    info.bmiColors[1] = Quad(0, 255, 0);
+    void* bits = nullptr;
+    Object section(CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits));
+    static_cast<uint8_t*>(bits)[0] = 0x80;
+    const struct {
+        HGDIOBJ source;
+        COLORREF one, zero;
+    } rows[] = {{mono, RGB(200, 100, 50), RGB(10, 20, 30)}, {section, RGB(0, 255, 0), kBlue}};
+    for (const auto& row : rows) {
+        Object colour(Section24(2, 1, nullptr));
+        MemoryDc src(row.source), dst(colour);
+        SetTextColor(dst, RGB(10, 20, 30));
+        SetBkColor(dst, RGB(200, 100, 50));
+        SetBkColor(src, RGB(1, 2, 3));
+        SetTextColor(src, RGB(4, 5, 6));
+        ASSERT_TRUE(BitBlt(dst, 0, 0, 2, 1, src, 0, 0, SRCCOPY));
+        EXPECT_EQ(GetPixel(dst, 0, 0), row.one);
+        EXPECT_EQ(GetPixel(dst, 1, 0), row.zero);
+    }
     // Reading the monochrome bitmap itself gives black and white.
-    EXPECT_EQ(GetPixel(src, 0, 0), kWhite);
-    EXPECT_EQ(GetPixel(src, 1, 0), kBlack);
+    MemoryDc view(mono);
+    EXPECT_EQ(GetPixel(view, 0, 0), kWhite);
+    EXPECT_EQ(GetPixel(view, 1, 0), kBlack);
 }
 
 TEST(ColourRules, ColourToMonochromeMarksTheSourceBackground) {
@@ -45,21 +60,6 @@ TEST(ColourRules, ColourToMonochromeMarksTheSourceBackground) {
     ASSERT_TRUE(BitBlt(dst, 0, 0, 3, 1, src, 0, 0, SRCCOPY));
     EXPECT_EQ(GetPixel(dst, 0, 0), kBlack);
     EXPECT_EQ(GetPixel(dst, 1, 0), kWhite);
-}
-
-TEST(ColourRules, OneBitSectionsUseTheirColourTable) {
-    BITMAPINFO info = MakeInfo(2, 1, 1);
-    info.bmiColors[0] = Quad(0, 0, 255);
-    info.bmiColors[1] = Quad(0, 255, 0);
-    void* bits = nullptr;
-    Object section(CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits));
-    static_cast<uint8_t*>(bits)[0] = 0x40;  // 0 1
-    Object colour(Section24(2, 1, nullptr));
-    MemoryDc src(section), dst(colour);
-    SetTextColor(dst, RGB(9, 9, 9));
-    ASSERT_TRUE(BitBlt(dst, 0, 0, 2, 1, src, 0, 0, SRCCOPY));
-    EXPECT_EQ(GetPixel(dst, 0, 0), RGB(0, 0, 255));
-    EXPECT_EQ(GetPixel(dst, 1, 0), RGB(0, 255, 0));
 }
 
 TEST(ColourRules, DibTransfersToMonochromeTakeTheNearest) {
