@@ -351,10 +351,6 @@ TEST(DibSection, TakesOverAMemoryBlock) {
     EXPECT_EQ(bits, p);                          // no copy
     EXPECT_EQ(platform::GlobalSize(block), 0u);  // the block's handle is gone
     EXPECT_EQ(platform::GlobalLock(block), nullptr);
-    HDC dc = platform::CreateCompatibleDC(0);
-    HGDIOBJ old = platform::SelectObject(dc, bmp);
-    EXPECT_EQ(platform::GetPixel(dc, 0, 2), RGB(30, 20, 10));
-    platform::SelectObject(dc, old);
-    platform::DeleteDC(dc);
+    EXPECT_EQ(GetPixel(MemoryDc(bmp), 0, 2), RGB(30, 20, 10));
     EXPECT_TRUE(platform::DeleteObject(bmp));
 }

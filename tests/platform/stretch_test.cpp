@@ -24,17 +24,12 @@ class Canvas {
             for (int x = 0; x < w_; ++x)
                 at(x, y) = v;
     }
-    std::vector<int> Row(int y) {
-        std::vector<int> r;
-        for (int x = 0; x < w_; ++x)
-            r.push_back(at(x, y));
-        return r;
-    }
-    std::vector<int> Column(int x) {
-        std::vector<int> c;
-        for (int y = 0; y < h_; ++y)
-            c.push_back(at(x, y));
-        return c;
+    // Pixels from (x, y) in steps of (dx, dy) up to the edge: a row or a column.
+    std::vector<int> Line(int x, int y, int dx, int dy) {
+        std::vector<int> v;
+        for (; x < w_ && y < h_; x += dx, y += dy)
+            v.push_back(at(x, y));
+        return v;
     }
     HDC dc() const { return *dc_; }
 
@@ -62,7 +57,7 @@ TEST(Stretch, HugeAndZeroExtents) {
     // Extents far beyond the bitmaps are clipped, not walked.
     dst.Fill(1);
     ASSERT_TRUE(StretchBlt(dst.dc(), INT_MIN / 2, 0, INT_MAX, 1, src.dc(), 0, 0, 4, 1, SRCCOPY));
-    EXPECT_EQ(dst.Row(0)[4], 12);  // the middle of the huge extent reads the middle of the source
+    EXPECT_EQ(dst.at(4, 0), 12);  // the middle of the huge extent reads the middle of the source
     ASSERT_TRUE(StretchBlt(dst.dc(), 0, 0, 1, 1, src.dc(), INT_MIN, 0, INT_MAX, 1, SRCCOPY));
     ASSERT_TRUE(StretchBlt(dst.dc(), 0, 0, -INT_MAX, -INT_MAX, src.dc(), INT_MAX, INT_MAX, INT_MIN,
                            INT_MIN, SRCCOPY));
@@ -70,16 +65,16 @@ TEST(Stretch, HugeAndZeroExtents) {
     dst.Fill(1);
     ASSERT_TRUE(StretchBlt(dst.dc(), 0, 0, 0, 3, src.dc(), 0, 0, 4, 3, SRCCOPY));
     ASSERT_TRUE(StretchBlt(dst.dc(), 0, 0, 3, 3, src.dc(), 0, 0, 0, 3, SRCCOPY));
-    EXPECT_EQ(dst.Row(0), (std::vector<int>{1, 1, 1, 1, 1}));
+    EXPECT_EQ(dst.Line(0, 0, 1, 0), (std::vector<int>{1, 1, 1, 1, 1}));
 }
 
 TEST(Stretch, OverlappingCopyWithinOneBitmap) {
     Canvas c = Ramp(6, 3);
     ASSERT_TRUE(BitBlt(c.dc(), 1, 1, 5, 2, c.dc(), 0, 0, SRCCOPY));
-    EXPECT_EQ(c.Row(1), (std::vector<int>{20, 10, 11, 12, 13, 14}));
-    EXPECT_EQ(c.Row(2), (std::vector<int>{30, 20, 21, 22, 23, 24}));
+    EXPECT_EQ(c.Line(0, 1, 1, 0), (std::vector<int>{20, 10, 11, 12, 13, 14}));
+    EXPECT_EQ(c.Line(0, 2, 1, 0), (std::vector<int>{30, 20, 21, 22, 23, 24}));
     ASSERT_TRUE(BitBlt(c.dc(), 0, 0, 5, 3, c.dc(), 1, 0, SRCCOPY));
-    EXPECT_EQ(c.Row(0), (std::vector<int>{11, 12, 13, 14, 15, 15}));
+    EXPECT_EQ(c.Line(0, 0, 1, 0), (std::vector<int>{11, 12, 13, 14, 15, 15}));
 }
 
 TEST(Stretch, StretchDIBitsMeasuresBottomUpSourcesFromTheBottom) {
@@ -106,7 +101,7 @@ TEST(Stretch, StretchDIBitsMeasuresBottomUpSourcesFromTheBottom) {
         EXPECT_EQ(StretchDIBits(dst.dc(), 0, row.y, 1, row.extent, 0, 0, 1, row.srcExtent, bits,
                                 &info, DIB_RGB_COLORS, row.rop),
                   4);
-        EXPECT_EQ(dst.Column(0), row.column) << (&row - rows);
+        EXPECT_EQ(dst.Line(0, 0, 0, 1), row.column) << (&row - rows);
     }
     EXPECT_EQ(
         StretchDIBits(dst.dc(), 0, 0, 1, 1, 0, 0, 1, 1, nullptr, &info, DIB_RGB_COLORS, SRCCOPY),
