@@ -1,6 +1,7 @@
 // Files are read whole; inside a reuse scope an unchanged file is read once, a changed one again.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -40,10 +41,16 @@ TEST(MappedFile, ReadsWholeFilesAndSharesOnlyUnchangedOnesInsideAScope) {
         const platform::MappedFile first(a.string());
         const platform::MappedFile again(a.string());
         EXPECT_EQ(first.bytes().data(), again.bytes().data());
-        // Changed straight after it was read, so the scope still holds it.
+        // Changed straight after it was read, so the scope still holds it: a new length under the
+        // old time stamp, then the same length under a new stamp, are each read again.
+        const auto stamp = fs::last_write_time(a);
         Write(a, "changed, longer");
+        fs::last_write_time(a, stamp);
         const platform::MappedFile changed(a.string());
         EXPECT_EQ(Text(changed), "changed, longer");
+        Write(a, "CHANGED, LONGER");
+        fs::last_write_time(a, stamp + std::chrono::seconds(1));
+        EXPECT_EQ(Text(platform::MappedFile(a.string())), "CHANGED, LONGER");
         EXPECT_EQ(Text(first), "first");  // earlier readers keep what they read
         const platform::MappedFile otherFile(b.string());
         EXPECT_EQ(Text(otherFile), "other");
