@@ -60,6 +60,10 @@ TEST(SavedState, RestoreByRelativeAndAbsoluteLevel) {
     SelectObject(board, pen);
     SetROP2(board, R2_XORPEN);
     SetBkMode(board, TRANSPARENT);
+    SetBkColor(board, kRed);
+    SetTextColor(board, kRed);
+    SetPolyFillMode(board, WINDING);
+    SetStretchBltMode(board, HALFTONE);
     SetMapMode(board, MM_ANISOTROPIC);
     SetViewportOrgEx(board, 1, 1, nullptr);
     IntersectClipRect(board, 0, 0, 2, 2);
@@ -79,6 +83,8 @@ TEST(SavedState, RestoreByRelativeAndAbsoluteLevel) {
     EXPECT_FALSE(RestoreDC(board, 0));
     ASSERT_TRUE(RestoreDC(board, 1));
     EXPECT_TRUE(GetROP2(board) == R2_COPYPEN && GetBkMode(board) == OPAQUE);
+    EXPECT_TRUE(GetBkColor(board) == kWhite && GetTextColor(board) == kBlack);
+    EXPECT_TRUE(GetPolyFillMode(board) == ALTERNATE && GetStretchBltMode(board) == BLACKONWHITE);
     EXPECT_EQ(GetMapMode(board), MM_TEXT);
     EXPECT_EQ(GetCurrentObject(board, OBJ_PEN), GetStockObject(BLACK_PEN));
     EXPECT_EQ(GetClipBox(board, &box), SIMPLEREGION);
