@@ -28,6 +28,8 @@ TEST(PictureMemory, ReallocationKeepsTheBytesAndZeroFillsGrowth) {
         std::memset(p, 0xAB, c.from);
         p = static_cast<uint8_t*>(platform::ReallocatePictureMemory(p, c.via, true));
         ASSERT_NE(p, nullptr);
+        // A size whose header would wrap is refused and leaves the block as it was.
+        ASSERT_EQ(platform::ReallocatePictureMemory(p, SIZE_MAX - 8, true), nullptr);
         p = static_cast<uint8_t*>(platform::ReallocatePictureMemory(p, c.to, true));
         ASSERT_NE(p, nullptr);
         const size_t kept = std::min({c.from, c.via, c.to});

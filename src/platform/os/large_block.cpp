@@ -72,6 +72,8 @@ void* AllocatePictureMemory(size_t bytes, bool zeroed) {
 
 void* ReallocatePictureMemory(void* block, size_t bytes, bool zeroed) {
     if (!block) return AllocatePictureMemory(bytes, zeroed);
+    // Sizes whose header would wrap around are refused before any arithmetic with them.
+    if (bytes > SIZE_MAX - kHeader - 2 * kHugePage) return nullptr;
     BlockRecord* record = RecordOf(block);
     const size_t old = record->bytes;
     if (record->mapped == 0 && (bytes < kLargeBlockThreshold || kHeapOnly)) {
