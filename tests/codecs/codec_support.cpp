@@ -11,6 +11,7 @@
 #include "decode/loader_error.h"
 #include "platform/gdi/gdi.h"
 #include "platform/os/global_memory.h"
+#include "platform/os/handles.h"
 #include "support/testdata.h"
 
 namespace codecs_test {
@@ -135,6 +136,9 @@ std::vector<std::string> DamagedCopies(const std::string& original, int count) {
     return copies;
 }
 
+namespace {
+
+// CRC-32 of bytes [from, to), as PNG chunks carry it.
 uint32_t Crc32(const std::string& bytes, size_t from, size_t to) {
     uint32_t crc = 0xFFFFFFFF;
     for (size_t i = from; i < to; ++i) {
@@ -145,7 +149,6 @@ uint32_t Crc32(const std::string& bytes, size_t from, size_t to) {
     return ~crc;
 }
 
-namespace {
 uint32_t Be32(const std::string& b, size_t at) {
     return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) << 24 |
            static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 16 |
@@ -195,17 +198,37 @@ DisplayDepthScope::~DisplayDepthScope() {
     platform::SetDisplayDepth(previous_);
 }
 
-void TallyDamagedRead(const ReadResult& got, int& pictures, int& failures) {
-    if (got.code > 0) {
-        EXPECT_TRUE(got.blockLargeEnough);
-        EXPECT_GT(got.picture.width, 0);
-        EXPECT_LE(got.picture.width, 32767);
-        EXPECT_TRUE(got.picture.bitCount == 8 || got.picture.bitCount == 24);
-        ++pictures;
-    } else {
-        EXPECT_TRUE(IsReadFailure(got.code)) << got.code;
-        ++failures;
+void ExpectSurvivesDamage(const std::vector<fs::path>& files, int copies, const DamagedRead& read) {
+    const size_t memoryBefore = platform::CountHandles(platform::HandleKind::Memory);
+    int pictures = 0, failures = 0;
+    for (const fs::path& file : files) {
+        const auto damaged = DamagedCopies(ReadBytes(file), copies);
+        for (size_t i = 0; i < damaged.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << file.filename() << " copy " << i);
+            const ReadResult got = read(damaged[i], i);
+            if (got.code > 0) {
+                EXPECT_TRUE(got.blockLargeEnough);
+                EXPECT_GT(got.picture.width, 0);
+                EXPECT_LE(got.picture.width, 32767);
+                EXPECT_TRUE(got.picture.bitCount == 8 || got.picture.bitCount == 24);
+                ++pictures;
+            } else {
+                EXPECT_TRUE(IsReadFailure(got.code)) << got.code;
+                ++failures;
+            }
+        }
     }
+    EXPECT_GT(pictures, 0);
+    EXPECT_GT(failures, 0);
+    EXPECT_EQ(platform::CountHandles(platform::HandleKind::Memory), memoryBefore);
+}
+
+std::vector<oracle::RgbImage> Dcmtk(const fs::path& file, int frame) {
+    const bool windowed = oracle::RunCommand("dcmdump -q +P 0028,1050 " + Quote(file)) != "";
+    const std::string options =
+        std::string(windowed ? " +Wi 1" : " +Wm") + " +op +F " + std::to_string(frame) + " ";
+    auto frames = oracle::RunPnmCommand("dcmj2pnm" + options + Quote(file));
+    return frames.empty() ? oracle::RunPnmCommand("dcml2pnm" + options + Quote(file)) : frames;
 }
 
 }  // namespace codecs_test

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,19 +57,11 @@ struct JpegOptions {
     HDC dc = 0;
 };
 
-// Holds a module loaded for the length of a test.
-class Codec {
-  public:
-    explicit Codec(const std::string& moduleName) : module_(moduleName) {}
-    bool loaded() const { return module_.loaded(); }
-    template <class Proc>
-    Proc Entry(const char* name) const {
-        return reinterpret_cast<Proc>(module_.GetProcAddress(name));
-    }
-
-  private:
-    platform::Module module_;
-};
+// A module's entry point as the function type it has; null when the module has none.
+template <class Proc>
+Proc Entry(const platform::Module& module, const char* name) {
+    return reinterpret_cast<Proc>(module.GetProcAddress(name));
+}
 
 // A test with a module's entry point loaded: `read_` is set once SetUp has passed.
 template <class Proc>
@@ -77,13 +70,13 @@ class ModuleTest : public ::testing::Test {
     ModuleTest(const char* module, const char* entry) : module_(module), entry_(entry) {}
     void SetUp() override {
         ASSERT_TRUE(codec_.loaded()) << platform::ModulePath(module_);
-        read_ = codec_.Entry<Proc>(entry_);
+        read_ = Entry<Proc>(codec_, entry_);
         ASSERT_NE(read_, nullptr) << entry_;
     }
 
     const char* module_;
     const char* entry_;
-    Codec codec_{module_};
+    platform::Module codec_{module_};
     Proc read_ = nullptr;
 };
 
@@ -107,12 +100,15 @@ std::vector<std::string> DamagedCopies(const std::string& original, int count);
 inline bool IsReadFailure(int32_t code) {
     return code <= decode::kCouldNotOpen && code >= decode::kUnsupported;
 }
-// A read of a damaged file gives a picture in a large enough block or a loader code; counts
-// which.
-void TallyDamagedRead(const ReadResult& got, int& pictures, int& failures);
+// Reads damaged copies of each file, copy i of its bytes as read(bytes, i): every read gives a
+// picture in a large enough block or a loader code, some give each, and no memory is left
+// behind.
+using DamagedRead = std::function<ReadResult(const std::string& bytes, size_t copy)>;
+void ExpectSurvivesDamage(const std::vector<fs::path>& files, int copies, const DamagedRead& read);
+// DCMTK's rendering of one frame with the window choice "ReadDCM" makes: the file's first
+// window, else the full range; dcml2pnm where dcmj2pnm cannot decode (JPEG-LS).
+std::vector<oracle::RgbImage> Dcmtk(const fs::path& file, int frame = 1);
 
-// CRC-32 of bytes [from, to), as PNG chunks carry it.
-uint32_t Crc32(const std::string& bytes, size_t from, size_t to);
 // The gamma a viewer applies to a PNG for an sRGB display, as ImageMagick's -gamma takes it
 // (file gamma x 2.2): 0 when the file has no gAMA chunk, has sRGB or iCCP beside it, or the
 // correction is within libpng's 5% of none.

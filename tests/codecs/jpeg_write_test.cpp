@@ -86,7 +86,7 @@ class JpegWrite : public ModuleTest<ReadJPGProc> {
     JpegWrite() : ModuleTest("LMJPEG32.DLL", "ReadJPG") {}
     void SetUp() override {
         ModuleTest::SetUp();
-        write_ = codec_.Entry<WriteJPGProc>("WriteJPG");
+        write_ = Entry<WriteJPGProc>(codec_, "WriteJPG");
         ASSERT_NE(write_, nullptr);
         ASSERT_NE(pattern_.handle, 0u);
     }
