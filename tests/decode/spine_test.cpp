@@ -226,18 +226,15 @@ TEST(ColourReduction, OrderedDitherThresholdsAndNibbles) {
     EXPECT_EQ(img.header.biBitCount, 4);
     EXPECT_EQ(img.builtBitCount, 4);
     EXPECT_EQ(img.rowStride, 8);
-    const uint8_t* top = img.row(0);
-    EXPECT_EQ(Nibble(top, 0), 7);
-    EXPECT_EQ(Nibble(top, 1), 0);  // grey 128 equals 4 x 32: not above, so 0
-    EXPECT_EQ(Nibble(top, 2), 0);
-    EXPECT_EQ(Nibble(top, 3), 0);  // 4 x 40 = 160 > 128
-    EXPECT_EQ(Nibble(top, 4), 1);
-    EXPECT_EQ(Nibble(top, 5), 0);         // 4 x 34 = 136
-    EXPECT_EQ(Nibble(top, 6), 7);         // 4 x 10 = 40
-    EXPECT_EQ(Nibble(top, 8), 7);         // x 8 wraps to matrix column 0
-    EXPECT_EQ(top[4] & 15, 0);            // the odd width leaves the last low nibble 0
-    EXPECT_EQ(Nibble(img.row(7), 1), 7);  // 4 x 31 = 124 < 128
-    EXPECT_EQ(Nibble(img.row(7), 0), 0);  // 4 x 63 = 252
+    // Grey 128 against 4 x the matrix entry: 4 x 32 is not above it, 4 x 40 and 4 x 34 are,
+    // 4 x 10 is below; x 8 wraps to matrix column 0; row 7: 4 x 31 below, 4 x 63 above.
+    const struct {
+        int x, y, nibble;
+    } kPixels[] = {{0, 0, 7}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 1},
+                   {5, 0, 0}, {6, 0, 7}, {8, 0, 7}, {1, 7, 7}, {0, 7, 0}};
+    for (const auto& p : kPixels)
+        EXPECT_EQ(Nibble(img.row(p.y), p.x), p.nibble) << p.x << "," << p.y;
+    EXPECT_EQ(img.row(0)[4] & 15, 0);  // the odd width leaves the last low nibble 0
     const uint8_t eight[] = {0, 0, 0,   255, 0, 0,   0, 255, 0,   255, 255, 0,
                              0, 0, 255, 255, 0, 255, 0, 255, 255, 255, 255, 255};
     EXPECT_EQ(std::memcmp(img.rgbPalette.data(), eight, sizeof eight), 0);
