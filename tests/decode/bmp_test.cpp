@@ -416,10 +416,6 @@ TEST(BmpRle, RunsAbsoluteRunsDeltasAndEnds) {
 
 const fs::path kTestData = testsupport::TestData();
 
-Bytes ReadFile(const fs::path& p) {
-    return testsupport::ReadBytes(p.string());
-}
-
 std::vector<fs::path> PublicBitmaps() {
     std::vector<fs::path> files;
     for (const char* dir : {"bmp", "dib", "rle"})
@@ -456,7 +452,7 @@ Bytes PlainBitmap(Bytes b) {
 // as a wrong file size field, so only its output counts.
 std::optional<oracle::RgbImage> ImageMagickDecode(const fs::path& p) {
     fs::path source = p;
-    const Bytes bytes = ReadFile(p), plain = PlainBitmap(bytes);
+    const Bytes bytes = testsupport::ReadBytes(p.string()), plain = PlainBitmap(bytes);
     if (plain != bytes) {
         source = fs::temp_directory_path() / ("bmp_oracle_" + p.filename().string());
         std::ofstream(source, std::ios::binary)
@@ -510,7 +506,7 @@ TEST(BmpPublicFiles, PixelsMatchImageMagick) {
     int compared = 0;
     for (const fs::path& p : PublicBitmaps()) {
         const std::string name = p.filename().string();
-        auto l = Load(ReadFile(p));
+        auto l = Load(testsupport::ReadBytes(p.string()));
         EXPECT_LE(l->rc, 0) << name;
         EXPECT_EQ(l->rc == 0, l->img.pixels != nullptr) << name;
         if (!oracleHere || kOracleExceptions.count(name)) continue;
