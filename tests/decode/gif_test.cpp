@@ -630,6 +630,19 @@ TEST(GifTruncated, RowsDecodedSoFarStayAndTheRestIsZero) {
     f = Read(Bytes(one.bytes().begin(), one.bytes().end() - 1));
     ASSERT_EQ(f.rc, 0);
     EXPECT_EQ(f.pixels, px);
+
+    // A 0 length byte in the middle of the data ends the image quietly too.
+    GifBuilder early(width, height, TestPalette(16));
+    Bytes coded = LzwEncode(px, 4);
+    early.raw({',', 0, 0, 0, 0, width, 0, height, 0, 0, 4});
+    early.subBlocks(Bytes(coded.begin(), coded.begin() + 40), 40);
+    early.raw({0});
+    early.subBlocks(Bytes(coded.begin() + 40, coded.end()));
+    early.raw({0, ';'});
+    f = Read(early.bytes());
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(Row(f.pixels, width, 0), Row(px, width, 0));
+    EXPECT_EQ(Row(f.pixels, width, height - 1), Bytes(width, 0));
 }
 
 TEST(GifBlocks, ExtensionsAndStrayBytesArePassedOver) {
