@@ -170,7 +170,6 @@ TEST(ControlProperties, ValuesAreKeptSavedAndReset) {
         {"NumTabs", I2(100), 0, false},
         {"HorzPos", I4(0), kEither, false},
         {"VertPos", I4(0), 1, false},
-        {"JPGOptimize", Bool(true), kEither, true},  // saved apart from FontTransparent
     };
     SitedControl s, fresh, loaded;
     CLumoraCtrl& c = s.ctrl;
