@@ -94,8 +94,10 @@ TEST(LoadPath, FailedOrEmptyLoadsLeaveTheControlEmptyWithTheName) {
         SCOPED_TRACE(k.file);
         SitedControl s;
         CLumoraCtrl& c = s.ctrl;
+        Set(c, "Zoom", Variant::R4(4.0f));  // bars shown, to be hidden by the failed load
         Set(c, "FileName", Variant::Bstr(SamplePath("sunset.bmp")));
         ASSERT_EQ(Short(c, "bmpw"), 96);
+        ASSERT_TRUE(s.site.ScrollBar(SB_HORZ).visible);
         c.SetModifiedFlag(false);
         const int invalidations = s.site.Invalidations();
         if (k.number == 0)
