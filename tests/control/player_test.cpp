@@ -45,11 +45,8 @@ struct FrameLog {
 struct Player {
     FrameLog log;  // outlives the control, whose end stops the player
     ScratchDir dir;
-    SitedControl s;
+    Sited s{320, 240, 0, 0, kYellow};
     explicit Player(std::vector<POINT> points = {}) {
-        Set(s.ctrl, "BorderStyle", Variant::I2(0));
-        Set(s.ctrl, "Appearance", Variant::I2(0));
-        Set(s.ctrl, "BackColor", Variant::I4(static_cast<int32_t>(kYellow)));
         s.ctrl.SetFrameShownHook([this, points](int16_t frame) {
             std::vector<COLORREF> seen;
             for (const POINT& p : points)

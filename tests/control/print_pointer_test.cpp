@@ -45,12 +45,9 @@ TEST(WindowFrame, EachBorderStyleAndAppearanceDrawsItsFrame) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.border) + "/" + std::to_string(row.appearance));
-        CLumoraCtrl c;
-        platform::HeadlessSite site(c, 20, 16);
-        c.InitNew();
-        Set(c, "BorderStyle", Variant::I2(row.border));
-        Set(c, "Appearance", Variant::I2(row.appearance));
-        Set(c, "BackColor", Variant::I4(kRed));
+        Sited s(20, 16, row.border, row.appearance, kRed);
+        CLumoraCtrl& c = s.ctrl;
+        platform::HeadlessSite& site = s.site;
         site.Paint();
         std::vector<POINT> at;
         for (int i = 0; i < 4; ++i)
