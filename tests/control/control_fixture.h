@@ -16,6 +16,9 @@
 
 namespace control_test {
 
+constexpr COLORREF kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kYellow = 0x00FFFF,
+                   kWhite = 0xFFFFFF, kBlack = 0;
+
 // Runs f and checks that it raised the given control error number and description.
 template <typename F>
 void ExpectControlError(F&& f, uint16_t number, std::string_view description,

@@ -17,8 +17,7 @@ using control::CLumoraCtrl;
 
 namespace {
 
-constexpr COLORREF kBack = RGB(0, 255, 0);
-constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kBack = kGreen;
 
 COLORREF Gradient(int x, int y) {
     return RGB(10 + 2 * (x % 100), 10 + 2 * (y % 100), 77);

@@ -19,8 +19,6 @@ using Clock = std::chrono::steady_clock;
 using control::CLumoraCtrl;
 using platform::Variant;
 
-constexpr COLORREF kRed = 0x0000FF, kWhite = 0xFFFFFF, kBlue = 0xFF0000, kBlack = 0,
-                   kYellow = 0x00FFFF, kGreen = 0x00FF00;
 const std::vector<std::array<uint8_t, 3>> kPalette = {
     {255, 0, 0}, {255, 255, 255}, {0, 0, 255}, {0, 0, 0}, {0, 255, 0}};
 constexpr uint8_t R = 0, W = 1, B = 2, K = 3, T = 4;  // T: the transparent index

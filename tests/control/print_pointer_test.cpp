@@ -17,8 +17,7 @@ namespace {
 using control::CLumoraCtrl;
 using platform::Variant;
 
-constexpr COLORREF kRed = 0x0000FF, kBlue = 0xFF0000, kWhite = 0xFFFFFF, kBlack = 0,
-                   kShadow = 0x808080, kLight = 0xDFDFDF;
+constexpr COLORREF kShadow = 0x808080, kLight = 0xDFDFDF;
 
 // Pixels of the whole window as the site shows it, frame included.
 std::vector<COLORREF> WindowPixels(platform::HeadlessSite& site, const std::vector<POINT>& at) {
