@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "control/lumora_ctrl.h"
@@ -13,6 +15,9 @@
 #include "platform/ole/headless_site.h"
 
 namespace control_test {
+
+constexpr COLORREF kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kYellow = 0x00FFFF,
+                   kWhite = 0xFFFFFF, kBlack = 0;
 
 // Runs f and checks that it raised the given control error number and description.
 template <typename F>
@@ -47,6 +52,23 @@ inline platform::Variant Get(control::CLumoraCtrl& c, std::string_view name) {
 inline void Set(control::CLumoraCtrl& c, std::string_view name, const platform::Variant& v) {
     c.SetProperty(name, v);
 }
+
+// A control of the given size with the given frame, its background one plain colour.
+struct Sited {
+    control::CLumoraCtrl ctrl;
+    platform::HeadlessSite site;
+    Sited(int width, int height, int16_t border, int16_t appearance, COLORREF back)
+        : site(ctrl, width, height) {
+        ctrl.InitNew();
+        Set(ctrl, "BorderStyle", platform::Variant::I2(border));
+        Set(ctrl, "Appearance", platform::Variant::I2(appearance));
+        Set(ctrl, "BackColor", platform::Variant::I4(static_cast<int32_t>(back)));
+    }
+    std::pair<int, int> Extent() const { return {site.ExtentWidth(), site.ExtentHeight()}; }
+    int Count(const std::string& event) const {
+        return static_cast<int>(std::count(site.Events().begin(), site.Events().end(), event));
+    }
+};
 
 inline std::vector<COLORREF> SitePixels(const platform::HeadlessSite& site,
                                         const std::vector<POINT>& at) {

@@ -76,6 +76,7 @@ TEST(DispatchInvoke, ArgumentsAreCoercedWithOleRules) {
 }
 
 TEST(DispatchInvoke, BadCallsRaiseBeforeTheMemberIsReached) {
+    const std::string mismatch = "Type mismatch";
     const std::string notSupported = "Object doesn't support this property or method";
     const std::string wrongCount = "Wrong number of arguments or invalid property assignment";
     const struct {
@@ -86,16 +87,11 @@ TEST(DispatchInvoke, BadCallsRaiseBeforeTheMemberIsReached) {
         uint16_t number;
         std::string description;
     } cases[] = {
-        {"text into a short",
-         20,
-         DISPATCH_PROPERTYPUT,
-         {Variant::Bstr("lots")},
-         13,
-         "Type mismatch"},
+        {"text into a short", 20, DISPATCH_PROPERTYPUT, {Variant::Bstr("lots")}, 13, mismatch},
         {"long into a short", 7, DISPATCH_PROPERTYPUT, {Variant::I4(70000)}, 6, "Overflow"},
-        {"null into a float", 46, DISPATCH_PROPERTYPUT, {Variant::Null()}, 13, "Type mismatch"},
-        {"text index", 79, DISPATCH_PROPERTYGET, {Variant::Bstr("x")}, 13, "Type mismatch"},
-        {"Rotate with text", 70, DISPATCH_METHOD, {Variant::Bstr("left")}, 13, "Type mismatch"},
+        {"null into a float", 46, DISPATCH_PROPERTYPUT, {Variant::Null()}, 13, mismatch},
+        {"text index", 79, DISPATCH_PROPERTYGET, {Variant::Bstr("x")}, 13, mismatch},
+        {"Rotate with text", 70, DISPATCH_METHOD, {Variant::Bstr("left")}, 13, mismatch},
         {"get with an argument", 46, DISPATCH_PROPERTYGET, {Variant::I2(1)}, 450, wrongCount},
         {"put without a value", 46, DISPATCH_PROPERTYPUT, {}, 450, wrongCount},
         {"indexed get without index", 79, DISPATCH_PROPERTYGET, {}, 450, wrongCount},

@@ -3,7 +3,6 @@
 // paint leaves and the Paint and Resize events.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,23 +17,7 @@ using control::CLumoraCtrl;
 
 namespace {
 
-constexpr COLORREF kBack = RGB(0, 255, 0);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-
-struct Sited {
-    CLumoraCtrl ctrl;
-    HeadlessSite site;
-    Sited(int width, int height, int16_t border, int16_t appearance) : site(ctrl, width, height) {
-        ctrl.InitNew();
-        Set(ctrl, "BorderStyle", Variant::I2(border));
-        Set(ctrl, "Appearance", Variant::I2(appearance));
-        Set(ctrl, "BackColor", Variant::I4(static_cast<int32_t>(kBack)));
-    }
-    std::pair<int, int> Extent() const { return {site.ExtentWidth(), site.ExtentHeight()}; }
-    int Count(const std::string& event) const {
-        return static_cast<int>(std::count(site.Events().begin(), site.Events().end(), event));
-    }
-};
+constexpr COLORREF kBack = kGreen;
 
 COLORREF Gradient(int x, int y) {
     return RGB(10 + 2 * (x % 100), 10 + 2 * (y % 100), 77);
@@ -81,7 +64,7 @@ TEST(Display, ScrollRangesStepsAndBars) {
     ScratchDir dir;
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
-        Sited s(300, 300, 0, row.appearance);
+        Sited s(300, 300, 0, row.appearance, kBack);
         CLumoraCtrl& c = s.ctrl;
         LoadBmp(c, dir, row.width, row.height);
         Set(c, "Zoom", Variant::R4(row.zoom));
@@ -118,7 +101,7 @@ TEST(Display, AutoSizeModesResizeTheControl) {
     ScratchDir dir;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.mode);
-        Sited s(row.start.first, row.start.second, 1, 1);
+        Sited s(row.start.first, row.start.second, 1, 1, kBack);
         CLumoraCtrl& c = s.ctrl;
         LoadBmp(c, dir, 400, 300);
         if (row.mode == 1) Set(c, "Zoom", Variant::R4(0.5f));
@@ -144,7 +127,7 @@ TEST(Display, AutoSizeModesResizeTheControl) {
 
 TEST(Display, ScrollingMovesTheViewByTheWidenedFactor) {
     ScratchDir dir;
-    Sited s(300, 300, 0, 0);
+    Sited s(300, 300, 0, 0, kBack);
     CLumoraCtrl& c = s.ctrl;
     LoadBmp(c, dir, 400, 300);
     ASSERT_EQ(Long(c, "HorzRange"), 100);
@@ -181,7 +164,7 @@ TEST(Display, ScrollingMovesTheViewByTheWidenedFactor) {
 
 TEST(Display, PositionPlacesASmallImage) {
     ScratchDir dir;
-    Sited s(300, 300, 0, 0);
+    Sited s(300, 300, 0, 0, kBack);
     CLumoraCtrl& c = s.ctrl;
     LoadBmp(c, dir, 100, 50);
     const std::pair<int, int> corners[] = {{0, 0},     {100, 0}, {200, 0}, {200, 125}, {200, 250},
@@ -208,7 +191,7 @@ TEST(Display, PositionPlacesASmallImage) {
 // at its zoom and aspect, and the background beside it.
 TEST(Display, PaintsDrawTheImageAtZoomAndAspect) {
     ScratchDir dir;
-    Sited s(64, 48, 0, 0);
+    Sited s(64, 48, 0, 0, kBack);
     CLumoraCtrl& c = s.ctrl;
     LoadBmp(c, dir, 10, 8);
     for (const auto& [zoom, aspect] : {std::pair{1, 1}, {2, 1}, {1, 2}, {3, 1}}) {
@@ -237,7 +220,7 @@ TEST(Display, PaintsDrawTheImageAtZoomAndAspect) {
 // A change to the picture's own pixels, as a drawing method makes, shows at the next paint.
 TEST(Display, RepaintsShowTheCurrentPicture) {
     ScratchDir dir;
-    Sited s(64, 48, 0, 0);
+    Sited s(64, 48, 0, 0, kBack);
     CLumoraCtrl& c = s.ctrl;
     LoadBmp(c, dir, 10, 8);
     Set(c, "Zoom", Variant::R4(3.0f));
@@ -274,7 +257,7 @@ void ExpectThumbnail(int width, int height, int16_t appearance, int16_t thumbnai
                      const std::vector<Probe>& probes) {
     SCOPED_TRACE(std::to_string(width) + "/" + std::to_string(appearance));
     ScratchDir dir;
-    Sited s(320, 240, 0, appearance);
+    Sited s(320, 240, 0, appearance, kBack);
     CLumoraCtrl& c = s.ctrl;
     LoadBmp(c, dir, width, height, Red);
     Set(c, "Thumbnail", Variant::I2(thumbnail));
@@ -313,7 +296,7 @@ TEST(Display, ThumbnailBoxesTheImage) {
 }
 
 TEST(Display, EveryPaintRaisesPaint) {
-    Sited s(100, 80, 1, 1);
+    Sited s(100, 80, 1, 1, kBack);
     CLumoraCtrl& c = s.ctrl;
     s.site.ClearEvents();
     s.site.Paint();
@@ -336,7 +319,7 @@ TEST(Display, EveryPaintRaisesPaint) {
 }
 
 TEST(Display, PictureAsShownCopiesTheView) {
-    Sited s(120, 90, 0, 0);
+    Sited s(120, 90, 0, 0, kBack);
     CLumoraCtrl& c = s.ctrl;
     Set(c, "FileName", Variant::Bstr(SamplePath("sunset.bmp")));
     Set(c, "Position", Variant::I2(8));

@@ -19,8 +19,6 @@ using Clock = std::chrono::steady_clock;
 using control::CLumoraCtrl;
 using platform::Variant;
 
-constexpr COLORREF kRed = 0x0000FF, kWhite = 0xFFFFFF, kBlue = 0xFF0000, kBlack = 0,
-                   kYellow = 0x00FFFF, kGreen = 0x00FF00;
 const std::vector<std::array<uint8_t, 3>> kPalette = {
     {255, 0, 0}, {255, 255, 255}, {0, 0, 255}, {0, 0, 0}, {0, 255, 0}};
 constexpr uint8_t R = 0, W = 1, B = 2, K = 3, T = 4;  // T: the transparent index
@@ -45,11 +43,8 @@ struct FrameLog {
 struct Player {
     FrameLog log;  // outlives the control, whose end stops the player
     ScratchDir dir;
-    SitedControl s;
+    Sited s{320, 240, 0, 0, kYellow};
     explicit Player(std::vector<POINT> points = {}) {
-        Set(s.ctrl, "BorderStyle", Variant::I2(0));
-        Set(s.ctrl, "Appearance", Variant::I2(0));
-        Set(s.ctrl, "BackColor", Variant::I4(static_cast<int32_t>(kYellow)));
         s.ctrl.SetFrameShownHook([this, points](int16_t frame) {
             std::vector<COLORREF> seen;
             for (const POINT& p : points)

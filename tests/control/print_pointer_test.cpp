@@ -17,8 +17,7 @@ namespace {
 using control::CLumoraCtrl;
 using platform::Variant;
 
-constexpr COLORREF kRed = 0x0000FF, kBlue = 0xFF0000, kWhite = 0xFFFFFF, kBlack = 0,
-                   kShadow = 0x808080, kLight = 0xDFDFDF;
+constexpr COLORREF kShadow = 0x808080, kLight = 0xDFDFDF;
 
 // Pixels of the whole window as the site shows it, frame included.
 std::vector<COLORREF> WindowPixels(platform::HeadlessSite& site, const std::vector<POINT>& at) {
@@ -45,12 +44,9 @@ TEST(WindowFrame, EachBorderStyleAndAppearanceDrawsItsFrame) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.border) + "/" + std::to_string(row.appearance));
-        CLumoraCtrl c;
-        platform::HeadlessSite site(c, 20, 16);
-        c.InitNew();
-        Set(c, "BorderStyle", Variant::I2(row.border));
-        Set(c, "Appearance", Variant::I2(row.appearance));
-        Set(c, "BackColor", Variant::I4(kRed));
+        Sited s(20, 16, row.border, row.appearance, kRed);
+        CLumoraCtrl& c = s.ctrl;
+        platform::HeadlessSite& site = s.site;
         site.Paint();
         std::vector<POINT> at;
         for (int i = 0; i < 4; ++i)

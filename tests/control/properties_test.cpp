@@ -2,6 +2,7 @@
 // members, design-time refusal of run-time-only getters, the modified flag, saving and reset.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,6 +43,16 @@ const std::pair<Variant, std::vector<const char*>> kDefaults[] = {
     {Variant::Bstr(""), {"FileName"}},
     {Variant::I4(static_cast<int32_t>(0x80000004u)), {"BackColor"}}};
 
+const std::vector<std::string> kOwnOrder = {
+    "AutoSize",     "DCTMethod",       "Dither",         "FancyUpsampling", "FileName",
+    "JPEGDither",   "PrintX",          "PrintY",         "Thumbnail",       "Zoom",
+    "PrintZoom",    "TwoPassQuantize", "JPGSmoothing",   "JPGQuality",      "JPGOptimize",
+    "Picture",      "DrawMode",        "DrawWidth",      "DrawStyle",       "FillColor",
+    "FillStyle",    "ScaleLeft",       "ScaleTop",       "ScaleHeight",     "ScaleWidth",
+    "ScaleMode",    "FontTransparent", "ImageSource",    "DrawTo",          "AutoRefresh",
+    "MousePointer", "Aspect",          "AutoBackground", "Position",        "PCDSize",
+    "EPSPreview"};
+
 void ExpectDefaults(CLumoraCtrl& c) {
     for (const auto& [value, names] : kDefaults)
         for (const char* name : names)
@@ -62,6 +73,10 @@ TEST(ControlProperties, NewControlReportsItsDefaults) {
     SitedControl s;
     ExpectDefaults(s.ctrl);
     EXPECT_FALSE(s.ctrl.IsModified());
+    // A load from a set that names none of the members leaves them at their defaults.
+    SitedControl sparse;
+    sparse.ctrl.Load(PropertyBag::Parse("_Version=2.0\n"));
+    ExpectDefaults(sparse.ctrl);
     // Construction alone gives the members their defaults too.
     CLumoraCtrl bare;
     EXPECT_EQ(bare.GetProperty("Zoom"), Variant::R4(1.0f));
@@ -253,4 +268,21 @@ TEST(ControlProperties, ResetStockResetsOnlyTheStockProperties) {
     s.ctrl.CallMethod("ResetStock");
     EXPECT_EQ(Get(s.ctrl, "BackColor"), Variant::I4(static_cast<int32_t>(kDefaultBackColor)));
     EXPECT_EQ(Get(s.ctrl, "Zoom"), Variant::R4(2.0f));
+}
+
+TEST(ControlProperties, SavesVersionStockThenOwnPropertiesInOrder) {
+    SitedControl s;
+    const PropertyBag bag = s.ctrl.Save();
+    std::vector<std::string> names;
+    for (const auto& [name, value] : bag.Entries())
+        names.push_back(name);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front(), "_Version");
+    EXPECT_EQ(*bag.Read("_Version"), "2.0");
+    const auto font = std::find(names.begin(), names.end(), "Font");
+    ASSERT_NE(font, names.end());
+    EXPECT_NE(std::find(names.begin(), font, "BackColor"), font);
+    EXPECT_NE(std::find(names.begin(), font, "Appearance"), font);
+    const std::vector<std::string> own(font + 1, names.end());
+    EXPECT_EQ(own, kOwnOrder);
 }
