@@ -16,13 +16,22 @@
 
 namespace {
 
-// A folder of this process's own for the palette file.
-const std::string& PaletteFolder() {
-    static const std::string folder = [] {
+// A folder of this process's own for the palette file, removed with it when the process ends.
+struct PaletteFolder {
+    std::string path;
+    PaletteFolder() {
         std::string pattern = "/tmp/lumora_fuzz_cut_XXXXXX";
-        return mkdtemp(pattern.data()) ? pattern : std::string("/nonexistent");
-    }();
-    return folder;
+        path = mkdtemp(pattern.data()) ? pattern : std::string("/nonexistent");
+    }
+    ~PaletteFolder() {
+        std::remove((path + "/picture.pal").c_str());
+        rmdir(path.c_str());
+    }
+};
+
+const std::string& Folder() {
+    static const PaletteFolder folder;
+    return folder.path;
 }
 
 }  // namespace
@@ -33,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::RunReader(decode::ReadPic, bytes);
     std::string cut = "/nonexistent/picture.cut";
     if (size >= 2 && data[0] == 'A' && data[1] == 'H') {
-        cut = PaletteFolder() + "/picture.cut";
-        if (FILE* f = std::fopen((PaletteFolder() + "/picture.pal").c_str(), "wb")) {
+        cut = Folder() + "/picture.cut";
+        if (FILE* f = std::fopen((Folder() + "/picture.pal").c_str(), "wb")) {
             std::fwrite(data, 1, size, f);
             std::fclose(f);
         }
