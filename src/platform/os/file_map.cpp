@@ -41,7 +41,7 @@ namespace {
 // to copy into) costs more than having the kernel map every page of the file at once. Beyond
 // kMapOnDemand pages are mapped as they are touched, so a reader that needs a part of a file (one
 // page of a TIFF, a small Photo CD resolution) reads only that part.
-constexpr size_t kMapWhole = size_t{16} << 20;
+constexpr size_t kMapWhole = size_t{4} << 20;
 constexpr size_t kMapOnDemand = size_t{256} << 20;
 
 struct Reuse {
