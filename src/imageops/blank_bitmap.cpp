@@ -37,13 +37,7 @@ void CLumoraCtrl::CreateBitmap(const platform::Variant& widthArg,
         ThrowError(platform::CTL_E_INVALIDPROPERTYVALUE);
 
     const HDC dc = view_.controlDC;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = platform::DibHeader(w, h, 24);
     const HBITMAP bitmap = platform::CreateDIBSection(dc, &info, DIB_RGB_COLORS, nullptr);
     if (!bitmap) ThrowError(kCouldNotCreateBitmap, "Could not create bitmap");
     {

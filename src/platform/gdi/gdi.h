@@ -37,6 +37,17 @@ int GetDIBits(HDC dc, HBITMAP bitmap, uint32_t start, uint32_t lines, void* bits
 }
 
 // ---- Bitmaps --------------------------------------------------------------------------------
+// An uncompressed DIB header without colour table; a negative height makes it top-down.
+inline BITMAPINFO DibHeader(int width, int height, int bitCount) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = static_cast<uint16_t>(bitCount);
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, uint32_t usage, void** bits);
 // With a section: the bitmap's pixels are the storage of a global memory block that already
 // holds the rows in the DIB's layout (offset must be 0). The block is taken over on success,

@@ -21,14 +21,8 @@ std::vector<uint8_t> PackBitmap(HBITMAP bitmap) {
     const int bitCount = bm.bmBitsPixel == 16 ? 24 : bm.bmBitsPixel;
     const uint32_t colors = bitCount <= 8 ? 1u << bitCount : 0;
 
-    BITMAPINFO info{};
+    BITMAPINFO info = DibHeader(bm.bmWidth, bm.bmHeight, bitCount);
     BITMAPINFOHEADER& h = info.bmiHeader;
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = bm.bmWidth;
-    h.biHeight = bm.bmHeight;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<uint16_t>(bitCount);
-    h.biCompression = BI_RGB;
     const size_t rows = static_cast<size_t>(Stride(bm.bmWidth, bitCount)) * bm.bmHeight;
     std::vector<uint8_t> pixels(rows);
 

@@ -10,13 +10,7 @@ namespace platform {
 
 HDC CreatePageDC(int width, int height, int dpiX, int dpiY) {
     if (width <= 0 || height <= 0 || dpiX <= 0 || dpiY <= 0) return 0;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = DibHeader(width, height, 24);
     void* bits = nullptr;
     const HBITMAP surface = CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits);
     if (!surface) return 0;

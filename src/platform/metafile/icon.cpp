@@ -142,18 +142,6 @@ std::shared_ptr<Icon> Resized(const Icon& source, int width, int height) {
     return icon;
 }
 
-// A top-down DIB header of the given depth.
-BITMAPINFO Header(int width, int height, int bitCount) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = 40;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = static_cast<uint16_t>(bitCount);
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
 // Alpha images over the destination, pixel by pixel in device space.
 void Blend(HDC dc, const Icon& icon, int x, int y, int width, int height) {
     POINT corners[2] = {{x, y}, {x + width, y + height}};
@@ -244,7 +232,7 @@ bool DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, uint32_
     const int h = height ? height : source->height;
     const int iw = source->width, ih = source->height;
 
-    BITMAPINFO maskInfo = Header(iw, ih, 1);
+    BITMAPINFO maskInfo = DibHeader(iw, -ih, 1);  // top-down
     maskInfo.bmiColors[1] = RGBQUAD{255, 255, 255, 0};
     const size_t maskStride = static_cast<size_t>(gdi::DibStride(iw, 1));
     std::vector<uint8_t> mask(maskStride * ih, 0);
@@ -252,7 +240,7 @@ bool DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, uint32_
         for (int col = 0; col < iw; ++col)
             if (source->andMask[static_cast<size_t>(row) * iw + col])
                 mask[maskStride * row + (col >> 3)] |= static_cast<uint8_t>(0x80 >> (col & 7));
-    const BITMAPINFO colorInfo = Header(iw, ih, 32);
+    const BITMAPINFO colorInfo = DibHeader(iw, -ih, 32);
 
     const bool both = (flags & DI_NORMAL) == DI_NORMAL;
     if (both && !source->alpha.empty()) {

@@ -95,12 +95,7 @@ bool CheckPackedDib(std::span<const uint8_t> packed, uint32_t usage, CheckedDib&
 
 COLORREF AverageColor(const CheckedDib& dib) {
     // Drawn into a small 32-bit surface so every depth and table is read one way.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = 40;
-    info.bmiHeader.biWidth = 8;
-    info.bmiHeader.biHeight = 8;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    const BITMAPINFO info = DibHeader(8, 8, 32);
     void* bits = nullptr;
     const HDC dc = CreateCompatibleDC(0);
     const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits);
