@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace platform {
 namespace {
@@ -31,9 +32,7 @@ void* FromHeap(size_t bytes, bool zeroed) {
 
 // A mapping whose start lies on a huge-page boundary: map one huge page more than needed and
 // give back the unaligned head and the tail. Anonymous mappings are zero-filled already.
-void* Mapped(size_t bytes) {
-    if (bytes > SIZE_MAX - kHeader - 2 * kHugePage) return nullptr;
-    const size_t length = (bytes + kHeader + kHugePage - 1) & ~(kHugePage - 1);
+BlockRecord* NewMapping(size_t length) {
     const size_t reserve = length + kHugePage;
     void* raw =
         ::mmap(nullptr, reserve, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -45,8 +44,74 @@ void* Mapped(size_t bytes) {
     if (tail) ::munmap(reinterpret_cast<void*>(aligned + length), tail);
     // Refused where the kernel has no transparent huge pages; the mapping works all the same.
     ::madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
-    *reinterpret_cast<BlockRecord*>(aligned) = {bytes, length};
-    return reinterpret_cast<uint8_t*>(aligned) + kHeader;
+    return reinterpret_cast<BlockRecord*>(aligned);
+}
+
+// Released mappings kept for the next picture. Mapping a fresh block costs a fault and a cleared
+// huge page per 2 MiB, and giving it back costs as much again; a viewer going from one picture to
+// the next of the same size pays neither. What is kept is bounded, so a host that showed one big
+// picture does not hold its memory for long.
+class KeptMappings {
+  public:
+    // The smallest kept mapping of at least `length` bytes, cut down to `length`; null if none.
+    BlockRecord* take(size_t length) {
+        std::lock_guard lock(mutex_);
+        int best = -1;
+        for (int i = 0; i < count_; ++i)
+            if (kept_[i]->mapped >= length && (best < 0 || kept_[i]->mapped < kept_[best]->mapped))
+                best = i;
+        if (best < 0) return nullptr;
+        BlockRecord* record = kept_[best];
+        kept_[best] = kept_[--count_];
+        bytes_ -= record->mapped;
+        if (record->mapped > length)
+            ::munmap(reinterpret_cast<uint8_t*>(record) + length, record->mapped - length);
+        return record;
+    }
+
+    // Keeps `record`'s mapping, giving back the oldest ones over the bounds.
+    void keep(BlockRecord* record) {
+        if (record->mapped > kMaxBytes) {
+            ::munmap(record, record->mapped);
+            return;
+        }
+        std::lock_guard lock(mutex_);
+        while (count_ > 0 && (count_ == kMaxCount || bytes_ + record->mapped > kMaxBytes)) {
+            bytes_ -= kept_[0]->mapped;
+            ::munmap(kept_[0], kept_[0]->mapped);
+            for (int i = 1; i < count_; ++i)
+                kept_[i - 1] = kept_[i];
+            --count_;
+        }
+        kept_[count_++] = record;
+        bytes_ += record->mapped;
+    }
+
+  private:
+    static constexpr int kMaxCount = 2;
+    static constexpr size_t kMaxBytes = size_t{128} << 20;
+    std::mutex mutex_;
+    BlockRecord* kept_[kMaxCount] = {};
+    int count_ = 0;
+    size_t bytes_ = 0;
+};
+
+KeptMappings& Kept() {
+    static KeptMappings* kept = new KeptMappings;  // outlives every static picture
+    return *kept;
+}
+
+void* Mapped(size_t bytes, bool zeroed) {
+    if (bytes > SIZE_MAX - kHeader - 2 * kHugePage) return nullptr;
+    const size_t length = (bytes + kHeader + kHugePage - 1) & ~(kHugePage - 1);
+    BlockRecord* record = Kept().take(length);
+    if (record) {
+        if (zeroed) std::memset(reinterpret_cast<uint8_t*>(record) + kHeader, 0, bytes);
+    } else if (!(record = NewMapping(length))) {
+        return nullptr;
+    }
+    *record = {bytes, length};
+    return reinterpret_cast<uint8_t*>(record) + kHeader;
 }
 
 }  // namespace
@@ -67,7 +132,8 @@ constexpr bool kHeapOnly = false;
 #endif
 
 void* AllocatePictureMemory(size_t bytes, bool zeroed) {
-    return bytes >= kLargeBlockThreshold && !kHeapOnly ? Mapped(bytes) : FromHeap(bytes, zeroed);
+    return bytes >= kLargeBlockThreshold && !kHeapOnly ? Mapped(bytes, zeroed)
+                                                       : FromHeap(bytes, zeroed);
 }
 
 void* ReallocatePictureMemory(void* block, size_t bytes, bool zeroed) {
@@ -84,8 +150,8 @@ void* ReallocatePictureMemory(void* block, size_t bytes, bool zeroed) {
         return base + kHeader;
     }
     if (record->mapped && bytes + kHeader <= record->mapped) {
-        // Shrinking, or growing within the mapping: what lies past the old end is still zero
-        // unless it was written, so clear it when asked.
+        // Shrinking, or growing within the mapping: what lies past the old end may hold earlier
+        // bytes, so clear it when asked.
         if (zeroed && bytes > old) std::memset(static_cast<uint8_t*>(block) + old, 0, bytes - old);
         record->bytes = bytes;
         return block;
@@ -101,7 +167,7 @@ void ReleasePictureMemory(void* block) {
     if (!block) return;
     BlockRecord* record = RecordOf(block);
     if (record->mapped)
-        ::munmap(record, record->mapped);
+        Kept().keep(record);
     else
         std::free(record);
 }
