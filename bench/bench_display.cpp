@@ -11,13 +11,16 @@
 // The floors, timed the same way:
 //   decode/bmp24     LoadImageFile of the same file, bitmap and palette deleted
 //   memcpy/pixels    a memory copy of the picture's pixel bytes (4000 x 3000 x 3)
-//   dest/memset      one write pass over a 1024 x 768 x 4 buffer (the window surface's size)
+//   dest/memset      one write pass over a buffer of the window surface's size (1024 x 768 at the
+//                    display's bytes per pixel)
 //   dest/memcpy      one copy into a buffer of that size
 //
 // At the end a table gives per case the mean CPU times and the ratios paint alone / one pass
 // over the destination and load+paint / bare decode.
 //
-// Options besides Google Benchmark's: --divisor=N shrinks the picture and the window by N.
+// Options besides Google Benchmark's: --divisor=N shrinks the picture and the window by N;
+// --depth=N sets the display's bits per pixel (8: a palette display, where the first paint maps
+// every shown pixel to the nearest palette colour and later paints copy the mapped view).
 
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
@@ -317,9 +320,14 @@ void PrintTable(std::FILE* out, const bench::RatioReporter& r, const std::string
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int divisor = bench::TakeOwnOptions(argc, argv).divisor;
+    const bench::OwnOptions own = bench::TakeOwnOptions(argc, argv);
+    const int divisor = own.divisor;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (own.depth && !platform::SetDisplayDepth(own.depth)) {
+        std::fprintf(stderr, "bench_display: no display of %d bits per pixel\n", own.depth);
+        return 1;
+    }
 
     g_setup.pictureWidth /= divisor;
     g_setup.pictureHeight /= divisor;
@@ -336,12 +344,13 @@ int main(int argc, char** argv) {
     }
     struct stat st {};
     stat(g_setup.bmp.c_str(), &st);
-    std::printf("picture %s, %lld bytes\n", g_setup.bmp.c_str(),
-                static_cast<long long>(st.st_size));
+    std::printf("picture %s, %lld bytes; display %d bits per pixel\n", g_setup.bmp.c_str(),
+                static_cast<long long>(st.st_size), platform::DisplayDepth());
 
     const int64_t pixelBytes =
         static_cast<int64_t>(g_setup.pictureWidth) * g_setup.pictureHeight * 3;
-    const int64_t destBytes = static_cast<int64_t>(g_setup.windowWidth) * g_setup.windowHeight * 4;
+    const int64_t destBytes = static_cast<int64_t>(g_setup.windowWidth) * g_setup.windowHeight *
+                              ((platform::DisplayDepth() + 7) / 8);
     for (const DisplayCase& c : kCases) {
         benchmark::RegisterBenchmark((std::string(c.name) + "/load_paint").c_str(), BM_LoadPaint,
                                      &c)

@@ -38,6 +38,8 @@ OwnOptions TakeOwnOptions(int& argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--divisor=", 10) == 0)
             options.divisor = std::max(1, std::atoi(argv[i] + 10));
+        else if (std::strncmp(argv[i], "--depth=", 8) == 0)
+            options.depth = std::atoi(argv[i] + 8);
         else if (std::strcmp(argv[i], "--no-memory") == 0)
             options.memory = false;
         else

@@ -27,6 +27,7 @@ void RegisterCases(const std::vector<Case>& cases, bool realTime = false);
 struct OwnOptions {
     int divisor = 1;
     bool memory = true;
+    int depth = 0;  // --depth=N: the display's bits per pixel (0: the platform's default)
 };
 OwnOptions TakeOwnOptions(int& argc, char** argv);
 

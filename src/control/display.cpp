@@ -550,12 +550,12 @@ void CLumoraCtrl::RenderPicture(HDC dc, const RECT& rect, const RECT& clip) {
     platform::RestoreDC(dc, level);
 }
 
-// Only the window's own DC on a true-colour display is served from the cache: other DCs are
-// one-off targets, and on a palette display the system palette may change between paints.
+// Only the window's own DC is served from the cache: other DCs are one-off targets. On a palette
+// display the cache holds system-palette indices, valid until the system palette changes.
 bool CLumoraCtrl::PaintFromViewCache(HDC dc, HBITMAP bitmap, HPALETTE palette, const BITMAP& info,
                                      const RECT& rect, const RECT& clip) {
     const int depth = platform::GetDeviceCaps(dc, BITSPIXEL);
-    if (dc != view_.controlDC || depth <= 8) return false;
+    if (dc != view_.controlDC) return false;
     BITMAP window{};
     if (!platform::GetObject(platform::GetCurrentObject(dc, OBJ_BITMAP), sizeof(window), &window))
         return false;
@@ -565,12 +565,14 @@ bool CLumoraCtrl::PaintFromViewCache(HDC dc, HBITMAP bitmap, HPALETTE palette, c
     if (area.right <= area.left || area.bottom <= area.top) return true;  // nothing shows
 
     const uint64_t changes = platform::GetBitmapChangeCount(bitmap);
+    const uint64_t systemPalette = depth <= 8 ? platform::GetSystemPaletteChangeCount() : 0;
     auto same = [](const RECT& a, const RECT& b) {
         return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
     };
     ViewCache& c = viewCache_;
     if (!(c.bitmap && c.source == bitmap && c.palette == palette && c.sourceChanges == changes &&
-          same(c.rect, rect) && same(c.area, area) && c.depth == depth)) {
+          same(c.rect, rect) && same(c.area, area) && c.depth == depth &&
+          c.systemPalette == systemPalette)) {
         FreeViewCache();
         const int w = area.right - area.left, h = area.bottom - area.top;
         const HBITMAP cache = platform::CreateCompatibleBitmap(dc, w, h);
@@ -595,7 +597,7 @@ bool CLumoraCtrl::PaintFromViewCache(HDC dc, HBITMAP bitmap, HPALETTE palette, c
         platform::SelectObject(cacheDC, oldCache);
         platform::DeleteDC(mem);
         platform::DeleteDC(cacheDC);
-        c = ViewCache{cache, bitmap, palette, changes, rect, area, depth};
+        c = ViewCache{cache, bitmap, palette, changes, rect, area, depth, systemPalette};
     }
     const HDC cacheDC = platform::CreateCompatibleDC(dc);
     const HGDIOBJ old = platform::SelectObject(cacheDC, c.bitmap);

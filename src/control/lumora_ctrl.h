@@ -490,6 +490,7 @@ class CLumoraCtrl : public platform::OleControl {
         RECT rect{};  // where the whole picture is stretched to, in window pixels
         RECT area{};  // the part of it the cache holds
         int depth = 0;
+        uint64_t systemPalette = 0;  // the system palette's change count it was mapped with
     };
     ViewCache viewCache_;
 };

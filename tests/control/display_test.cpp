@@ -332,3 +332,45 @@ TEST(Display, PictureAsShownCopiesTheView) {
     const std::vector<POINT> at = {{0, 0}, {12, 13}, {60, 45}, {119, 89}};
     EXPECT_EQ(BitmapPixels(picture->Handle(), at), SitePixels(s.site, at));
 }
+
+// On a palette display the window keeps the mapped view between paints; it shows what drawing
+// the control afresh into a display-compatible bitmap gives, before and after another window
+// realises a palette of its own.
+TEST(Display, PaletteDisplayRepaintsMatchAFreshDraw) {
+    ASSERT_TRUE(SetDisplayDepth(8));
+    struct Restore {
+        ~Restore() { SetDisplayDepth(32); }
+    } restore;
+    ScratchDir dir;
+    Sited s(64, 48, 0, 0, kBack);
+    LoadBmp(s.ctrl, dir, 64, 48);
+    const HDC screen = GetDC(0);
+    auto expectFreshDraw = [&](const char* when) {
+        s.site.Paint();
+        const HDC mem = CreateCompatibleDC(screen);
+        const HBITMAP fresh = CreateCompatibleBitmap(screen, 64, 48);
+        const HGDIOBJ old = SelectObject(mem, fresh);
+        s.ctrl.DrawInto(mem, RECT{0, 0, 64, 48});
+        for (int y = 0; y < 48; y += 3)
+            for (int x = 0; x < 64; x += 3)
+                ASSERT_EQ(s.site.Pixel(x, y), GetPixel(mem, x, y)) << when << " " << x << "," << y;
+        SelectObject(mem, old);
+        DeleteObject(fresh);
+        DeleteDC(mem);
+    };
+    expectFreshDraw("first paint");
+    expectFreshDraw("second paint");
+
+    std::vector<uint8_t> storage(sizeof(LOGPALETTE) + sizeof(PALETTEENTRY));
+    auto* logical = reinterpret_cast<LOGPALETTE*>(storage.data());
+    logical->palVersion = 0x300;
+    logical->palNumEntries = 1;
+    logical->palPalEntry[0] = {90, 30, 200, 0};
+    const HPALETTE other = CreatePalette(logical);
+    const HPALETTE previous = SelectPalette(screen, other, false);
+    ASSERT_GT(RealizePalette(screen), 0u);
+    expectFreshDraw("after another palette");
+    SelectPalette(screen, previous, false);
+    ReleaseDC(0, screen);
+    DeleteObject(other);
+}

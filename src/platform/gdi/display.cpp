@@ -19,6 +19,7 @@ struct DisplayState {
     int dpiX = 96;
     int dpiY = 96;
     SystemPalette palette;  // the 8-bit layout; kept whatever the depth
+    uint64_t paletteChanges = 0;  // counts changes of the palette and of the depth
     std::shared_ptr<Bitmap> screen;
 };
 
@@ -138,6 +139,7 @@ uint32_t RealizeInSystemPalette(const std::vector<PALETTEENTRY>& entries, bool b
                               next.colors[i].rgbBlue != s.palette.colors[i].rgbBlue));
         if (differs) ++changed;
     }
+    if (changed) ++s.paletteChanges;
     s.palette = next;
     return changed;
 }
@@ -201,6 +203,7 @@ bool SetDisplayDepth(int bitsPerPixel) {
     gdi::DisplayState& s = gdi::State();
     s.depth = bitsPerPixel;
     gdi::ResetSystemPalette(s.palette);
+    ++s.paletteChanges;
     s.screen.reset();
     return true;
 }
@@ -208,6 +211,11 @@ bool SetDisplayDepth(int bitsPerPixel) {
 int DisplayDepth() {
     std::lock_guard lock(gdi::ObjectMutex());
     return gdi::State().depth;
+}
+
+uint64_t GetSystemPaletteChangeCount() {
+    std::lock_guard lock(gdi::ObjectMutex());
+    return gdi::State().paletteChanges;
 }
 
 void SetDisplayResolution(int dpiX, int dpiY) {

@@ -21,6 +21,9 @@ namespace platform {
 // is mapped to it.
 bool SetDisplayDepth(int bitsPerPixel);
 int DisplayDepth();
+// How many times the system palette's colours (or the display's depth) changed: pixels kept in
+// the display's format stay valid while it stays the same.
+uint64_t GetSystemPaletteChangeCount();
 void SetDisplayResolution(int dpiX, int dpiY);
 
 // ---- Calls that codec modules make: C linkage ------------------------------------------------
