@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ccache pkg-config
   libjpeg62-turbo-dev libpng-dev libtiff-dev libfreetype-dev libdcmtk-dev libopenjp2-7-dev
+  libdeflate-dev  # the command line's PNG output
   qt6-base-dev qt6-declarative-dev qt6-tools-dev  # LumoraWidget, lumora-viewer, Designer plugin
 )
 if [ "${1:-}" = "--test" ]; then
