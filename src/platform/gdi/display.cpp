@@ -1,6 +1,8 @@
 // The display device: its depth, resolution and, at 8 bits, the system palette that realised
 // logical palettes are mapped into.
+#include <array>
 #include <cmath>
+#include <cstdint>
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_objects.h"
@@ -47,9 +49,27 @@ DisplayState& State() {
     return state;
 }
 
-bool SameColor(const RGBQUAD& q, const PALETTEENTRY& e) {
-    return q.rgbRed == e.peRed && q.rgbGreen == e.peGreen && q.rgbBlue == e.peBlue;
-}
+// At most 512 colours (the 256 slots and one palette's worth besides) in 1024 buckets.
+class ColorSet {
+  public:
+    ColorSet() { keys_.fill(kEmpty); }
+    // False when the colour was there already.
+    bool insert(uint8_t r, uint8_t g, uint8_t b) {
+        const uint32_t key = uint32_t{r} << 16 | uint32_t{g} << 8 | b;
+        for (uint32_t i = (key * 2654435761u) >> 22;; i = (i + 1) & (kSize - 1)) {
+            if (keys_[i] == key) return false;
+            if (keys_[i] == kEmpty) {
+                keys_[i] = key;
+                return true;
+            }
+        }
+    }
+
+  private:
+    static constexpr uint32_t kSize = 1024;
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    std::array<uint32_t, kSize> keys_;
+};
 
 }  // namespace
 
@@ -118,12 +138,15 @@ uint32_t RealizeInSystemPalette(const std::vector<PALETTEENTRY>& entries, bool b
             next.colors[i] = RGBQUAD{0, 0, 0, 0};
         }
     }
+    // The colours in use, in an open-addressed set: realising runs at every paint of a picture
+    // with a palette, and asking each entry of all 256 slots cost more than the paint's copy.
+    ColorSet present;
+    for (int i = 0; i < 256; ++i)
+        if (next.used[i])
+            present.insert(next.colors[i].rgbRed, next.colors[i].rgbGreen, next.colors[i].rgbBlue);
     int freeSlot = kStaticLow;
     for (const PALETTEENTRY& e : entries) {
-        bool present = false;
-        for (int i = 0; i < 256 && !present; ++i)
-            present = next.used[i] && SameColor(next.colors[i], e);
-        if (present) continue;
+        if (!present.insert(e.peRed, e.peGreen, e.peBlue)) continue;
         while (freeSlot < kStaticHigh && next.used[freeSlot])
             ++freeSlot;
         if (freeSlot == kStaticHigh) break;
