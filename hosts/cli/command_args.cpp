@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/gdi/gdi.h"
+
 namespace cli {
 
 bool ParseSize(const std::string& text, int& width, int& height) {
@@ -18,6 +20,13 @@ bool ParseSize(const std::string& text, int& width, int& height) {
     width = w;
     height = h;
     return true;
+}
+
+bool SetDisplayDepthOption(const std::string& text) {
+    int depth = 0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), depth);
+    return parsed.ec == std::errc() && parsed.ptr == text.data() + text.size() &&
+           platform::SetDisplayDepth(depth);
 }
 
 }  // namespace cli

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
                                     std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "help") == 0);
     std::fputs(
         "usage: lumora decode FILE [-o OUT] [options]\n"
-        "       lumora show FILE -o OUT.png [--size WxH] [--set Name=Value]...\n"
+        "       lumora show FILE -o OUT.png [--size WxH] [--display-depth N]\n"
+        "                   [--set Name=Value]...\n"
         "       lumora run SCRIPT [--size WxH] [--display-depth N] [--events]\n"
         "       lumora typelib\n"
         "       lumora register|unregister|registered [--registry FILE]\n",

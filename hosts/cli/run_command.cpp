@@ -36,9 +36,7 @@ int RunCommand(int argc, char** argv) {
         if (arg == "--size" && i + 1 < argc) {
             if (!ParseSize(argv[++i], width, height)) return Usage("--size takes WxH");
         } else if (arg == "--display-depth" && i + 1 < argc) {
-            char* end = nullptr;
-            const long depth = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || !platform::SetDisplayDepth(static_cast<int>(depth)))
+            if (!SetDisplayDepthOption(argv[++i]))
                 return Usage("--display-depth takes 1, 4, 8, 16, 24 or 32");
         } else if (arg == "--load-state" && i + 1 < argc) {
             loadState = argv[++i];

@@ -18,7 +18,9 @@ namespace {
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "lumora show: %s\n", problem.c_str());
-    std::fputs("usage: lumora show FILE -o OUT.png [--size WxH] [--set Name=Value]...\n", stderr);
+    std::fputs("usage: lumora show FILE -o OUT.png [--size WxH] [--display-depth N]\n"
+               "                   [--set Name=Value]...\n",
+               stderr);
     return 2;
 }
 
@@ -34,6 +36,9 @@ int ShowCommand(int argc, char** argv) {
             out = argv[++i];
         } else if (arg == "--size" && i + 1 < argc) {
             if (!ParseSize(argv[++i], width, height)) return Usage("--size takes WxH");
+        } else if (arg == "--display-depth" && i + 1 < argc) {
+            if (!SetDisplayDepthOption(argv[++i]))
+                return Usage("--display-depth takes 1, 4, 8, 16, 24 or 32");
         } else if (arg == "--set" && i + 1 < argc) {
             const std::string setting = argv[++i];
             const size_t eq = setting.find('=');
