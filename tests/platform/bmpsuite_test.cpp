@@ -1,5 +1,7 @@
 // Real DIBs from the public BMP suite, drawn with StretchDIBits and SetDIBits, must show the
-// colours ImageMagick decodes from the same files.
+// colours ImageMagick decodes from the same files; read back with GetDIBits in their own format
+// and in every true-colour format, they keep their pixels.
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -48,9 +50,8 @@ TEST(BmpSuite, DrawnPixelsMatchImageMagick) {
             StretchDIBits(drawn, 0, 0, w, rows, 0, 0, w, rows, bits, info, DIB_RGB_COLORS, SRCCOPY),
             rows);
         // SetDIBits into a second section must agree with StretchDIBits exactly.
-        ASSERT_EQ(SetDIBits(set, static_cast<HBITMAP>(GetCurrentObject(set, OBJ_BITMAP)), 0, rows,
-                            bits, info, DIB_RGB_COLORS),
-                  rows);
+        const auto board = static_cast<HBITMAP>(GetCurrentObject(set, OBJ_BITMAP));
+        ASSERT_EQ(SetDIBits(set, board, 0, rows, bits, info, DIB_RGB_COLORS), rows);
         const int tolerance = h.biBitCount == 16 || name == "rgb32-111110.bmp" ? 1 : 0;
         int mismatches = 0;
         for (int y = 0; y < rows; ++y)
@@ -62,6 +63,55 @@ TEST(BmpSuite, DrawnPixelsMatchImageMagick) {
                               std::abs(GetBValue(c) - want[2]) > tolerance;
             }
         EXPECT_EQ(mismatches, 0);
+
+        // Through a fresh (zeroed) section of the file's own format and back out in that format:
+        // the same pixel values and colour table.
+        const int stride = Stride(w, h.biBitCount);
+        void* fresh = nullptr;
+        Object same(CreateDIBSection(0, info, DIB_RGB_COLORS, &fresh));
+        BITMAP bm{};
+        ASSERT_EQ(GetObject(same, sizeof bm, &bm), static_cast<int>(sizeof bm));
+        EXPECT_TRUE(bm.bmWidth == w && bm.bmHeight == rows && bm.bmBitsPixel == h.biBitCount);
+        EXPECT_TRUE(bm.bmWidthBytes == stride && bm.bmBits == fresh);
+        const auto* freshBytes = static_cast<const uint8_t*>(fresh);
+        EXPECT_TRUE(std::all_of(freshBytes, freshBytes + stride * rows, [](int b) { return !b; }));
+        ASSERT_EQ(SetDIBits(set, same, 0, rows, bits, info, DIB_RGB_COLORS), rows);
+        std::vector<uint32_t> backStore(infoStore.size(), 0);
+        std::memcpy(backStore.data(), infoStore.data(), h.biSize);
+        auto* back = reinterpret_cast<BITMAPINFO*>(backStore.data());
+        std::vector<uint8_t> backBits(static_cast<size_t>(stride) * rows);
+        ASSERT_EQ(GetDIBits(set, same, 0, rows, backBits.data(), back, DIB_RGB_COLORS), rows);
+        const size_t tableBytes =
+            h.biBitCount > 8 ? 0 : 4 * (h.biClrUsed ? h.biClrUsed : 1u << h.biBitCount);
+        EXPECT_EQ(std::memcmp(backStore.data() + h.biSize / 4, infoStore.data() + h.biSize / 4,
+                              tableBytes),
+                  0);
+        int changed = 0;
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < w; ++x)
+                changed +=
+                    PixelValue(*back, backBits.data(), x, y) != PixelValue(*info, bits, x, y);
+        // Out of the 32-bit board in each true-colour format: what the format carries of each
+        // colour (the top five or six bits of a channel in 16 bits).
+        const struct {
+            int bits;
+            uint32_t compression;
+            COLORREF kept;
+        } outs[] = {{16, BI_RGB, RGB(0xF8, 0xF8, 0xF8)},
+                    {16, BI_BITFIELDS, RGB(0xF8, 0xFC, 0xF8)},
+                    {24, BI_RGB, kWhite},
+                    {32, BI_RGB, kWhite},
+                    {32, BI_BITFIELDS, kWhite}};
+        for (const auto& o : outs) {
+            BITMAPINFO out = MakeInfo(w, rows, o.bits, o.compression);
+            std::vector<uint8_t> outBits(static_cast<size_t>(Stride(w, o.bits)) * rows);
+            ASSERT_EQ(GetDIBits(set, board, 0, rows, outBits.data(), &out, DIB_RGB_COLORS), rows);
+            for (int y = 0; y < rows; ++y)
+                for (int x = 0; x < w; ++x)
+                    changed +=
+                        (DibColor(out, outBits.data(), x, y) & o.kept) != (set.At(x, y) & o.kept);
+        }
+        EXPECT_EQ(changed, 0);
         ++checked;
     }
     EXPECT_GT(checked, 15);
