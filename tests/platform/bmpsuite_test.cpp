@@ -64,6 +64,23 @@ TEST(BmpSuite, DrawnPixelsMatchImageMagick) {
             }
         EXPECT_EQ(mismatches, 0);
 
+        // The lower half of a bottom-up file (the upper half of a top-down one) turned half way
+        // round, ANDed into a board of one colour: source rectangles count from the first
+        // stored row, and the operation applies.
+        const int half = rows / 2;
+        const COLORREF under = RGB(0xF0, 0x3C, 0xFF);
+        Board part(w, half, under);
+        ASSERT_EQ(StretchDIBits(part, w, half, -w, -half, 0, 0, w, half, bits, info, DIB_RGB_COLORS,
+                                SRCAND),
+                  rows);
+        int wrongPart = 0;
+        for (int y = 0; y < half; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int sourceRow = h.biHeight < 0 ? half - 1 - y : rows - 1 - y;
+                wrongPart += part.At(x, y) != (drawn.At(w - 1 - x, sourceRow) & under);
+            }
+        EXPECT_EQ(wrongPart, 0);
+
         // Through a fresh (zeroed) section of the file's own format and back out in that format:
         // the same pixel values and colour table.
         const int stride = Stride(w, h.biBitCount);
