@@ -18,11 +18,12 @@ TEST(BmpSuite, DrawnPixelsMatchImageMagick) {
     // Uncompressed files with 40-byte and longer headers, in every bit count and mask layout
     // (not rgb16-231.bmp: ImageMagick 6 misreads its two- and one-bit channels).
     const char* files[] = {
-        "pal1.bmp",         "pal1bg.bmp",      "pal4.bmp",     "pal4gs.bmp",     "pal8.bmp",
-        "pal8-0.bmp",       "pal8topdown.bmp", "pal8w126.bmp", "pal8w125.bmp",   "pal8v4.bmp",
-        "pal8v5.bmp",       "pal8gs.bmp",      "rgb16.bmp",    "rgb16-565.bmp",  "rgb16bfdef.bmp",
-        "rgb24.bmp",        "rgb32.bmp",       "rgb32bf.bmp",  "rgb32bfdef.bmp", "rgb32-111110.bmp",
-        "pal8nonsquare.bmp"};
+        "pal1.bmp",          "pal1bg.bmp",      "pal4.bmp",        "pal4gs.bmp",
+        "pal8.bmp",          "pal8-0.bmp",      "pal8topdown.bmp", "pal8w126.bmp",
+        "pal8w125.bmp",      "pal8v4.bmp",      "pal8v5.bmp",      "pal8gs.bmp",
+        "rgb16.bmp",         "rgb16-565.bmp",   "rgb16bfdef.bmp",  "rgb24.bmp",
+        "rgb32.bmp",         "rgb32bf.bmp",     "rgb32bfdef.bmp",  "rgb32-111110.bmp",
+        "pal8nonsquare.bmp", "rgb32bf-rgba.bmp"};
     int checked = 0;
     for (const std::string name : files) {
         SCOPED_TRACE(name);
@@ -108,6 +109,27 @@ TEST(BmpSuite, DrawnPixelsMatchImageMagick) {
             for (int x = 0; x < w; ++x)
                 changed +=
                     PixelValue(*back, backBits.data(), x, y) != PixelValue(*info, bits, x, y);
+        // Stretched by two out of that section onto a 32-bit board, then halved into a 5-6-5
+        // section (each pixel the source pixel under its centre): colours cross formats while
+        // stretching.
+        Board doubled(2 * w, 2 * rows);
+        BITMAPINFO info565 = MakeInfo(w, rows, 16, BI_BITFIELDS);
+        SetMasks(info565, 0xF800, 0x07E0, 0x001F);
+        void* bits565 = nullptr;
+        Object halved(CreateDIBSection(0, &info565, DIB_RGB_COLORS, &bits565));
+        {
+            MemoryDc sameDc(same), halvedDc(halved);
+            ASSERT_TRUE(StretchBlt(doubled, 0, 0, 2 * w, 2 * rows, sameDc, 0, 0, w, rows, SRCCOPY));
+            ASSERT_TRUE(
+                StretchBlt(halvedDc, 0, 0, w, rows, doubled, 0, 0, 2 * w, 2 * rows, SRCCOPY));
+        }
+        const COLORREF kept565 = RGB(0xF8, 0xFC, 0xF8);
+        for (int y = 0; y < 2 * rows; ++y)
+            for (int x = 0; x < 2 * w; ++x)
+                changed += doubled.At(x, y) != drawn.At(x / 2, y / 2) ||
+                           (x < w && y < rows &&
+                            (DibColor(info565, static_cast<uint8_t*>(bits565), x, y) & kept565) !=
+                                (drawn.At(x, y) & kept565));
         // Out of the 32-bit board in each true-colour format: what the format carries of each
         // colour (the top five or six bits of a channel in 16 bits).
         const struct {

@@ -77,29 +77,6 @@ TEST(Stretch, OverlappingCopyWithinOneBitmap) {
     EXPECT_EQ(c.Line(0, 0, 1, 0), (std::vector<int>{11, 12, 13, 14, 15, 15}));
 }
 
-TEST(Stretch, ConvertsWhileStretching) {
-    // 24-bit source to a 32-bit destination, scaled by two, then a 16-bit one scaled down.
-    BITMAPINFO info = MakeInfo(2, 1, 24);
-    void* bits = nullptr;
-    Object src(CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits));
-    const uint8_t row[6] = {0x10, 0x20, 0x30, 0xA0, 0xB0, 0xC0};
-    std::memcpy(bits, row, 6);
-    MemoryDc srcDc(src);
-    BITMAPINFO info32 = MakeInfo(4, 2, 32);
-    Object dst(CreateDIBSection(0, &info32, DIB_RGB_COLORS, nullptr));
-    MemoryDc dstDc(dst);
-    ASSERT_TRUE(StretchBlt(dstDc, 0, 0, 4, 2, srcDc, 0, 0, 2, 1, SRCCOPY));
-    EXPECT_EQ(GetPixel(dstDc, 1, 1), RGB(0x30, 0x20, 0x10));
-    EXPECT_EQ(GetPixel(dstDc, 2, 0), RGB(0xC0, 0xB0, 0xA0));
-    BITMAPINFO info16 = MakeInfo(1, 1, 16, BI_BITFIELDS);
-    SetMasks(info16, 0xF800, 0x07E0, 0x001F);
-    Object small(CreateDIBSection(0, &info16, DIB_RGB_COLORS, nullptr));
-    MemoryDc smallDc(small);
-    ASSERT_TRUE(StretchBlt(smallDc, 0, 0, 1, 1, dstDc, 0, 0, 4, 2, SRCCOPY));
-    // Centre of the one pixel reads source (2, 1): C0 B0 A0 in 565, widened again.
-    EXPECT_EQ(GetPixel(smallDc, 0, 0), RGB(0xC6, 0xB2, 0xA5));
-}
-
 // Random rectangles, extents of both signs and partly outside both bitmaps, in every stretch mode,
 // against a direct per-pixel reading: each destination pixel inside the destination bitmap whose
 // centre maps into the source bitmap takes that source pixel (nearest pixel, whatever the mode);
