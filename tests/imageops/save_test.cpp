@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "imageops_fixture.h"
+#include "support/env_override.h"
 
 using namespace imageops_test;
 
@@ -30,17 +31,6 @@ oracle::RgbImage Saved(Sited& s, const Variant& x = kMissing, const Variant& wid
     const auto frames = oracle::ImageMagickFrames(path);
     return frames.empty() ? oracle::RgbImage{} : frames[0];
 }
-
-// Sets an environment variable for the life of the object.
-struct ScopedEnv {
-    std::string name, previous;
-    bool had;
-    ScopedEnv(const char* n, const std::string& value) : name(n), had(std::getenv(n)) {
-        if (had) previous = std::getenv(n);
-        setenv(n, value.c_str(), 1);
-    }
-    ~ScopedEnv() { had ? setenv(name.c_str(), previous.c_str(), 1) : unsetenv(name.c_str()); }
-};
 
 class SaveTest : public testing::Test {
   protected:
@@ -109,7 +99,7 @@ TEST_F(SaveTest, ArrayHoldsTheFileBytesAndNoTemporaryFileStays) {
     Sited s;
     const std::string tmp = s.dir.path("tmp");
     std::filesystem::create_directory(tmp);
-    const ScopedEnv env("TMPDIR", tmp);
+    const testsupport::EnvOverride env("TMPDIR", tmp);
     EXPECT_EQ(ErrorOf([&] { s.ctrl.JPGtoArray(kMissing, kMissing, kMissing, kMissing); }).first,
               20011);
     Load(s, testsupport::TestPattern(40, 30));
@@ -126,7 +116,7 @@ TEST_F(SaveTest, ArrayHoldsTheFileBytesAndNoTemporaryFileStays) {
 
 TEST_F(SaveTest, WithoutTheModuleSavingIsReportedUnsupported) {
     Sited s;
-    const ScopedEnv env("LUMORA_CODEC_PATH", s.dir.dir);
+    const testsupport::EnvOverride env("LUMORA_CODEC_PATH", s.dir.dir);
     Load(s, testsupport::TestPattern(8, 8));
     EXPECT_EQ(ErrorOf([&] { Saved(s); }),
               std::make_pair(20017, std::string("JPG saving not supported")));

@@ -25,6 +25,7 @@ TEST(ToneTables, WorkedExamples) {
         {"Brightness(-100) blackens", imageops::BrightnessTables(-100), 200, 0, 0, 0},
         {"Contrast(10) low", imageops::ContrastTables(10), 100, 80, 80, 80},
         {"Contrast(10) high", imageops::ContrastTables(10), 200, 220, 220, 220},
+        {"Contrast(10) 128 brightens", imageops::ContrastTables(10), 128, 148, 148, 148},
         {"Contrast(-100) 0", imageops::ContrastTables(-100), 0, 127, 127, 127},
         {"Contrast(-100) 255", imageops::ContrastTables(-100), 255, 128, 128, 128},
         {"Contrast(-100) 127", imageops::ContrastTables(-100), 127, 127, 127, 127},

@@ -112,7 +112,7 @@ TEST(EnhancedMetafile, ClipRectanglesAndRegions) {
     PlayEmf(s, b);
     ExpectPixels(s, {{19, 5, kRed}, {21, 5, kWhite}, {50, 15, kRed}, {59, 35, kWhite}});
     ExpectPixels(s, {{60, 35, kBlue}, {79, 35, kBlue}, {80, 35, kWhite}});
-    ExpectPixels(s, {{62, 55, kBlue}, {67, 55, kWhite}, {72, 55, kBlue}});
+    ExpectPixels(s, {{62, 55, kBlue}, {67, 55, kWhite}, {70, 55, kBlue}});
     RECT box{};
     GetClipBox(s, &box);
     EXPECT_EQ(box.left, 0);

@@ -9,34 +9,28 @@ namespace {
 constexpr COLORREF kBackground = RGB(0, 160, 0);
 constexpr COLORREF kColor = RGB(200, 40, 90);
 
-// A 4 x 4 icon image: the left half opaque in kColor, the right half transparent; the pixel
-// at (3, 0) inverts the background (mask set, image white). 32 bits: alpha carries the mask.
+// A 4 x 4 icon image of 8 or 32 bits: the left half opaque in kColor, the right half
+// transparent; in 8 bits the pixel at (3, 0) inverts the background (mask set, image white),
+// in 32 bits alpha carries the mask.
 Bytes IconImage(int bits) {
     Bytes out;
     for (uint32_t v : {40u, 4u, 8u, 1u | U(bits) << 16, 0u, 0u, 0u, 0u, 0u, 0u})
         Put32(out, v);
-    // Entry 0 black, entry 1 the colour (white for one bit), entry 2 white.
-    for (uint32_t i = 0; bits <= 8 && i < (1u << bits); ++i)
-        Put32(out, i == 0 ? 0 : i == 1 && bits > 1 ? 0xC8285A : 0xFFFFFF);
-    const int stride = ((4 * bits + 31) / 32) * 4;
+    // Entry 0 black, entry 1 the colour, entry 2 white.
+    for (uint32_t i = 0; bits == 8 && i < 256; ++i)
+        Put32(out, i == 0 ? 0 : i == 1 ? 0xC8285A : 0xFFFFFF);
+    const int bytes = bits / 8, stride = 4 * bytes;
     const size_t rowsAt = out.size();
     out.resize(out.size() + stride * 4, 0);
     auto put = [&](int x, int yTop, uint32_t value) {
-        uint8_t* row = out.data() + rowsAt + stride * (3 - yTop);
-        if (bits < 8) {
-            row[x * bits / 8] |= static_cast<uint8_t>(value << (8 - bits - x * bits % 8));
-        } else if (bits == 8) {
-            row[x] = static_cast<uint8_t>(value);
-        } else {
-            for (int c = 0; c < bits / 8; ++c)  // blue, green, red (, alpha)
-                row[x * bits / 8 + c] = static_cast<uint8_t>(value >> (8 * c));
-        }
+        for (int c = 0; c < bytes; ++c)  // an index, or blue, green, red, alpha
+            out[rowsAt + stride * (3 - yTop) + x * bytes + c] =
+                static_cast<uint8_t>(value >> 8 * c);
     };
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 2; ++x)
-            put(x, y, bits <= 8 ? 1 : 0xFFC8285A);
-    // The inverting pixel; none in 32 bits, where alpha rules and the AND mask stays clear.
-    if (bits != 32) put(3, 0, bits == 1 ? 1 : bits <= 8 ? 2 : 0xFFFFFF);
+            put(x, y, bits == 8 ? 1 : 0xFFC8285A);
+    if (bits == 8) put(3, 0, 2);
     for (int y = 0; y < 4; ++y)
         Put32(out, bits == 32 ? 0u : 0x30u);
     return out;
@@ -47,39 +41,34 @@ HICON Make(const Bytes& image, int width = 0, int height = 0) {
                                     0x30000, width, height, 0);
 }
 
-TEST(Icon, EveryDepthDrawsThroughItsMask) {
-    for (int bits : {1, 4, 8, 24, 32}) {
-        SCOPED_TRACE(bits);
-        const HICON icon = Make(IconImage(bits));
-        ASSERT_NE(icon, 0u);
-        int w = 0, h = 0;
-        ASSERT_TRUE(GetIconSize(icon, &w, &h));
-        EXPECT_EQ(std::pair(w, h), std::pair(4, 4));
-        const COLORREF ink = bits == 1 ? kWhite : kColor;
-        // Doubled at (2, 2): the transparent half keeps the background; the inverting pixel
-        // turns green to its inverse.
-        Board s(16, 16, kBackground);
-        EXPECT_TRUE(DrawIconEx(s, 2, 2, icon, 8, 8, 0, 0, DI_NORMAL));
-        ExpectPixels(s, {{2, 2, ink}, {5, 9, ink}, {6, 9, kBackground}, {9, 5, kBackground}});
-        ExpectPixels(s, {{1, 1, kBackground}, {10, 10, kBackground}});
-        if (bits != 32) ExpectPixels(s, {{8, 2, RGB(255, 95, 255)}});
-        // The mask and the image alone, at their own size.
-        Board m(8, 8, kBackground), i(8, 8, kBackground);
-        EXPECT_TRUE(DrawIconEx(m, 0, 0, icon, 0, 0, 0, 0, DI_MASK));
-        EXPECT_TRUE(DrawIconEx(i, 0, 0, icon, 0, 0, 0, 0, DI_IMAGE));
-        ExpectPixels(m, {{0, 0, kBlack}, {3, 3, kWhite}, {5, 5, kBackground}});
-        ExpectPixels(i, {{1, 1, ink}, {3, 3, kBlack}});
-        // A copy outlives the original.
-        const HICON copy = CopyIcon(icon);
-        ASSERT_NE(copy, 0u);
-        EXPECT_TRUE(DestroyIcon(icon));
-        EXPECT_FALSE(DestroyIcon(icon));
-        EXPECT_FALSE(GetIconSize(icon, &w, &h));
-        Board c(8, 8, kBackground);
-        EXPECT_TRUE(DrawIconEx(c, 0, 0, copy, 0, 0, 0, 0, DI_NORMAL));
-        ExpectPixels(c, {{0, 0, ink}, {2, 0, kBackground}});
-        EXPECT_TRUE(DestroyIcon(copy));
-    }
+TEST(Icon, DrawsThroughItsMask) {
+    const HICON icon = Make(IconImage(8));
+    ASSERT_NE(icon, 0u);
+    int w = 0, h = 0;
+    ASSERT_TRUE(GetIconSize(icon, &w, &h));
+    EXPECT_EQ(std::pair(w, h), std::pair(4, 4));
+    // Doubled at (2, 2): the transparent half keeps the background; the inverting pixel
+    // turns green to its inverse.
+    Board s(16, 16, kBackground);
+    EXPECT_TRUE(DrawIconEx(s, 2, 2, icon, 8, 8, 0, 0, DI_NORMAL));
+    ExpectPixels(s, {{2, 2, kColor}, {5, 9, kColor}, {6, 9, kBackground}, {9, 5, kBackground}});
+    ExpectPixels(s, {{1, 1, kBackground}, {10, 10, kBackground}, {8, 2, RGB(255, 95, 255)}});
+    // The mask and the image alone, at their own size.
+    Board m(8, 8, kBackground), i(8, 8, kBackground);
+    EXPECT_TRUE(DrawIconEx(m, 0, 0, icon, 0, 0, 0, 0, DI_MASK));
+    EXPECT_TRUE(DrawIconEx(i, 0, 0, icon, 0, 0, 0, 0, DI_IMAGE));
+    ExpectPixels(m, {{0, 0, kBlack}, {3, 3, kWhite}, {5, 5, kBackground}});
+    ExpectPixels(i, {{1, 1, kColor}, {3, 3, kBlack}});
+    // A copy outlives the original.
+    const HICON copy = CopyIcon(icon);
+    ASSERT_NE(copy, 0u);
+    EXPECT_TRUE(DestroyIcon(icon));
+    EXPECT_FALSE(DestroyIcon(icon));
+    EXPECT_FALSE(GetIconSize(icon, &w, &h));
+    Board c(8, 8, kBackground);
+    EXPECT_TRUE(DrawIconEx(c, 0, 0, copy, 0, 0, 0, 0, DI_NORMAL));
+    ExpectPixels(c, {{0, 0, kColor}, {2, 0, kBackground}});
+    EXPECT_TRUE(DestroyIcon(copy));
 }
 
 TEST(Icon, AlphaImagesBlendWithTheBackground) {

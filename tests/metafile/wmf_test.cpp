@@ -204,9 +204,9 @@ TEST(WindowsMetafile, TruncatedChainsStopWithoutHarm) {
         EXPECT_TRUE(!mf || PlayMetaFile(s, mf));
         DeleteMetaFile(mf);
     }
-    // A polygon whose count runs past its record is skipped.
+    // A polygon whose count runs past its record, by a single point, is skipped.
     Board s(64, 64);
-    PlayWmf(s, RedBlue().Rec(0x0324, {400, 40, 30, 60, 30}).Bytes());
+    PlayWmf(s, RedBlue().Rec(0x0324, {3, 40, 30, 60, 30}).Bytes());
     EXPECT_EQ(s.Count(kWhite), 64 * 64);
 }
 

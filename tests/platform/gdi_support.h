@@ -75,12 +75,6 @@ class DisplayGuard {
     ~DisplayGuard() { SetDisplayDepth(32); }
 };
 
-struct Dib {
-    BITMAPINFO info{};
-    std::vector<uint8_t> bits;
-    int stride = 0;
-};
-
 inline int Stride(int width, int bits) {
     return ((width * bits + 31) / 32) * 4;
 }

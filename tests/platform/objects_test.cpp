@@ -68,6 +68,8 @@ TEST(Objects, StaleAndForeignHandlesAreRefused) {
     uint8_t bits[16] = {};
     EXPECT_EQ(SetDIBits(dc, bitmap, 0, 3, bits, &info, DIB_RGB_COLORS), 0);
     EXPECT_EQ(GetDIBits(dc, bitmap, 0, 3, bits, &info, DIB_RGB_COLORS), 0);
+    EXPECT_EQ(StretchDIBits(dc, 0, 0, 1, 1, 0, 0, 1, 1, nullptr, &info, DIB_RGB_COLORS, SRCCOPY),
+              0);
 
     const HDC gone = CreateCompatibleDC(0);
     ASSERT_TRUE(DeleteDC(gone));

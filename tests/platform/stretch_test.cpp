@@ -77,60 +77,6 @@ TEST(Stretch, OverlappingCopyWithinOneBitmap) {
     EXPECT_EQ(c.Line(0, 0, 1, 0), (std::vector<int>{11, 12, 13, 14, 15, 15}));
 }
 
-TEST(Stretch, StretchDIBitsMeasuresBottomUpSourcesFromTheBottom) {
-    // A 1 x 4 bottom-up DIB: stored scan lines 40, 30, 20, 10, i.e. 10 at the top.
-    BITMAPINFO info = MakeInfo(1, 4, 8);
-    for (int i = 0; i < 256; ++i)
-        info.bmiColors[i] = Quad(uint8_t(i), uint8_t(i), uint8_t(255 - i));
-    const uint8_t bits[16] = {40, 0, 0, 0, 30, 0, 0, 0, 20, 0, 0, 0, 10, 0, 0, 0};
-    const struct {
-        int height, y, extent, srcExtent;
-        uint32_t rop;
-        std::vector<int> column;  // the destination, from a fill of 1 (0xFF for SRCAND)
-    } rows[] = {
-        {4, 0, 4, 4, SRCCOPY, {10, 20, 30, 40}},
-        {4, 0, 2, 2, SRCCOPY, {30, 40, 1, 1}},    // the bottom two rows
-        {-4, 0, 2, 2, SRCCOPY, {40, 30, 1, 1}},   // a top-down DIB is measured from the top
-        {4, 4, -4, 2, SRCAND, {40, 40, 30, 30}},  // stretched and mirrored, with an operation
-    };
-    Canvas dst(1, 4);
-    for (const auto& row : rows) {
-        info.bmiHeader.biHeight = row.height;
-        dst.Fill(row.rop == SRCAND ? 0xFF : 1);
-        // Every call reports the source's scan lines.
-        EXPECT_EQ(StretchDIBits(dst.dc(), 0, row.y, 1, row.extent, 0, 0, 1, row.srcExtent, bits,
-                                &info, DIB_RGB_COLORS, row.rop),
-                  4);
-        EXPECT_EQ(dst.Line(0, 0, 0, 1), row.column) << (&row - rows);
-    }
-    EXPECT_EQ(
-        StretchDIBits(dst.dc(), 0, 0, 1, 1, 0, 0, 1, 1, nullptr, &info, DIB_RGB_COLORS, SRCCOPY),
-        0);
-}
-
-TEST(Stretch, ConvertsWhileStretching) {
-    // 24-bit source to a 32-bit destination, scaled by two, then a 16-bit one scaled down.
-    BITMAPINFO info = MakeInfo(2, 1, 24);
-    void* bits = nullptr;
-    Object src(CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits));
-    const uint8_t row[6] = {0x10, 0x20, 0x30, 0xA0, 0xB0, 0xC0};
-    std::memcpy(bits, row, 6);
-    MemoryDc srcDc(src);
-    BITMAPINFO info32 = MakeInfo(4, 2, 32);
-    Object dst(CreateDIBSection(0, &info32, DIB_RGB_COLORS, nullptr));
-    MemoryDc dstDc(dst);
-    ASSERT_TRUE(StretchBlt(dstDc, 0, 0, 4, 2, srcDc, 0, 0, 2, 1, SRCCOPY));
-    EXPECT_EQ(GetPixel(dstDc, 1, 1), RGB(0x30, 0x20, 0x10));
-    EXPECT_EQ(GetPixel(dstDc, 2, 0), RGB(0xC0, 0xB0, 0xA0));
-    BITMAPINFO info16 = MakeInfo(1, 1, 16, BI_BITFIELDS);
-    SetMasks(info16, 0xF800, 0x07E0, 0x001F);
-    Object small(CreateDIBSection(0, &info16, DIB_RGB_COLORS, nullptr));
-    MemoryDc smallDc(small);
-    ASSERT_TRUE(StretchBlt(smallDc, 0, 0, 1, 1, dstDc, 0, 0, 4, 2, SRCCOPY));
-    // Centre of the one pixel reads source (2, 1): C0 B0 A0 in 565, widened again.
-    EXPECT_EQ(GetPixel(smallDc, 0, 0), RGB(0xC6, 0xB2, 0xA5));
-}
-
 // Random rectangles, extents of both signs and partly outside both bitmaps, in every stretch mode,
 // against a direct per-pixel reading: each destination pixel inside the destination bitmap whose
 // centre maps into the source bitmap takes that source pixel (nearest pixel, whatever the mode);
