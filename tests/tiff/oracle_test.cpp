@@ -1,5 +1,5 @@
-// TIFF files the oracle table cannot describe (CMYK, several pages, a stream inside a bigger
-// file), compared with ImageMagick's decodes.
+// TIFF files the oracle table cannot describe (CMYK, a stream inside a bigger file), compared
+// with ImageMagick's decodes.
 #include <gtest/gtest.h>
 
 #include "decode/readers.h"
@@ -8,7 +8,6 @@
 namespace tiff_test {
 namespace {
 
-using oracle::RgbImage;
 using testsupport::ComparePictures;
 using testsupport::LoadFile;
 using testsupport::TempDir;
@@ -46,35 +45,6 @@ TEST(TiffOracle, CmykFilesMatchImageMagick) {
         const auto got = LoadFile(out);
         ASSERT_EQ(got.rc, 0);
         EXPECT_EQ(ComparePictures(got.picture, MagickSrgb(out), 1), "");
-    }
-}
-
-// A three-page file: the first read records every page; each page, loaded by its offset, is
-// ImageMagick's frame of the same number, in-house and through the module.
-TEST(TiffOracle, ThreePagesLoadByTheirOffsets) {
-    if (!HaveTools()) GTEST_SKIP() << "ImageMagick or libtiff tools missing";
-    TempDir dir;
-    const std::string a = dir.path("a.ppm"), b = dir.path("b.ppm");
-    ASSERT_TRUE(testsupport::WritePpm(a, testsupport::TestPattern(40, 30, 1)));
-    ASSERT_TRUE(Shell("convert -size 21x33 gradient:red-blue -depth 8 " + ShellQuote(b)));
-    for (const char* compression : {"none", "lzw"}) {
-        SCOPED_TRACE(compression);
-        const std::string out = dir.path(std::string("pages-") + compression + ".tif");
-        ASSERT_TRUE(Shell("convert " + ShellQuote(a) + " " + ShellQuote(b) + " \\( " +
-                          ShellQuote(a) + " -colorspace gray \\) -compress " + compression + " " +
-                          ShellQuote(out)));
-        const Bytes bytes = testsupport::ReadBytes(out);
-        const auto pages = testsupport::RunReader(decode::ReadTiff, bytes)->img.tiffPageOffsets;
-        ASSERT_EQ(pages.size(), 3u);
-        for (int page = 0; page < 3; ++page) {
-            SCOPED_TRACE(page);
-            decode::LoadOptions options;
-            options.startOffset = page ? pages[page] : 0;
-            const auto got = LoadFile(out, options);
-            ASSERT_EQ(got.rc, 0);
-            EXPECT_EQ(got.pixelBits, page == 2 ? 8 : 24);
-            EXPECT_EQ(ComparePictures(got.picture, MagickSrgb(out, page), 0), "");
-        }
     }
 }
 
