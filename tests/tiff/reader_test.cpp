@@ -263,29 +263,5 @@ TEST(TiffReader, LongChainsOfDirectoriesAreCut) {
     EXPECT_EQ(run->img.tiffPageOffsets[2], static_cast<int32_t>(chain + 6));
 }
 
-TEST(TiffReader, StreamsInsideABiggerFileCountFromTheirHeader) {
-    TiffBuilder b;
-    AddPicture(b, {2, 1, 8, 1, 1, 1, {40, 50}});
-    AddPicture(b, {1, 1, 8, 1, 1, 1, {60}});
-    Bytes file(301, 0xEE);
-    file.insert(file.end(), b.bytes().begin(), b.bytes().end());
-    file.insert(file.end(), 50, 0xEE);
-    const auto read = [&](int32_t startOffset, int32_t base, int32_t rc) {
-        decode::LoadOptions options;
-        options.startOffset = startOffset;
-        auto run = std::make_unique<testsupport::ReaderRun>();
-        decode::ByteReader in(file);
-        run->rc = decode::ReadTiffAt(run->img, in, options, base);
-        EXPECT_EQ(run->rc, rc);
-        return run;
-    };
-    const auto first = read(0, 301, 0);
-    EXPECT_EQ(first->index(1, 0), 50);
-    ASSERT_EQ(first->img.tiffPageOffsets.size(), 2u);
-    EXPECT_EQ(first->img.tiffPageOffsets[0], 301 + 8 + 2);  // file offsets: the base is added
-    EXPECT_EQ(read(first->img.tiffPageOffsets[1], 301, 0)->index(0, 0), 60);
-    read(0, static_cast<int32_t>(file.size()), decode::kBadHeader);
-}
-
 }  // namespace
 }  // namespace tiff_test
