@@ -20,20 +20,6 @@ struct Bitmap {
     HBITMAP handle;
 };
 
-// Smooth ramps with a hard-edged block: asymmetric, so flips and swapped channels show.
-oracle::RgbImage PatternPicture() {
-    oracle::RgbImage p{97, 61, {}, {}};
-    for (int y = 0; y < p.height; ++y) {
-        for (int x = 0; x < p.width; ++x) {
-            const bool block = x > 20 && x < 45 && y > 10 && y < 30;
-            p.rgb.insert(p.rgb.end(),
-                         {static_cast<uint8_t>(x * 255 / 96), static_cast<uint8_t>(y * 255 / 60),
-                          static_cast<uint8_t>(block ? 230 : 40)});
-        }
-    }
-    return p;
-}
-
 BITMAPINFO DibInfo(int width, int height, int bitCount) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -98,7 +84,7 @@ class JpegWrite : public ModuleTest<ReadJPGProc> {
     WriteJPGProc write_ = nullptr;
     DisplayDepthScope trueColour_{32};
     TempDir dir_;
-    Bitmap pattern_{MakeDib24(PatternPicture())};
+    Bitmap pattern_{MakeDib24(testsupport::TestPattern(97, 61))};
 };
 
 // The written file is a JPEG of the bitmap's size that decodes close to the bitmap, here and
@@ -109,7 +95,7 @@ TEST_F(JpegWrite, RoundTripKeepsThePicture) {
     const auto back = CallReadJpg(read_, file);
     ASSERT_GT(back.code, 0);
     EXPECT_EQ(back.picture.bitCount, 24);
-    const oracle::RgbImage original = PatternPicture();
+    const oracle::RgbImage original = testsupport::TestPattern(97, 61);
     EXPECT_GT(Psnr(back.picture.Picture(), original), 30.0);
     if (oracle::ToolAvailable("convert")) {
         EXPECT_GT(Psnr(oracle::FirstPicture("convert " + Quote(file) + " ppm:-"), original), 30.0);
