@@ -306,27 +306,6 @@ TEST(BmpPixels, EachLayoutReadsItsColours) {
     }
 }
 
-TEST(BmpPixels, RowStridesAndBottomUpOrder) {
-    struct Case {
-        uint16_t bits;
-        int width, stride;
-    };
-    constexpr Case kCases[] = {{1, 1, 4},  {1, 9, 4},  {4, 3, 4},   {4, 9, 8},   {8, 3, 4},
-                               {8, 9, 12}, {24, 1, 4}, {24, 3, 12}, {24, 9, 28}, {32, 3, 12}};
-    for (Case c : kCases) {
-        // Two rows with every byte numbered: the file's first row is the bottom one.
-        Bytes px(2 * c.stride);
-        for (size_t i = 0; i < px.size(); ++i)
-            px[i] = static_cast<uint8_t>(i + 1);
-        auto l = Load(
-            Bmp(c.bits, c.width, 2).table(std::vector<Rgb>(c.bits <= 8 ? 2 : 0)).data(px).bytes());
-        ASSERT_EQ(l->rc, 0) << c.bits;
-        EXPECT_EQ(l->img.rowStride, c.stride) << c.bits << " bits, width " << c.width;
-        EXPECT_EQ(l->img.row(1)[0], 1);
-        EXPECT_EQ(l->img.row(0)[0], c.stride + 1);
-    }
-}
-
 TEST(BmpPixels, ThirtyTwoBitsComeOutAsBgrx) {
     const struct {
         const char* name;
