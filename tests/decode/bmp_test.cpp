@@ -280,14 +280,6 @@ TEST(BmpPixels, EachLayoutReadsItsColours) {
              .bytes(),
          24,
          {{0, 0, white}, {1, 0, {8, 130, 247}}}},
-        {"16 bits 4-4-4-4 in a 56-byte header",
-         Bmp(16, 1, 1)
-             .header(56)
-             .compression(BI_BITFIELDS, {0xF00, 0xF0, 0xF, 0xF000})
-             .data(Words16({0x5F81}))
-             .bytes(),
-         24,
-         {{0, 0, {0xFF, 0x88, 0x11}}}},
         {"V5 masks without BI_BITFIELDS",
          Bmp(16, 1, 1)
              .header(124)
