@@ -205,6 +205,12 @@ TEST(IconFile, HeaderAndDirectoryRules) {
         EXPECT_EQ(r.icon, 0u) << c.what;
         EXPECT_EQ(r.img.imageWidth != 77 || r.img.imageHeight != 66, c.sizeSet) << c.what;
     }
+    // A 32-bit image may leave its mask out: its alpha channel masks it.
+    EXPECT_NE(Loaded(IconFile({Patched(Image(32), {}, 40 + 28 * 5)})).icon, 0u);
+    // A colour table of biClrUsed entries: the colour rows follow its last entry.
+    Bytes shortTable = Patched(Image(4), {{32, 2}});
+    shortTable.erase(shortTable.begin() + 48, shortTable.begin() + 104);
+    EXPECT_NE(Loaded(IconFile({shortTable})).icon, 0u);
 }
 
 TEST(IconFile, PublicSamplesMatchImageMagick) {

@@ -47,9 +47,6 @@ std::vector<Case> Cases() {
         Refused("hollow raw", Ras(8, 20000, 20000, {1, 2, 3, 4}).bytes(), kReadError, true),
         Refused("hollow encoded", Ras(8, 20000, 20000, {0x80, 0xFF, 7, 0x80, 0xFF, 7}, 2).bytes(),
                 kReadError, true),
-        // The RGB type stores red first (the standard type is in the oracle table).
-        Case("24 bits RGB", Ras(24, 1, 2, {1, 2, 3, 0, 4, 5, 6, 0}, 3).bytes(), 24, {},
-             {{0, 0, {1, 2, 3}}, {0, 1, {4, 5, 6}}}),
         // 32 bits: the first byte of each pixel is dropped.
         Case("32 bits", Ras(32, 3, 1, {0xAA, 1, 2, 3, 0xAA, 4, 5, 6, 0xAA, 7, 8, 9}).bytes(), 24,
              {}, {{0, 0, {3, 2, 1}}, {2, 0, {9, 8, 7}}}),
