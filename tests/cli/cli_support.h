@@ -20,6 +20,7 @@
 namespace cli_test {
 
 namespace fs = std::filesystem;
+using testsupport::SamplePath;
 
 struct Result {
     int status;
@@ -30,10 +31,6 @@ struct Result {
 inline fs::path TempDir() {
     static const testsupport::TempDir dir;
     return dir.dir;
-}
-
-inline std::string Sample(const char* name) {
-    return testsupport::SourceDir().string() + "/samples/" + name;
 }
 
 // Output of a shell command; its exit status when asked for.

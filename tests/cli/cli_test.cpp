@@ -4,14 +4,14 @@
 using namespace cli_test;
 
 TEST(DecodeCommand, PrintsSizeAndBitCount) {
-    EXPECT_EQ(Lumora("decode " + Sample("sunset.bmp")).out, "96 64 24\n");
-    EXPECT_EQ(Lumora("decode " + Sample("sunset8rle.bmp")).out, "96 64 8\n");
+    EXPECT_EQ(Lumora("decode " + SamplePath("sunset.bmp")).out, "96 64 24\n");
+    EXPECT_EQ(Lumora("decode " + SamplePath("sunset8rle.bmp")).out, "96 64 8\n");
     // "Dither extra colours" turns an 8-bit picture into 4 bits.
-    EXPECT_EQ(Lumora("decode --dither 1 " + Sample("sunset8.bmp")).out, "96 64 4\n");
+    EXPECT_EQ(Lumora("decode --dither 1 " + SamplePath("sunset8.bmp")).out, "96 64 4\n");
 }
 
 TEST(DecodeCommand, InfoLinesOfAGifFrameWalk) {
-    const Result first = Lumora("decode --info " + Sample("spin.gif"));
+    const Result first = Lumora("decode --info " + SamplePath("spin.gif"));
     ASSERT_EQ(first.status, 0) << first.out;
     EXPECT_NE(first.out.find("48 48 8\n"), std::string::npos);
     EXPECT_NE(first.out.find("screenWidth\t48\n"), std::string::npos);
@@ -22,7 +22,7 @@ TEST(DecodeCommand, InfoLinesOfAGifFrameWalk) {
     ASSERT_GT(next, 0);
     // The next frame starts where the first one's data ended.
     const Result second =
-        Lumora("decode --info --offset " + std::to_string(next) + " " + Sample("spin.gif"));
+        Lumora("decode --info --offset " + std::to_string(next) + " " + SamplePath("spin.gif"));
     EXPECT_EQ(second.status, 0);
     EXPECT_NE(second.out.find("frameDescriptorOffset\t"), std::string::npos);
     EXPECT_EQ(first.out.find("pageOffset"), std::string::npos);
@@ -30,16 +30,16 @@ TEST(DecodeCommand, InfoLinesOfAGifFrameWalk) {
 
 TEST(DecodeCommand, WritesTheDibAsBuiltAndRgbFiles) {
     const fs::path bmp = TempDir() / "copy.bmp";
-    ASSERT_EQ(Lumora("decode " + Sample("sunset.bmp") + " -o " + bmp.string()).status, 0);
-    EXPECT_EQ(ReadAll(bmp), ReadAll(Sample("sunset.bmp")));  // same header, rows and padding
+    ASSERT_EQ(Lumora("decode " + SamplePath("sunset.bmp") + " -o " + bmp.string()).status, 0);
+    EXPECT_EQ(ReadAll(bmp), ReadAll(SamplePath("sunset.bmp")));  // same header, rows and padding
 
     const fs::path ppm = TempDir() / "rle.ppm";
-    ASSERT_EQ(Lumora("decode " + Sample("sunset8rle.bmp") + " -o " + ppm.string()).status, 0);
-    EXPECT_EQ(ReadAll(ppm), Shell("convert " + Sample("sunset8rle.bmp") + " -depth 8 ppm:-"));
+    ASSERT_EQ(Lumora("decode " + SamplePath("sunset8rle.bmp") + " -o " + ppm.string()).status, 0);
+    EXPECT_EQ(ReadAll(ppm), Shell("convert " + SamplePath("sunset8rle.bmp") + " -depth 8 ppm:-"));
 
     const fs::path png = TempDir() / "gif.png";
-    ASSERT_EQ(Lumora("decode " + Sample("spin.gif") + " -o " + png.string()).status, 0);
-    EXPECT_EQ(DifferentPixels(Sample("spin.gif") + "[0]", png.string()), "0");
+    ASSERT_EQ(Lumora("decode " + SamplePath("spin.gif") + " -o " + png.string()).status, 0);
+    EXPECT_EQ(DifferentPixels(SamplePath("spin.gif") + "[0]", png.string()), "0");
 }
 
 TEST(DecodeCommand, FailuresPrintTheLoaderCode) {
@@ -53,7 +53,7 @@ TEST(DecodeCommand, FailuresPrintTheLoaderCode) {
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, message);
     }
-    const Result r = Lumora("decode " + Sample("sunset.bmp") + " --dither 7");
+    const Result r = Lumora("decode " + SamplePath("sunset.bmp") + " --dither 7");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("--dither needs a number from 0 to 2"), std::string::npos);
 }

@@ -12,9 +12,7 @@
 
 namespace {
 
-std::string Sample(const char* name) {
-    return testsupport::SourceDir().string() + "/samples/" + name;
-}
+using testsupport::SamplePath;
 
 // What the script printed.
 std::string RunInProcess(const std::string& script, bool events = false) {
@@ -29,7 +27,7 @@ TEST(ScriptInput, EventsAndCursorChangesPrintInTheOrderTheyHappen) {
         "MousePointer = 2\nMouseMove 10, 20\nMouseDown 1, 2, 2, 1\nMouseUp 1, 2\n"
         "DblClick 3, 4\nKeyDown 65, 1\nKeyUp 65\nKeyPress 97\n"
         "Set icon = LoadPicture(\"" +
-            Sample("logo.ico") +
+            SamplePath("logo.ico") +
             "\")\n"
             "Print VarType(icon)\nSet MouseIcon = icon\nMousePointer = 99\n"
             "MouseMove 1, 1\n",
@@ -48,7 +46,7 @@ TEST(ScriptInput, PagesTakeThePrintedPicture) {
                                 .string();
     // sunset.bmp is 96 x 64: PrintZoom 2 on a 600 x 300 dpi page covers 192 x 64 at (10, 20).
     const std::string out = RunInProcess(
-        "FileName = \"" + Sample("sunset.bmp") +
+        "FileName = \"" + SamplePath("sunset.bmp") +
         "\"\nSet page = NewPage(400, 300, 600, 300)\n"
         "Print PagePixel(page, 0, 0)\nPrintZoom = 2\nPrintX = 10\nPrintY = 20\n"
         "PrintHDC = page\nPaint\nPrint PagePixel(page, 10, 20), PagePixel(page, 201, 83)\n"
@@ -72,7 +70,7 @@ TEST(ScriptInput, PagesTakeThePrintedPicture) {
 }
 
 TEST(ScriptInput, FunctionsAndTextValues) {
-    const std::string gif = Sample("spin.gif");
+    const std::string gif = SamplePath("spin.gif");
     const struct {
         std::string script, printed;
     } rows[] = {

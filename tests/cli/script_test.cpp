@@ -85,7 +85,7 @@ TEST(ScriptRun, PicturesViewsAndBitmaps) {
     const fs::path view = TempDir() / "view.png";
     fs::remove(view);
     const Result r =
-        RunScript("Set p = LoadPicture(\"" + Sample("sunset.bmp") +
+        RunScript("Set p = LoadPicture(\"" + SamplePath("sunset.bmp") +
                       "\")\nPrint VarType(p)\nSet q = LoadPicture(\"/nonexistent/x.bmp\")\n"
                       "Set n = LoadPicture(\"\")\nPrint n\nBorderStyle = 1\nSaveView \"" +
                       view.string() + "\"\n",
@@ -97,7 +97,7 @@ TEST(ScriptRun, PicturesViewsAndBitmaps) {
 
 TEST(ScriptRun, ScrollBarActionsByName) {
     const Result r =
-        RunScript("FileName = \"" + Sample("sunset.bmp") +
+        RunScript("FileName = \"" + SamplePath("sunset.bmp") +
                   "\"\nZoom = 4\n"
                   "HScroll LineRight\nPrint HorzPos\nHScroll LineLeft\nPrint HorzPos\n"
                   "VScroll LineDown\nPrint VertPos\nVScroll \"LineUp\"\nPrint VertPos\n"
@@ -119,18 +119,18 @@ TEST(ScriptRun, SaveBitmapWritesTheBitmapAsHeld) {
     const fs::path built = TempDir() / "built.bmp";
     fs::remove(held);
     const Result r =
-        RunScript("SaveBitmap \"" + held.string() + "\"\nFileName = \"" + Sample("sunset8.bmp") +
-                  "\"\nSaveBitmap \"" + held.string() + "\"\n");
+        RunScript("SaveBitmap \"" + held.string() + "\"\nFileName = \"" +
+                  SamplePath("sunset8.bmp") + "\"\nSaveBitmap \"" + held.string() + "\"\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Error 481: Invalid picture\n");
     // The loader alone builds the same 8-bit DIB with its colour table.
-    ASSERT_EQ(Lumora("decode " + Sample("sunset8.bmp") + " -o " + built.string()).status, 0);
+    ASSERT_EQ(Lumora("decode " + SamplePath("sunset8.bmp") + " -o " + built.string()).status, 0);
     EXPECT_FALSE(ReadAll(held).empty());
     EXPECT_EQ(ReadAll(held), ReadAll(built));
 }
 
 TEST(ShowCommand, WritesThePaintedWindowAsPng) {
-    const std::string show = "show " + Sample("sunset.bmp");
+    const std::string show = "show " + SamplePath("sunset.bmp");
     const std::string out = (TempDir() / "show.png").string();
     // The window's size, a given one, and without a border the picture at its corner as the
     // file holds it.
@@ -146,7 +146,7 @@ TEST(ShowCommand, WritesThePaintedWindowAsPng) {
         EXPECT_EQ(r.status, 0) << r.out;
         EXPECT_EQ(PictureSize(out), std::pair(c.width, c.height)) << c.options;
     }
-    EXPECT_EQ(DifferentPixels(Sample("sunset.bmp"), out + "[96x64+0+0]"), "0");
+    EXPECT_EQ(DifferentPixels(SamplePath("sunset.bmp"), out + "[96x64+0+0]"), "0");
     // Text converts to the property's type, or fails as a put would; -o is required.
     const Result bad = Lumora(show + " -o " + out + " --set AutoSize=7");
     EXPECT_EQ(bad.status, 1);
@@ -161,7 +161,7 @@ TEST(RunCommand, StateSavedByOneRunIsLoadedByTheNext) {
     const fs::path state = TempDir() / "state.txt";
     const Result first =
         RunScript("Zoom = 2.5\nFontTransparent = False\nAutoSize = 4\nFileName = \"" +
-                      Sample("sunset.bmp") + "\"\n",
+                      SamplePath("sunset.bmp") + "\"\n",
                   "--save-state " + state.string());
     ASSERT_EQ(first.status, 0) << first.out;
     // The picture comes back through the stored Picture, not by reading the file again.

@@ -12,10 +12,6 @@
 
 namespace control_test {
 
-inline std::string SamplePath(const std::string& name) {
-    return testsupport::SourceDir().string() + "/samples/" + name;
-}
-
 // A 24-bit BMP whose pixel (x, y), y = 0 at the top, has the given colour.
 inline std::vector<uint8_t> MakeBmp24(int width, int height,
                                       const std::function<COLORREF(int, int)>& color) {
@@ -32,6 +28,7 @@ inline std::vector<uint8_t> MakeBmp24(int width, int height,
 }
 
 using testsupport::ReadBytes;
+using testsupport::SamplePath;
 using testsupport::WriteBytes;
 using ScratchDir = testsupport::TempDir;
 

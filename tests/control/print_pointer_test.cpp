@@ -66,18 +66,6 @@ TEST(WindowFrame, EachBorderStyleAndAppearanceDrawsItsFrame) {
     }
 }
 
-TEST(WindowFrame, PictureFillsTheClientAreaUnderTheFrame) {
-    ScratchDir dir;
-    const std::string file = dir.path("grid.bmp");
-    WriteBytes(file, MakeBmp24(8, 6, [](int x, int y) { return x == 0 && y == 0 ? kBlue : kRed; }));
-    SitedControl s;  // BorderStyle 1, Appearance 1
-    Set(s.ctrl, "FileName", Variant::Bstr(file));
-    s.site.Paint();
-    EXPECT_EQ(s.site.Pixel(0, 0), kBlue);
-    EXPECT_EQ(s.site.Pixel(7, 5), kRed);
-    EXPECT_EQ(WindowPixels(s.site, {{3, 3}, {2, 2}}), (std::vector<COLORREF>{kBlue, kBlack}));
-}
-
 // An icon picture made from the sample icon.
 std::shared_ptr<platform::Dispatch> IconPicture() {
     decode::DecodedImage img;

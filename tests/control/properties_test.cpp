@@ -231,16 +231,6 @@ TEST(ControlProperties, ReadOnlyWriteOnlyAndDesignTimeMembersRaise) {
     EXPECT_EQ(Get(s.ctrl, "hDC"), Variant::I4(static_cast<int32_t>(s.ctrl.GetDC())));
 }
 
-TEST(ControlProperties, UserScaleSettersSwitchToUserMode) {
-    for (const char* name : {"ScaleWidth", "ScaleLeft", "ScaleTop", "ScaleHeight"}) {
-        SitedControl s;
-        Set(s.ctrl, "ScaleMode", Variant::I2(3));
-        Set(s.ctrl, name, Variant::R4(-5.0f));
-        EXPECT_EQ(Get(s.ctrl, "ScaleMode"), Variant::I2(0)) << name;
-        EXPECT_EQ(Get(s.ctrl, name), Variant::R4(-5.0f)) << name;
-    }
-}
-
 TEST(ControlProperties, TabStopsAreIndexedAndChecked) {
     SitedControl s;
     const auto put = [&](int16_t index, int16_t value) {

@@ -18,5 +18,8 @@ bool HaveTestData(const std::string& sub) {
 std::filesystem::path SourceDir() { return LUMORA_SOURCE_DIR; }
 std::filesystem::path BinaryDir() { return LUMORA_BINARY_DIR; }
 std::filesystem::path CodecDir() { return LUMORA_CODEC_DIR; }
+std::string SamplePath(const std::string& name) {
+    return (SourceDir() / "samples" / name).string();
+}
 
 }  // namespace testsupport

@@ -17,6 +17,8 @@ bool HaveTestData(const std::string& sub = {});
 std::filesystem::path SourceDir();
 std::filesystem::path BinaryDir();
 std::filesystem::path CodecDir();
+// A file of the project's own samples folder.
+std::string SamplePath(const std::string& name);
 
 }  // namespace testsupport
 
