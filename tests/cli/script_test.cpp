@@ -77,8 +77,9 @@ TEST(ScriptRun, ScriptsPrintWhatTheyShould) {
     const Result quiet = RunScript("Print 1\nPrint 40000%\n", "", false);
     EXPECT_EQ(quiet.status, 2);
     EXPECT_EQ(quiet.out, "");
-    EXPECT_EQ(RunScript("", "--size 10").status, 2);
-    EXPECT_EQ(RunScript("", "--display-depth 7").status, 2);
+    // 4294967304 is 8 modulo 2^32.
+    for (const char* option : {"--size 10", "--display-depth 7", "--display-depth 4294967304"})
+        EXPECT_EQ(RunScript("", option).status, 2) << option;
 }
 
 TEST(ScriptRun, PicturesViewsAndBitmaps) {
