@@ -101,19 +101,15 @@ void PutChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, 
 // third of the time of zlib level 1 with adaptive filters, for a slightly smaller file.
 std::string WritePng(const PackedDib& dib, FILE* f) {
     const int w = dib.info.bmiHeader.biWidth, h = dib.info.bmiHeader.biHeight;
-    const size_t stride = ((static_cast<size_t>(w) * 24 + 31) / 32) * 4;
     const size_t rowBytes = static_cast<size_t>(w) * 3;
+    const std::vector<uint8_t> rgb = TopDownRgb(dib);
     std::vector<uint8_t> filtered((rowBytes + 1) * h);
-    std::vector<uint8_t> above(rowBytes, 0), row(rowBytes);
     for (int y = 0; y < h; ++y) {
-        const uint8_t* s = dib.bits.data() + (h - 1 - y) * stride;
-        for (size_t x = 0; x < rowBytes; x += 3)
-            row[x] = s[x + 2], row[x + 1] = s[x + 1], row[x + 2] = s[x];
+        const uint8_t* row = rgb.data() + rowBytes * y;
         uint8_t* d = filtered.data() + (rowBytes + 1) * y;
         *d++ = 2;  // Up
         for (size_t i = 0; i < rowBytes; ++i)
-            d[i] = static_cast<uint8_t>(row[i] - above[i]);
-        above.swap(row);
+            d[i] = static_cast<uint8_t>(y ? row[i] - row[i - rowBytes] : row[i]);
     }
     std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
         libdeflate_alloc_compressor(1), libdeflate_free_compressor);

@@ -1,13 +1,11 @@
 #include "run_command.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 
 #include "command_args.h"
-#include "platform/gdi/gdi.h"
 #include "platform/ole/property_bag.h"
 #include "script_host.h"
 #include "script_lexer.h"

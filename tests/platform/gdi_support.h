@@ -80,12 +80,7 @@ inline int Stride(int width, int bits) {
 }
 
 inline BITMAPINFO MakeInfo(int width, int height, int bits, uint32_t compression = BI_RGB) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = 40;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = static_cast<uint16_t>(bits);
+    BITMAPINFO info = DibHeader(width, height, bits);
     info.bmiHeader.biCompression = compression;
     return info;
 }
