@@ -1,8 +1,10 @@
 #include "platform/gdi/raster.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <new>
+#include <numeric>
 #include <vector>
 
 #include "platform/gdi/rop.h"
@@ -31,26 +33,52 @@ bool MapAxis(int d, int dExtent, int dMin, int dLimit, int s, int sExtent, int s
         axis.count = static_cast<int>(c1 - c0);
         return true;
     }
+    if (dExtent == sExtent && dExtent > 0) {
+        // A plain copy: x reads s + (x - d), wherever that lies inside the source.
+        const int64_t first = std::max<int64_t>(c0, int64_t{d} - s);
+        const int64_t end = std::min<int64_t>(c1, int64_t{d} - s + sLimit);
+        if (first >= end) return false;
+        axis.first = static_cast<int>(first);
+        axis.count = static_cast<int>(end - first);
+        axis.source.resize(static_cast<size_t>(axis.count));
+        std::iota(axis.source.begin(), axis.source.end(), static_cast<int32_t>(first - d + s));
+        axis.contiguous = true;
+        return true;
+    }
     const int64_t n = dExtent < 0 ? -int64_t{dExtent} : dExtent;
     const int64_t m = sExtent < 0 ? -int64_t{sExtent} : sExtent;
-    int64_t firstValid = -1, lastValid = -1;
-    std::vector<int32_t> all;
-    all.reserve(static_cast<size_t>(c1 - c0));
-    for (int64_t x = c0; x < c1; ++x) {
-        const int64_t k = dExtent > 0 ? x - d : int64_t{d} - 1 - x;
-        const int64_t j = StretchIndex(k, n, m);
+    const int64_t count = c1 - c0;
+    std::vector<int32_t>& source = axis.source;
+    source.resize(static_cast<size_t>(count));
+    // k, the step along the destination extent, runs up with x for a positive extent and down
+    // for a negative one. Its source step StretchIndex(k) = floor((2k + 1) m / 2n) is carried
+    // from one k to the next as quotient and remainder, without a division per position.
+    const int64_t kFirst = dExtent > 0 ? c0 - d : int64_t{d} - c1;
+    const int64_t twoN = 2 * n, q = 2 * m / twoN, r = 2 * m % twoN;
+    int64_t j = StretchIndex(kFirst, n, m);
+    int64_t rem = (2 * kFirst + 1) * m % twoN;
+    for (int64_t i = 0; i < count; ++i) {
         const int64_t sx = sExtent > 0 ? s + j : int64_t{s} - 1 - j;
-        const bool valid = sx >= 0 && sx < sLimit;
-        all.push_back(valid ? static_cast<int32_t>(sx) : -1);
-        if (valid) {
-            if (firstValid < 0) firstValid = x;
-            lastValid = x;
+        source[static_cast<size_t>(dExtent > 0 ? i : count - 1 - i)] =
+            sx >= 0 && sx < sLimit ? static_cast<int32_t>(sx) : -1;
+        j += q;
+        rem += r;
+        if (rem >= twoN) {
+            rem -= twoN;
+            ++j;
         }
     }
-    if (firstValid < 0) return false;
-    axis.first = static_cast<int>(firstValid);
-    axis.count = static_cast<int>(lastValid - firstValid + 1);
-    axis.source.assign(all.begin() + (firstValid - c0), all.begin() + (lastValid - c0 + 1));
+    // The positions whose source lies inside it: one run, as the mapping is monotonic.
+    size_t first = 0, end = source.size();
+    while (first < end && source[first] < 0)
+        ++first;
+    while (end > first && source[end - 1] < 0)
+        --end;
+    if (first == end) return false;
+    source.erase(source.begin() + static_cast<std::ptrdiff_t>(end), source.end());
+    source.erase(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(first));
+    axis.first = static_cast<int>(c0 + static_cast<int64_t>(first));
+    axis.count = static_cast<int>(end - first);
     axis.contiguous = true;
     for (int i = 0; i < axis.count; ++i) {
         if (axis.source[i] < 0) return false;  // mapping is monotonic, so this cannot happen
@@ -63,6 +91,10 @@ bool MapAxis(int d, int dExtent, int dMin, int dLimit, int s, int sExtent, int s
 // where the format packs several pixels into a byte. s and p line up with d.
 void RopBytes(uint8_t rop, uint8_t* d, const uint8_t* s, const uint8_t* p, size_t len,
               uint8_t firstMask, uint8_t lastMask) {
+    if (firstMask == 0xFF && lastMask == 0xFF) {  // whole bytes: nothing to keep
+        ApplyRop(rop, d, s, p, len);
+        return;
+    }
     const uint8_t keepFirst = d[0];
     const uint8_t keepLast = d[len - 1];
     ApplyRop(rop, d, s, p, len);
