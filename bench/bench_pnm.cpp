@@ -3,7 +3,10 @@
 //
 // "lumora" is the whole load: dispatch, the file mapped, the reader, and BuildDib into a DIB
 // section on the display DC, after which the bitmap is deleted; "lumora.reader" is the reader
-// alone over the mapped file. stb_image decodes into its own RGB or grey buffer. "netpbm" runs
+// alone over the mapped file. stb_image decodes into its own RGB or grey buffer, top-down as the
+// file has it, or turned over into a bitmap's bottom-up row order ("stb_bottom_up", the
+// rows Lumora makes). The files are written a row at a time, so the page cache holds them in
+// 4 KiB pages, as it does files read back from disk here. "netpbm" runs
 // `pamtopnm < file > /dev/null` through the shell, so it includes starting the process: its
 // rows compare wall-clock times, in a table of their own.
 //
@@ -94,6 +97,8 @@ int main(int argc, char** argv) {
         cases.push_back({name + "/lumora.reader", pixels,
                          [p = path] { return bench::LumoraReaderOnly(p, decode::ReadPnm); }});
         cases.push_back({name + "/stb_image", pixels, [p = path] { return bench::StbLoad(p); }});
+        cases.push_back({name + "/stb_bottom_up", pixels,
+                         [p = path] { return bench::StbLoad(p, true); }});
         if (haveNetpbm)
             cases.push_back({name + "/netpbm", pixels, [p = path] { return NetpbmProcess(p); }});
     }

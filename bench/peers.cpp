@@ -31,9 +31,11 @@ std::string LumoraReaderOnly(const std::string& path, decode::ReaderFn reader,
     return rc == 0 ? "" : "reader failed with " + std::to_string(rc);
 }
 
-std::string StbLoad(const std::string& path) {
+std::string StbLoad(const std::string& path, bool bottomUp) {
     int w = 0, h = 0, channels = 0;
+    stbi_set_flip_vertically_on_load_thread(bottomUp);
     stbi_uc* pixels = stbi_load(path.c_str(), &w, &h, &channels, 0);
+    stbi_set_flip_vertically_on_load_thread(false);
     if (!pixels) return std::string("stbi_load: ") + stbi_failure_reason();
     benchmark::DoNotOptimize(pixels[0]);
     stbi_image_free(pixels);

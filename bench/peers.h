@@ -16,7 +16,8 @@ std::string LumoraLoad(const std::string& path, HDC dc, const decode::LoadOption
 std::string LumoraReaderOnly(const std::string& path, decode::ReaderFn reader,
                              const decode::LoadOptions& options = {});
 
-// stb_image's decode of the file, in its own channels.
-std::string StbLoad(const std::string& path);
+// stb_image's decode of the file, in its own channels; bottomUp turns its rows over as it loads,
+// into the bottom-up order of a device-independent bitmap.
+std::string StbLoad(const std::string& path, bool bottomUp = false);
 
 }  // namespace bench
