@@ -24,6 +24,7 @@ convert "$dir/p.ppm" "$dir/p.tga"
 convert "$dir/p.ppm" "$dir/p.pcx"
 convert "$dir/p.ppm" -compress none "$dir/p.tif"
 convert "$dir/p.ppm" -depth 16 "$dir/p16.ppm"  # two-byte samples, as scanners write them
+convert "$dir/p.ppm" -colorspace Gray "$dir/p.pgm"
 
 # label  file  peer command (the file is appended)
 peers=(
@@ -36,6 +37,7 @@ peers=(
   "tif|p.tif|tifftopnm"
   "ppm|p.ppm|ppmtoppm <"
   "ppm16|p16.ppm|ppmtoppm <"
+  "pgm|p.pgm|pgmtopgm <"
 )
 
 now() { date +%s%N; }
