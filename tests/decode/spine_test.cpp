@@ -173,7 +173,10 @@ TEST(LoaderErrors, EveryCodeHasItsStatusAndMessage) {
 
 TEST(ColourReduction, MedianCutSplitsByPixelCountAndAveragesCells) {
     using testsupport::Rgb;
-    const Rgb red{255, 0, 0}, blue{0, 0, 255};
+    const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
+    std::vector<Rgb> sixteen(10, red);  // a row wide enough to be counted sixteen at a time
+    sixteen.insert(sixteen.end(), 3, green);
+    sixteen.insert(sixteen.end(), 3, blue);
     std::vector<Rgb> cells;  // distinct 4-bit cells along a row
     for (int x = 0; x < 20; ++x)
         cells.push_back({static_cast<uint8_t>(x * 16 % 256), uint8_t(x >= 16 ? 128 : 0), 0});
@@ -184,6 +187,8 @@ TEST(ColourReduction, MedianCutSplitsByPixelCountAndAveragesCells) {
     } kCases[] = {
         // Box 0 splits on red: the blue cell (red 0) stays, the red cell moves to box 1.
         {{red, red, red, blue}, 1, 4, 2, {0, 0, 240, 240, 0, 0}},
+        // Sorted on red: blue and green (6 pixels) stay below the half of 16, red moves.
+        {sixteen, 1, 2, 2, {0, 120, 120, 240, 0, 0}},
         // One colour over three rows: its cell's corner.
         {std::vector<Rgb>(15, {0x37, 0x9A, 0xFF}), 3, 256, 1, {0x30, 0x90, 0xF0}},
         {cells, 1, 16, 16, {}},
