@@ -173,8 +173,16 @@ __attribute__((target("ssse3"))) int CountRowShuffle(const uint8_t* p, int width
         const __m128i low = _mm_or_si128(_mm_andnot_si128(low4, green),
                                          _mm_and_si128(_mm_srli_epi16(blue, 4), low4));
         const __m128i high = _mm_and_si128(_mm_srli_epi16(red, 4), low4);
-        _mm_store_si128(reinterpret_cast<__m128i*>(cells), _mm_unpacklo_epi8(low, high));
-        _mm_store_si128(reinterpret_cast<__m128i*>(cells + 8), _mm_unpackhi_epi8(low, high));
+        const __m128i first8 = _mm_unpacklo_epi8(low, high), last8 = _mm_unpackhi_epi8(low, high);
+        _mm_store_si128(reinterpret_cast<__m128i*>(cells), first8);
+        _mm_store_si128(reinterpret_cast<__m128i*>(cells + 8), last8);
+        // Sixteen pixels of one cell, as in skies and flat backgrounds: one count.
+        const __m128i same = _mm_set1_epi16(static_cast<int16_t>(cells[0]));
+        if (_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(first8, same),
+                                            _mm_cmpeq_epi16(last8, same))) == 0xFFFF) {
+            counts[0][cells[0]] += 16;
+            continue;
+        }
         for (int i = 0; i < 16; i += 2) {
             ++counts[0][cells[i]];
             ++counts[1][cells[i + 1]];

@@ -177,6 +177,9 @@ TEST(ColourReduction, MedianCutSplitsByPixelCountAndAveragesCells) {
     std::vector<Rgb> sixteen(10, red);  // a row wide enough to be counted sixteen at a time
     sixteen.insert(sixteen.end(), 3, green);
     sixteen.insert(sixteen.end(), 3, blue);
+    std::vector<Rgb> flat(16, blue);  // a first row of one cell, then 9 green and 23 red
+    flat.insert(flat.end(), 9, green);
+    flat.insert(flat.end(), 23, red);
     std::vector<Rgb> cells;  // distinct 4-bit cells along a row
     for (int x = 0; x < 20; ++x)
         cells.push_back({static_cast<uint8_t>(x * 16 % 256), uint8_t(x >= 16 ? 128 : 0), 0});
@@ -189,6 +192,8 @@ TEST(ColourReduction, MedianCutSplitsByPixelCountAndAveragesCells) {
         {{red, red, red, blue}, 1, 4, 2, {0, 0, 240, 240, 0, 0}},
         // Sorted on red: blue and green (6 pixels) stay below the half of 16, red moves.
         {sixteen, 1, 2, 2, {0, 120, 120, 240, 0, 0}},
+        // Green (9) and blue (16) together pass the half of 48 by one: blue goes up with red.
+        {flat, 3, 2, 2, {0, 240, 0, 120, 0, 120}},
         // One colour over three rows: its cell's corner.
         {std::vector<Rgb>(15, {0x37, 0x9A, 0xFF}), 3, 256, 1, {0x30, 0x90, 0xF0}},
         {cells, 1, 16, 16, {}},
