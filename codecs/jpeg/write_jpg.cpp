@@ -128,13 +128,8 @@ int32_t WriteJpeg(const char* outName, HDC dc, const Settings& settings, HBITMAP
         static_cast<int32_t>(std::clamp<int64_t>(kStripBytes / stride, 1, height));
     std::vector<uint8_t> strip(static_cast<size_t>(stride) * stripRows);
     std::vector<JSAMPROW> rows(stripRows);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = static_cast<int32_t>(width);
-    info.bmiHeader.biHeight = static_cast<int32_t>(height);
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info =
+        platform::DibHeader(static_cast<int32_t>(width), static_cast<int32_t>(height), 24);
     const Source src{dc,
                      bitmap,
                      static_cast<int32_t>(width),

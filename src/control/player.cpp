@@ -32,12 +32,7 @@ void PaletteCopy(HDC src, HDC dst, int x, int y, int srcX, int srcY, int width, 
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24) bits = 32;
     std::vector<uint8_t> infoBlock(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
     auto* info = reinterpret_cast<BITMAPINFO*>(infoBlock.data());
-    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info->bmiHeader.biWidth = format.bmWidth;
-    info->bmiHeader.biHeight = format.bmHeight;
-    info->bmiHeader.biPlanes = 1;
-    info->bmiHeader.biBitCount = static_cast<uint16_t>(bits);
-    info->bmiHeader.biCompression = BI_RGB;
+    info->bmiHeader = platform::DibHeader(format.bmWidth, format.bmHeight, bits).bmiHeader;
     const size_t rowBytes = ((static_cast<size_t>(format.bmWidth) * bits + 31) / 32) * 4;
     std::vector<uint8_t> rows(rowBytes * static_cast<size_t>(std::max(format.bmHeight, 0)));
     if (rows.empty()) return;

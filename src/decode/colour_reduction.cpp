@@ -197,11 +197,13 @@ void CountCells(const DecodedImage& img, std::vector<ColorCell>& cells) {
     CellCounts counts{};
     const BITMAPINFOHEADER& h = img.header;
     const int step = h.biBitCount == 32 ? 4 : 3;
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool shuffle = __builtin_cpu_supports("ssse3");
+#endif
     for (int32_t r = 0; r < h.biHeight; ++r) {
         const uint8_t* p = img.pixels + static_cast<size_t>(r) * img.rowStride;
         int x = 0;
 #if defined(__x86_64__) || defined(__i386__)
-        static const bool shuffle = __builtin_cpu_supports("ssse3");
         if (shuffle && step == 3) {
             x = CountRowShuffle(p, h.biWidth, counts);
             p += 3 * x;

@@ -12,6 +12,8 @@ namespace {
 constexpr size_t kHugePage = size_t{2} << 20;
 // Keeps the caller's bytes 64-byte aligned behind the record.
 constexpr size_t kHeader = 64;
+// Beyond this a block's size, rounded up with its record to whole huge pages, would wrap around.
+constexpr size_t kLargestBlock = SIZE_MAX - kHeader - 2 * kHugePage;
 
 struct BlockRecord {
     size_t bytes;   // what the caller asked for
@@ -102,7 +104,7 @@ KeptMappings& Kept() {
 }
 
 void* Mapped(size_t bytes, bool zeroed) {
-    if (bytes > SIZE_MAX - kHeader - 2 * kHugePage) return nullptr;
+    if (bytes > kLargestBlock) return nullptr;
     const size_t length = (bytes + kHeader + kHugePage - 1) & ~(kHugePage - 1);
     BlockRecord* record = Kept().take(length);
     if (record) {
@@ -138,8 +140,7 @@ void* AllocatePictureMemory(size_t bytes, bool zeroed) {
 
 void* ReallocatePictureMemory(void* block, size_t bytes, bool zeroed) {
     if (!block) return AllocatePictureMemory(bytes, zeroed);
-    // Sizes whose header would wrap around are refused before any arithmetic with them.
-    if (bytes > SIZE_MAX - kHeader - 2 * kHugePage) return nullptr;
+    if (bytes > kLargestBlock) return nullptr;
     BlockRecord* record = RecordOf(block);
     const size_t old = record->bytes;
     if (record->mapped == 0 && (bytes < kLargeBlockThreshold || kHeapOnly)) {
